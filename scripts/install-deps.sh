@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Vorda needs to build and run; with --test
+# also those of the test suite and the benchmarks. Safe to run again.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkgconf
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6
+    libmariadb-dev libsqlite3-dev
+    fonts-dejavu-core
+)
+if [[ "${1:-}" == "--test" ]]; then
+    packages+=(mariadb-server mariadb-client xvfb xauth)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [[ ${#missing[@]} -eq 0 ]]; then
+    exit 0
+fi
+
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+    sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update
+"${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,111 @@
+#include "TestSupport.h"
+
+#include <QTest>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace test {
+
+TempDataDir::TempDataDir()
+{
+    dir_.setAutoRemove(true);
+}
+
+std::string TempDataDir::path() const
+{
+    return dir_.path().toStdString() + "/";
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+bool FileExists(const std::string& path)
+{
+    return ::access(path.c_str(), F_OK) == 0;
+}
+
+bool TestServer::Available()
+{
+    return std::getenv("VORDA_TEST_DB_PORT") != nullptr;
+}
+
+ConnectionParams TestServer::Params(const std::string& database)
+{
+    auto env = [](const char* name, const char* fallback) {
+        const char* value = std::getenv(name);
+        return std::string(value ? value : fallback);
+    };
+    ConnectionParams p;
+    p.host = env("VORDA_TEST_DB_HOST", "127.0.0.1");
+    p.port = PortFromText(env("VORDA_TEST_DB_PORT", "0"));
+    p.user = env("VORDA_TEST_DB_USER", "");
+    p.password = env("VORDA_TEST_DB_PASSWORD", "");
+    p.database = database;
+    return p;
+}
+
+std::string TestServer::UniqueName(const std::string& prefix)
+{
+    static std::atomic<int> counter {0};
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    return prefix + "_" + std::to_string(::getpid()) + "_" + std::to_string(now % 1000000) + "_"
+        + std::to_string(counter++);
+}
+
+ScratchDatabase::ScratchDatabase(const std::string& prefix)
+    : name_(TestServer::UniqueName(prefix))
+{
+    if (!admin_.Connect(TestServer::Params()))
+        qFatal("cannot connect to the test server: %s", admin_.ErrorText().c_str());
+    if (!admin_.Query("CREATE DATABASE " + QuoteIdentifier(name_)))
+        qFatal("cannot create database %s: %s", name_.c_str(), admin_.ErrorText().c_str());
+    if (!conn_.Connect(params()))
+        qFatal("cannot connect to %s: %s", name_.c_str(), conn_.ErrorText().c_str());
+}
+
+ScratchDatabase::~ScratchDatabase()
+{
+    conn_.Close();
+    admin_.Query("DROP DATABASE IF EXISTS " + QuoteIdentifier(name_));
+}
+
+MysqlConnection& ScratchDatabase::sql()
+{
+    return conn_;
+}
+
+void ScratchDatabase::exec(const std::string& statement)
+{
+    if (!conn_.Query(statement))
+        QFAIL(("statement failed: " + statement.substr(0, 200) + ": " + conn_.ErrorText()).c_str());
+    MysqlResult discard = conn_.StoreResult();
+}
+
+std::string ScratchDatabase::scalar(const std::string& query)
+{
+    if (!conn_.Query(query)) {
+        QTest::qFail(("query failed: " + query + ": " + conn_.ErrorText()).c_str(), __FILE__, __LINE__);
+        return {};
+    }
+    MysqlResult result = conn_.StoreResult();
+    MYSQL_ROW row = result.FetchRow();
+    return row && row[0] ? std::string(row[0]) : std::string();
+}
+
+} // namespace test
