@@ -1,0 +1,72 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+// The execution panel a long run reports to: the backup run's Execute page,
+// the restore run's Database Backups page, or nothing at all (a scheduled run,
+// the benchmark). The same six value texts and two bars serve both pages.
+enum class RunField {
+    SiteBackup,    // the backup name
+    RunMode,       // "Manual", "Automatic", "Restore Terminated"
+    RunStatus,     // the run's status text
+    ElapsedTime,   // "HH:MM:SS"
+    TableMembers,  // "Waiting", "<n> rows", "All Copied"
+    CurrentMember, // page offset or inserted-row counter
+};
+
+enum class RunBar { CurrentTable, Overall };
+
+class RunUi {
+public:
+    virtual ~RunUi() = default;
+
+    virtual void SetText(RunField field, const std::string& text) = 0;
+    // Sets a bar's range to 0..maximum with step 1 and its position to 0.
+    virtual void SetBarRange(RunBar bar, int maximum) = 0;
+    // Advances a bar by one step.
+    virtual void StepBar(RunBar bar) = 0;
+    // Shows the one message box (MessageKind) and returns its answer.
+    virtual int ShowMessage(int kind, const std::string& text) = 0;
+    // Lets the window handle every pending event (clicks, timers, tray).
+    virtual void Pump() = 0;
+    virtual void SetWaitCursor(bool on) = 0;
+};
+
+// A run that shows nothing: every question is answered No.
+class SilentRunUi : public RunUi {
+public:
+    void SetText(RunField, const std::string&) override {}
+    void SetBarRange(RunBar, int) override {}
+    void StepBar(RunBar) override {}
+    int ShowMessage(int, const std::string&) override { return 0; }
+    void Pump() override {}
+    void SetWaitCursor(bool) override {}
+};
+
+// Keeps the pump from dominating a run: between rows it lets events through
+// at most every 15 ms; at the cancel check points it always does.
+class ThrottledPump {
+public:
+    explicit ThrottledPump(RunUi& ui) : ui_(ui) {}
+
+    // Between rows and values.
+    void Maybe()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ >= std::chrono::milliseconds(15)) {
+            last_ = now;
+            ui_.Pump();
+        }
+    }
+    // At a cancel check point.
+    void Always()
+    {
+        last_ = std::chrono::steady_clock::now();
+        ui_.Pump();
+    }
+
+private:
+    RunUi& ui_;
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
