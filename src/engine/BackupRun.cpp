@@ -202,13 +202,15 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
     const std::string quoted = QuoteIdentifier(table);
     file_.Write(StructureHeading(table));
     out_.lineTally += kStructureHeadingLines;
-    if (!ReadTableStructure(conn_, table, columns_, keys_, pump_)) {
+    if (!ReadTableStructure(conn_, table, columns_, keys_)) {
         Fail(FailureKind::Early, backuptext::kTableErrored, Manual() ? "" : "Database table error: " + backup_ + " - Backup Failed");
         return {TableOutcome::Failed};
     }
     const SectionText section = BuildColumnText(columns_, keys_);
     file_.Write(section.text);
     out_.lineTally += section.lines;
+    // The structure took a few round trips; let the window breathe.
+    pump_.Always();
 
     if (!conn_.Query("show columns from " + quoted)) {
         Fail(FailureKind::Late, backuptext::kTableNotFound, Manual() ? "" : "Table not found: " + backup_ + " - Backup Failed");

@@ -1,7 +1,5 @@
 #include "engine/DumpWriter.h"
 
-#include "engine/RunUi.h"
-
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -493,7 +491,7 @@ void DumpFile::Discard()
 }
 
 bool ReadTableStructure(MysqlConnection& conn, const std::string& table, std::vector<ColumnDescription>& columns,
-                        std::vector<KeyColumn>& keys, ThrottledPump& pump)
+                        std::vector<KeyColumn>& keys)
 {
     columns.clear();
     keys.clear();
@@ -514,7 +512,6 @@ bool ReadTableStructure(MysqlConnection& conn, const std::string& table, std::ve
             describeDefaults.push_back(OptionalRowText(row, lengths, 4));
             c.extra = RowText(row, lengths, 5);
             columns.push_back(std::move(c));
-            pump.Maybe();
         }
     }
 

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-class ThrottledPump;
-
 // The backup file: a commented header, then per table a structure section
 // (CREATE TABLE text) and, when the table has rows, a data section with one
 // INSERT line per row. Text is built with "\n" line ends; the file stores
@@ -141,7 +139,6 @@ private:
 
 // Reads what the structure section of `table` needs from the server: the
 // `describe` rows, the key list and the defaults of information_schema.
-// False when the server refuses `describe` (or the key list). Lets the window
-// breathe after each column.
+// False when the server refuses `describe` (or the key list).
 bool ReadTableStructure(MysqlConnection& conn, const std::string& table, std::vector<ColumnDescription>& columns,
-                        std::vector<KeyColumn>& keys, ThrottledPump& pump);
+                        std::vector<KeyColumn>& keys);
