@@ -1,3 +1,4 @@
+#include "ExampleBackup.h"
 #include "TestSupport.h"
 #include "engine/DumpWriter.h"
 #include "history/TimeTexts.h"
@@ -13,17 +14,6 @@ std::string Quoted(const std::string& value)
 {
     std::string out;
     AppendValue(out, value.data(), value.size());
-    return out;
-}
-
-std::string Crlf(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
-    }
     return out;
 }
 
@@ -74,15 +64,12 @@ private slots:
         tzset();
     }
 
-    // The example backup of a table `items`, written piece by piece as a run
-    // writes it. Two lines differ from the old format on purpose: the value
-    // O'Brien`s tea keeps its backquote (it used to become an apostrophe) and
-    // the NULL name is written as NULL (it used to be '', which is an empty
-    // string). Everything else, the tally of 34 included, is unchanged.
+    // The example backup, written piece by piece as a run writes it (see
+    // ExampleBackup.h for the two row lines that differ from the old format).
     void exampleFileIsReproduced()
     {
         test::TempDataDir dir;
-        const std::time_t start = 1796609675; // Monday, December 07, 2026 02:14:35 UTC
+        const std::time_t start = test::kExampleStart;
         const std::string startText = FormatLocalTime(start, kLongTimeFormat);
         QCOMPARE(startText, std::string("Monday, December 07, 2026 - 02:14:35 AM"));
 
@@ -118,40 +105,7 @@ private slots:
         QVERIFY(!test::FileExists(path)); // nothing in place before the commit
         QVERIFY(file.Commit());
 
-        const std::string expected = Crlf(
-            "------------------------------------------------------------\n"
-            "--\n"
-            "--       WARNING - DO NOT MANUALLY EDIT THIS FILE\n"
-            "--          DOING SO WILL CORRUPT THIS BACKUP\n"
-            "--\n"
-            "-- Vorda Quendal Suite - MySQL Backup File - Manual\n"
-            "-- Software Version: 2.1.2.4\n"
-            "--\n"
-            "-- Host Name / IP Address: 192.168.1.20\n"
-            "-- Database Name: shop\n"
-            "-- Backup Name: Nightly_Shop\n"
-            "-- Backup TimeStamp: Monday, December 07, 2026 - 02:14:35 AM\n"
-            "--\n"
-            "------------------------------------------------------------\n"
-            "\n"
-            "---\n"
-            "--- Table structure for table `items`\n"
-            "---\n"
-            "\n"
-            "CREATE TABLE `items` (\n"
-            "  `id` int(11) NOT NULL auto_increment,\n"
-            "  `name` varchar(40) NULL,\n"
-            "  `price` decimal(8,2) NOT NULL default '0.00',\n"
-            "  PRIMARY KEY `id` (`id`),\n"
-            "  KEY `name` (`name`)\n"
-            ")\n"
-            "\n"
-            "---\n"
-            "--- Dumping data for table `items` - Total rows: 2\n"
-            "---\n"
-            "\n"
-            "INSERT INTO `items` VALUES ('1', 'O\\'Brien`s tea', '3.50')\n" // mended: backquote kept
-            "INSERT INTO `items` VALUES ('2', NULL, '0.00')\n");           // mended: NULL, not ''
+        const std::string expected = test::ExampleBackup("192.168.1.20", "shop");
         QCOMPARE(test::ReadFile(path), expected);
         QCOMPARE(tally, 34L);
         QCOMPARE(std::count(expected.begin(), expected.end(), '\n'), 33L);
