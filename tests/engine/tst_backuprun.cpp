@@ -391,6 +391,55 @@ private slots:
         QVERIFY(!f.state.backupRunning);
     }
 
+    // A connection lost in the middle of a table fails the run instead of
+    // storing a short file as a success; a scheduled run logs it and lets the
+    // sequence go on.
+    void aLostConnectionFailsTheRun()
+    {
+        REQUIRE_TEST_SERVER();
+        test::ScratchDatabase db("vorda_lost");
+        db.exec("CREATE TABLE big (id int NOT NULL PRIMARY KEY, v varchar(250))");
+        db.exec("INSERT INTO big SELECT seq, REPEAT('x', 200) FROM seq_1_to_100000");
+        RunFixture f;
+        f.connection("c", db.params());
+        f.backup("b", "c", "big");
+        test::WriteFile(f.path("b"), "previous\r\n");
+        auto killRunAtSecondPage = [&](RunField field, const std::string& text) {
+            if (field != RunField::CurrentMember || text != "100")
+                return;
+            const std::string id = db.scalar("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '" + db.name()
+                                             + "' AND ID <> CONNECTION_ID() LIMIT 1");
+            QVERIFY(!id.empty());
+            db.exec("KILL CONNECTION " + id);
+        };
+        f.ui.onText = killRunAtSecondPage;
+        const BackupOutcome out = f.run("b");
+        QCOMPARE(out.status, RunStatus::Failed);
+        QVERIFY(out.rowsWritten < 100000);
+        QCOMPARE(f.ui.messages, (std::vector<std::pair<int, std::string>> {{kErrorMessage, "The database table errored."}}));
+        QCOMPARE(f.file("b"), std::string("previous\r\n"));
+        QVERIFY(TempFiles(f.dir.path()).empty());
+        QCOMPARE(f.stored("b", keys::kLastBackup), std::string(keys::kNeverProcessed));
+        QCOMPARE(f.counter(keys::kLastBackupName), std::string());
+        QVERIFY(!f.state.backupRunning);
+
+        // Scheduled: the run reports through the page's pump only.
+        f.state.log.Clear();
+        f.ui = test::RecordingUi();
+        int pumps = 0;
+        f.ui.onPump = [&] {
+            if (++pumps == 2) // the first pump follows the structure section; the second is in the data
+                killRunAtSecondPage(RunField::CurrentMember, "100");
+        };
+        const BackupOutcome automatic = f.run("b", RunKind::Automatic);
+        QCOMPARE(automatic.status, RunStatus::Failed);
+        QVERIFY(!automatic.endsSequence);
+        QCOMPARE(f.log(), (std::vector<std::string> {"S Auto Backup Executed: b", "S Connection Lost: b - Backup Failed",
+                                                     "V Auto Backup Ended: b - Elapsed Time: 00:00:00"}));
+        QCOMPARE(f.stored("b", keys::kLastBackup), std::string(keys::kNeverProcessed));
+        QCOMPARE(f.file("b"), std::string("previous\r\n"));
+    }
+
     // Rows that another client adds while the run is between pages appear
     // neither in the table being read nor in a table read later.
     void theRunReadsOneSnapshot()
