@@ -28,13 +28,25 @@ private:
     RunUi& inner_;
 };
 
-// How a failure ends the run: before any table was read it ends a scheduled
-// sequence; later ones let the sequence go on with the next backup.
-enum class FailureKind { Early, Late };
-
-struct TableOutcome {
-    enum Kind { Done, Cancelled, Failed } kind = Done;
+// How each failure is reported: the manual run's error message, the
+// scheduled run's log entry (prefix + name + " - Backup Failed") and its
+// level, and whether it ends a scheduled sequence. Failures before the tables
+// are read end it; later ones let it go on with the next backup.
+struct Failure {
+    const char* message;
+    const char* logPrefix;
+    bool verbose;
+    bool endsSequence;
 };
+constexpr Failure kConnectFailure {backuptext::kConnectFailed, "Host Connect Failure: ", false, true};
+constexpr Failure kFileFailure {backuptext::kFileOpenFailed, "File Open Failure: ", true, true};
+constexpr Failure kDescribeFailure {backuptext::kTableErrored, "Database table error: ", false, true};
+constexpr Failure kColumnsFailure {backuptext::kTableNotFound, "Table not found: ", false, false};
+constexpr Failure kCountFailure {backuptext::kTableErrored, "Row Count Failure: ", false, false};
+constexpr Failure kPageFailure {backuptext::kTableErrored, "Database table error: ", false, false};
+constexpr Failure kLostFailure {backuptext::kTableErrored, "Connection Lost: ", false, false};
+
+enum class TableOutcome { Done, Cancelled, Failed };
 
 class RunContext {
 public:
@@ -59,7 +71,8 @@ public:
 
 private:
     bool Manual() const { return kind_ == RunKind::Manual; }
-    void Fail(FailureKind failure, const char* message, const std::string& logText, bool verbose = false);
+    void Fail(const Failure& failure);
+    void Release();
     void UpdateElapsed(bool show);
     TableOutcome BackUpTable(const std::string& table);
     void Finish(bool completed);
@@ -92,10 +105,10 @@ void RunContext::UpdateElapsed(bool show)
     panel_.SetText(RunField::ElapsedTime, elapsed_);
 }
 
-void RunContext::Fail(FailureKind failure, const char* message, const std::string& logText, bool verbose)
+// Gives back the connection and the temporary file and clears the flag.
+void RunContext::Release()
 {
     out_.status = RunStatus::Failed;
-    out_.endsSequence = !Manual() && failure == FailureKind::Early;
     if (out_.serverError.empty() && conn_.Initialised())
         out_.serverError = conn_.ErrorText();
     conn_.Abort();
@@ -106,16 +119,19 @@ void RunContext::Fail(FailureKind failure, const char* message, const std::strin
         panel_.SetWaitCursor(false);
         waitCursor_ = false;
     }
+}
+
+void RunContext::Fail(const Failure& failure)
+{
+    Release();
     if (Manual()) {
-        if (message)
-            panel_.ShowMessage(kErrorMessage, message);
-        if (!logText.empty())
-            state_.log.AppendEntry(verbose, logText);
-    } else {
-        state_.log.AppendEntry(verbose, logText);
-        if (failure == FailureKind::Late)
-            state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + elapsed_);
+        panel_.ShowMessage(kErrorMessage, failure.message);
+        return;
     }
+    out_.endsSequence = failure.endsSequence;
+    state_.log.AppendEntry(failure.verbose, failure.logPrefix + backup_ + " - Backup Failed");
+    if (!failure.endsSequence)
+        state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + elapsed_);
 }
 
 BackupOutcome RunContext::Run(const std::string& name)
@@ -163,7 +179,9 @@ BackupOutcome RunContext::Run(const std::string& name)
     waitCursor_ = true;
 
     if (!conn_.Initialised()) {
-        Fail(FailureKind::Early, nullptr, "MySQL Initialization Failure: " + backup_, true);
+        Release();
+        out_.endsSequence = !Manual();
+        state_.log.AppendEntry(true, "MySQL Initialization Failure: " + backup_);
         return out_;
     }
     // All tables are read inside one consistent snapshot, so rows that other
@@ -172,15 +190,14 @@ BackupOutcome RunContext::Run(const std::string& name)
     // while the window waits for the user (a question box during a pump).
     if (!conn_.Connect(params) || !conn_.Query("SET SESSION TRANSACTION ISOLATION LEVEL REPEATABLE READ")
         || !conn_.Query("START TRANSACTION WITH CONSISTENT SNAPSHOT")) {
-        Fail(FailureKind::Early, backuptext::kConnectFailed, Manual() ? "" : "Host Connect Failure: " + backup_ + " - Backup Failed");
+        Fail(kConnectFailure);
         return out_;
     }
     conn_.Query("SET SESSION net_write_timeout = 3600");
     panel_.SetText(RunField::RunStatus, "Connected");
 
     if (!file_.Open(BackupFilePath(state_.paths.dataDir, backup_))) {
-        Fail(FailureKind::Early, backuptext::kFileOpenFailed,
-             Manual() ? "" : "File Open Failure: " + backup_ + " - Backup Failed", true);
+        Fail(kFileFailure);
         return out_;
     }
     file_.Write(HeaderText({kind_, params.host, params.database, backup_, out_.startTimeText}));
@@ -188,9 +205,9 @@ BackupOutcome RunContext::Run(const std::string& name)
 
     for (const std::string& table : tables) {
         const TableOutcome t = BackUpTable(table);
-        if (t.kind == TableOutcome::Failed)
+        if (t == TableOutcome::Failed)
             return out_;
-        if (t.kind == TableOutcome::Cancelled)
+        if (t == TableOutcome::Cancelled)
             break;
     }
     Finish(state_.backupRunning);
@@ -203,8 +220,8 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
     file_.Write(StructureHeading(table));
     out_.lineTally += kStructureHeadingLines;
     if (!ReadTableStructure(conn_, table, columns_, keys_)) {
-        Fail(FailureKind::Early, backuptext::kTableErrored, Manual() ? "" : "Database table error: " + backup_ + " - Backup Failed");
-        return {TableOutcome::Failed};
+        Fail(kDescribeFailure);
+        return TableOutcome::Failed;
     }
     const SectionText section = BuildColumnText(columns_, keys_);
     file_.Write(section.text);
@@ -213,10 +230,10 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
     pump_.Always();
 
     if (!conn_.Query("show columns from " + quoted)) {
-        Fail(FailureKind::Late, backuptext::kTableNotFound, Manual() ? "" : "Table not found: " + backup_ + " - Backup Failed");
-        return {TableOutcome::Failed};
+        Fail(kColumnsFailure);
+        return TableOutcome::Failed;
     }
-    MysqlResult columnList = conn_.StoreResult();
+    (void)conn_.StoreResult();
 
     std::string countText;
     if (conn_.Query("select count(*) from " + quoted)) {
@@ -226,15 +243,12 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
             countText = row[0];
     }
     if (countText.empty()) {
-        Fail(FailureKind::Late, backuptext::kTableErrored, Manual() ? "" : "Row Count Failure: " + backup_ + " - Backup Failed");
-        return {TableOutcome::Failed};
+        Fail(kCountFailure);
+        return TableOutcome::Failed;
     }
     const long long rows = LeadingInteger(countText);
-    if (rows == 0) {
-        if (!state_.backupRunning)
-            return {TableOutcome::Cancelled};
-        return {TableOutcome::Done};
-    }
+    if (rows == 0)
+        return state_.backupRunning ? TableOutcome::Done : TableOutcome::Cancelled;
 
     const long long pages = rows / kPageSize; // P: pages 0..P are read
     const long long step = pages / 7;
@@ -249,8 +263,8 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
     // The table is streamed in one statement and cut into pages of 100 rows
     // on this side: time stays linear in the rows and memory flat.
     if (!conn_.Query("select * from " + quoted)) {
-        Fail(FailureKind::Late, backuptext::kTableErrored, Manual() ? "" : "Database table error: " + backup_ + " - Backup Failed");
-        return {TableOutcome::Failed};
+        Fail(kPageFailure);
+        return TableOutcome::Failed;
     }
     enum class Stream { Ended, Cancelled, Refused, Lost, WriteFailed } stream = Stream::Ended;
     {
@@ -303,22 +317,22 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
     case Stream::Ended:
         break;
     case Stream::Cancelled:
-        return {TableOutcome::Cancelled};
+        return TableOutcome::Cancelled;
     case Stream::Refused:
-        Fail(FailureKind::Late, backuptext::kTableErrored, Manual() ? "" : "Database table error: " + backup_ + " - Backup Failed");
-        return {TableOutcome::Failed};
+        Fail(kPageFailure);
+        return TableOutcome::Failed;
     case Stream::Lost:
-        Fail(FailureKind::Late, backuptext::kTableErrored, Manual() ? "" : "Connection Lost: " + backup_ + " - Backup Failed");
-        return {TableOutcome::Failed};
+        Fail(kLostFailure);
+        return TableOutcome::Failed;
     case Stream::WriteFailed:
-        Fail(FailureKind::Early, backuptext::kFileOpenFailed, Manual() ? "" : "File Open Failure: " + backup_ + " - Backup Failed", true);
-        return {TableOutcome::Failed};
+        Fail(kFileFailure);
+        return TableOutcome::Failed;
     }
     panel_.StepBar(RunBar::Overall);
     pump_.Always();
     if (!state_.backupRunning)
-        return {TableOutcome::Cancelled};
-    return {TableOutcome::Done};
+        return TableOutcome::Cancelled;
+    return TableOutcome::Done;
 }
 
 void RunContext::Finish(bool completed)
@@ -332,8 +346,7 @@ void RunContext::Finish(bool completed)
     waitCursor_ = false;
 
     if (completed && !file_.Commit()) {
-        Fail(FailureKind::Early, backuptext::kFileOpenFailed,
-             Manual() ? "" : "File Open Failure: " + backup_ + " - Backup Failed", true);
+        Fail(kFileFailure);
         return;
     }
     file_.Discard();

@@ -59,14 +59,6 @@ void ParseTime(const std::string& hourPiece, const std::string& rest, EntryTime&
     time.hour = HourOfDay(LeadingNumber(hourPiece), Piece(parts, 1));
 }
 
-// The name between the first colon and the first "-" of a weekly or monthly
-// entry ("Day: Monday - Time: ..." gives Monday).
-std::string NamePiece(const std::vector<std::string>& pieces)
-{
-    const std::string middle = Piece(pieces, 1);
-    return Trimmed(middle.substr(0, middle.find('-')));
-}
-
 const std::array<const char*, 7> kWeekdays = {"Sunday", "Monday", "Tuesday", "Wednesday",
                                               "Thursday", "Friday", "Saturday"};
 
@@ -80,6 +72,17 @@ std::string Ordinal(int day)
     else if (day % 10 == 3 && day != 13)
         suffix = "rd";
     return std::to_string(day) + suffix;
+}
+
+// "<Word>: <name> - Time: hh:mm AM": the time and the name.
+EntryTime ParseNamedEntry(const std::string& entry)
+{
+    const std::vector<std::string> pieces = SplitAt(entry, ':');
+    EntryTime time;
+    ParseTime(Piece(pieces, 2), Piece(pieces, 3), time);
+    const std::string middle = Piece(pieces, 1);
+    time.name = Trimmed(middle.substr(0, middle.find('-')));
+    return time;
 }
 
 } // namespace
@@ -108,32 +111,22 @@ EntryTime ParseDailyEntry(const std::string& entry)
 
 EntryTime ParseWeeklyEntry(const std::string& entry)
 {
-    const std::vector<std::string> pieces = SplitAt(entry, ':');
-    EntryTime time;
-    ParseTime(Piece(pieces, 2), Piece(pieces, 3), time);
-    const std::string name = NamePiece(pieces);
+    EntryTime time = ParseNamedEntry(entry);
     time.weekday = kUnknownWeekday;
-    for (size_t i = 0; i < kWeekdays.size(); ++i) {
-        if (name == kWeekdays[i]) {
+    for (size_t i = 0; i < kWeekdays.size() && time.weekday == kUnknownWeekday; ++i) {
+        if (time.name == kWeekdays[i])
             time.weekday = static_cast<int>(i) + 1;
-            break;
-        }
     }
     return time;
 }
 
 EntryTime ParseMonthlyEntry(const std::string& entry)
 {
-    const std::vector<std::string> pieces = SplitAt(entry, ':');
-    EntryTime time;
-    ParseTime(Piece(pieces, 2), Piece(pieces, 3), time);
-    const std::string name = NamePiece(pieces);
+    EntryTime time = ParseNamedEntry(entry);
     time.day = kUnknownDay;
-    for (int day = 1; day <= 31; ++day) {
-        if (name == Ordinal(day)) {
+    for (int day = 1; day <= 31 && time.day == kUnknownDay; ++day) {
+        if (time.name == Ordinal(day))
             time.day = day;
-            break;
-        }
     }
     return time;
 }

@@ -26,6 +26,7 @@ struct EntryTime {
     int minute = 0;
     int weekday = 0;
     int day = 0;
+    std::string name; // the weekday or ordinal text of the entry
 };
 inline constexpr int kUnknownWeekday = 8;
 inline constexpr int kUnknownDay = 32;

@@ -5,6 +5,7 @@
 #include "engine/BackupRun.h"
 #include "store/StoreKeys.h"
 
+#include <ctime>
 #include <functional>
 #include <map>
 #include <optional>
@@ -12,6 +13,18 @@
 #include <vector>
 
 namespace test {
+
+// A moment given in UTC (the engine tests run with TZ=UTC).
+inline std::time_t Utc(int year, int month, int day, int hour, int minute)
+{
+    std::tm t {};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    return timegm(&t);
+}
 
 // A run panel that records everything a run shows and lets a test act at
 // the moments a run hands control to the window.
@@ -93,6 +106,14 @@ struct RunFixture {
         state.store.SetValue(table, keys::kLastBackup, keys::kNeverProcessed);
         state.records.AddToNameList(NameList::Backups, name);
     }
+    void schedule(const std::string& name, const char* category, const std::string& entries)
+    {
+        const std::string table = ScheduleTable(name);
+        state.store.SetValue(table, keys::kSchdName, name);
+        state.store.SetValue(table, keys::kSchdCategory, category);
+        state.store.SetValue(table, keys::kSchdEntries, entries);
+        state.records.AddToNameList(NameList::Schedules, name);
+    }
     BackupOutcome run(const std::string& name, RunKind kind = RunKind::Manual)
     {
         BackupRun r(state, ui);
@@ -145,6 +166,20 @@ inline std::vector<std::vector<std::optional<std::string>>> AllRows(MysqlConnect
         rows.push_back(std::move(values));
     }
     return rows;
+}
+
+// Drops `table` from another connection at the first pump of a run, which
+// follows the first table's structure section. A lock held by the run would
+// make the drop wait; the short lock timeout turns that into a failure.
+inline void DropAtFirstPump(RecordingUi& ui, ScratchDatabase& db, const std::string& table, bool& dropped)
+{
+    db.exec("SET SESSION lock_wait_timeout = 10");
+    ui.onPump = [&db, table, &dropped] {
+        if (!dropped) {
+            dropped = true;
+            db.exec("DROP TABLE " + QuoteIdentifier(table));
+        }
+    };
 }
 
 // Fills `table` (which has an int key `id` and a varchar `v`) with rows 1..n.

@@ -293,17 +293,11 @@ private slots:
         db.exec("CREATE TABLE victim (id int NOT NULL PRIMARY KEY, v varchar(20))");
         db.exec("CREATE TABLE other (id int NOT NULL PRIMARY KEY, v varchar(20))");
         test::FillRows(db, "victim", 10);
-        db.exec("SET SESSION lock_wait_timeout = 10");
         RunFixture f;
         f.connection("c", db.params());
         f.backup("b", "c", "victim|other");
         bool dropped = false;
-        f.ui.onPump = [&] {
-            if (!dropped) {
-                dropped = true;
-                db.exec("DROP TABLE victim");
-            }
-        };
+        test::DropAtFirstPump(f.ui, db, "victim", dropped);
         const BackupOutcome out = f.run("b");
         QVERIFY(dropped);
         QCOMPARE(out.status, RunStatus::Failed);

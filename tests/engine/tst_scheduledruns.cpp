@@ -7,28 +7,11 @@ using test::RunFixture;
 
 namespace {
 
-std::time_t Utc(int year, int month, int day, int hour, int minute)
-{
-    std::tm t {};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    return timegm(&t);
-}
+using test::Utc;
 
 struct SequenceFixture : RunFixture {
     std::vector<bool> indicator;
     Scheduler scheduler {state, ui, [this](bool shown) { indicator.push_back(shown); }};
-
-    void schedule(const std::string& name, const char* category, const std::string& entries)
-    {
-        state.store.SetValue(ScheduleTable(name), keys::kSchdName, name);
-        state.store.SetValue(ScheduleTable(name), keys::kSchdCategory, category);
-        state.store.SetValue(ScheduleTable(name), keys::kSchdEntries, entries);
-        state.records.AddToNameList(NameList::Schedules, name);
-    }
 };
 
 } // namespace
@@ -129,7 +112,6 @@ private slots:
         db.exec("CREATE TABLE victim (id int NOT NULL PRIMARY KEY, v varchar(20))");
         db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(20))");
         test::FillRows(db, "t", 120);
-        db.exec("SET SESSION lock_wait_timeout = 10");
         SequenceFixture f;
         f.connection("c", db.params());
         f.schedule("weekly", keys::kSchdWeekly, "Day: Monday - Time: 02:00 AM");
@@ -138,12 +120,7 @@ private slots:
         f.backup("second", "c", "t", "other");
         test::WriteFile(f.path("first"), "previous\r\n");
         bool dropped = false;
-        f.ui.onPump = [&] {
-            if (!dropped) {
-                dropped = true;
-                db.exec("DROP TABLE victim");
-            }
-        };
+        test::DropAtFirstPump(f.ui, db, "victim", dropped);
         f.now = Utc(2026, 12, 7, 2, 0); // a Monday
         QCOMPARE(f.scheduler.Tick(), 2);
         QVERIFY(dropped);

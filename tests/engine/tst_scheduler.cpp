@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "EngineTestSupport.h"
 #include "engine/Scheduler.h"
 #include "store/StoreKeys.h"
 
@@ -6,16 +6,7 @@
 
 namespace {
 
-std::time_t Utc(int year, int month, int day, int hour, int minute)
-{
-    std::tm t {};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    return timegm(&t);
-}
+using test::Utc;
 
 ScheduleMoment At(std::time_t t)
 {
@@ -24,26 +15,15 @@ ScheduleMoment At(std::time_t t)
     return MomentFromLocalTime(local);
 }
 
-struct Fixture {
-    test::TempDataDir dir;
-    std::time_t now = Utc(2026, 12, 7, 9, 0);
-    AppState state {dir.path(), [this] { return now; }};
-    SilentRunUi ui;
+// A data directory with schedules and backups; the backups name no
+// connection, so none of them is ever run here.
+struct Fixture : test::RunFixture {
     std::vector<bool> indicator;
     Scheduler scheduler {state, ui, [this](bool shown) { indicator.push_back(shown); }};
 
-    void schedule(const std::string& name, const char* category, const std::string& entries)
-    {
-        state.store.SetValue(ScheduleTable(name), keys::kSchdName, name);
-        state.store.SetValue(ScheduleTable(name), keys::kSchdCategory, category);
-        state.store.SetValue(ScheduleTable(name), keys::kSchdEntries, entries);
-        state.records.AddToNameList(NameList::Schedules, name);
-    }
     void backup(const std::string& name, const std::string& schedules)
     {
-        state.store.SetValue(BackupTable(name), keys::kCnsbName, name);
-        state.store.SetValue(BackupTable(name), keys::kCnsbSchedules, schedules);
-        state.records.AddToNameList(NameList::Backups, name);
+        RunFixture::backup(name, "", "t", schedules);
     }
     std::vector<std::string> messages() const
     {
