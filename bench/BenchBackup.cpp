@@ -24,6 +24,10 @@ int RunBackup(const std::vector<std::string>& words)
     }
     const std::string name = args.positional[0];
     AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
+    if (!state.records.IsNameInList(NameList::Backups, name)) {
+        std::fprintf(stderr, "vorda-bench backup: no backup named %s in %s\n", name.c_str(), state.paths.dataDir.c_str());
+        return 1;
+    }
     bench::BenchUi ui(0);
 
     const std::time_t start = state.clock();

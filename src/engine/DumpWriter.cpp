@@ -173,13 +173,13 @@ std::string PrimaryKeyLine(const std::vector<ColumnDescription>& columns, const 
 // The key line of a column shown as the first column of a non-unique key.
 std::string PlainKeyLine(const std::string& field, const std::vector<KeyColumn>& keys)
 {
-    auto special = [](const KeyColumn& k) { return k.indexType == "FULLTEXT" || k.indexType == "SPATIAL"; };
+    auto fullTextOrSpatial = [](const KeyColumn& k) { return k.indexType == "FULLTEXT" || k.indexType == "SPATIAL"; };
     const KeyColumn* chosen = nullptr;
     for (int pass = 0; pass < 3 && !chosen; ++pass) {
         for (const auto& k : keys) {
             if (k.seqInIndex != 1 || k.column != field)
                 continue;
-            if ((pass == 0 && !k.unique && !special(k)) || (pass == 1 && !k.unique) || pass == 2) {
+            if ((pass == 0 && !k.unique && !fullTextOrSpatial(k)) || (pass == 1 && !k.unique) || pass == 2) {
                 chosen = &k;
                 break;
             }
@@ -188,7 +188,7 @@ std::string PlainKeyLine(const std::string& field, const std::vector<KeyColumn>&
     std::string kind = "KEY ";
     std::optional<unsigned> subPart;
     if (chosen) {
-        if (special(*chosen))
+        if (fullTextOrSpatial(*chosen))
             kind = chosen->indexType + " KEY ";
         else
             subPart = chosen->subPart;
