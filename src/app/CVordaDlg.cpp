@@ -239,8 +239,9 @@ bool CVordaDlg::MinimizeToTray()
         showMinimized();
         return false;
     }
-    setWindowState(windowState() & ~Qt::WindowMinimized);
     hide();
+    // Comes back as a normal window.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     state_->messagesEnabled = false;
     if (!tray_) {
         tray_ = new QSystemTrayIcon(ProgramIcon(), this);
@@ -283,10 +284,22 @@ void CVordaDlg::OnTrayActivated(QSystemTrayIcon::ActivationReason reason)
 
 void CVordaDlg::ExitVorda()
 {
-    RemoveTrayIcon();
-    exiting_ = true;
+    PrepareExit();
     hide();
     emit quitRequested();
+}
+
+void CVordaDlg::PrepareExit()
+{
+    RemoveTrayIcon();
+    exiting_ = true;
+    // A run or a load in progress stops at its next check (a cancelled backup
+    // keeps the previous good file), and nothing pops up while the program
+    // ends.
+    state_->backupRunning = false;
+    state_->restoreRunning = false;
+    state_->viewerActive = false;
+    state_->messagesEnabled = false;
 }
 
 void CVordaDlg::paintEvent(QPaintEvent*)
@@ -312,6 +325,7 @@ void CVordaDlg::closeEvent(QCloseEvent* event)
     // Only the caption's close box comes from the window system; a close
     // from inside the program (quitting, a termination signal) always ends it.
     if (exiting_ || !event->spontaneous()) {
+        PrepareExit();
         event->accept();
         return;
     }

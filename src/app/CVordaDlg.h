@@ -66,7 +66,8 @@ public:
     // Shows the window again, removes the tray icon and has the statistics
     // page render its history view now and again two seconds later.
     void RestoreFromTray();
-    // "Exit Vorda": removes the tray icon and ends the program.
+    // "Exit Vorda": removes the tray icon, stops a run in progress and ends
+    // the program.
     void ExitVorda();
     // The caption's close box: to the tray when IDC_CONF_BACKUPS_MIN_CLOSE is
     // on, otherwise the program ends.
@@ -99,6 +100,7 @@ private:
     void OnStartMinimisedTimer();
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
     void RemoveTrayIcon();
+    void PrepareExit();
 
     std::unique_ptr<AppState> state_;
     QTimer* scheduleTimer_ = nullptr;

@@ -107,7 +107,6 @@ Messages::Messages(int kind, const QString& text, QWidget* parent)
         cont->setDefault(true);
     if (kind == kSelfClosingAlert) {
         // Keep the box's shape: an empty row where the buttons would be.
-        yes->setVisible(false);
         layout->addSpacing(28);
         QTimer::singleShot(kSelfClosingDelayMs, this, [this] { done(0); });
     }

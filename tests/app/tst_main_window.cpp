@@ -302,8 +302,10 @@ private slots:
         auto second = test::OpenWindow(other);
         second->show();
         QVERIFY(second->State().settings().minClose);
+        second->State().restoreRunning = true;
         QVERIFY(second->close());
         QVERIFY(!second->InTray());
+        QVERIFY(!second->State().restoreRunning);
     }
 
     void exitFromTheTrayMenuEndsTheProgram()
@@ -313,9 +315,13 @@ private slots:
         auto window = test::OpenWindow(dir);
         QSignalSpy quit(window.get(), &CVordaDlg::quitRequested);
         QVERIFY(window->MinimizeToTray());
+        // A backup running in the tray stops at its next check.
+        window->State().backupRunning = true;
         window->TrayMenu()->findChild<QAction*>(ControlName(rid::ID_TRAY_EXIT))->trigger();
         QCOMPARE(quit.count(), 1);
         QVERIFY(!window->InTray()); // no icon left behind
+        QVERIFY(!window->State().backupRunning);
+        QVERIFY(!window->State().messagesEnabled);
         window.reset();
         QVERIFY(test::ReadFile(dir.file("vorda_history.log")).ends_with("|Vorda Software Exited\r\n"));
     }
