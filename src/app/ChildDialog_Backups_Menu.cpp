@@ -41,16 +41,7 @@ ChildDialog_Backups_Menu::ChildDialog_Backups_Menu(AppState& state, CVordaDlg& w
     , state_(state)
     , window_(window)
 {
-    setObjectName(QStringLiteral("IDD_134"));
-    setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(4, 4, 4, 4);
-    auto* group = new QGroupBox(QStringLiteral(" Backup Menu "), this);
-    outer->addWidget(group);
+    QGroupBox* group = PageFrame(this, rid::IDD_MENU, QStringLiteral(" Backup Menu "), 4);
     auto* layout = new QVBoxLayout(group);
     layout->setContentsMargins(5, 8, 5, 6);
     layout->setSpacing(6);

@@ -52,9 +52,6 @@ Messages::Messages(int kind, const QString& text, QWidget* parent)
     setWindowTitle(QStringLiteral("Vorda"));
     setWindowIcon(ProgramIcon());
     setModal(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 12, 16, 16);

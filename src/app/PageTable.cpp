@@ -3,7 +3,9 @@
 #include "history/ChildDialog_Backups.h"
 #include "resources/ResourceIds.h"
 
+#include <QGroupBox>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <map>
 
@@ -37,6 +39,20 @@ void RegisterPage(int pageId, PageFactory factory)
 void UnregisterPage(int pageId)
 {
     Table().erase(pageId);
+}
+
+QGroupBox* PageFrame(QWidget* page, int dialogId, const QString& caption, int margin)
+{
+    page->setObjectName(QStringLiteral("IDD_") + QString::number(dialogId));
+    page->setAutoFillBackground(true);
+    QPalette white = page->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    page->setPalette(white);
+    auto* outer = new QVBoxLayout(page);
+    outer->setContentsMargins(margin, margin, margin, margin);
+    auto* frame = new QGroupBox(caption, page);
+    outer->addWidget(frame);
+    return frame;
 }
 
 void ClosePage(QWidget* page)

@@ -7,6 +7,7 @@
 
 class AppState;
 class CVordaDlg;
+class QGroupBox;
 
 // Builds a fresh work-area page. Pages receive the shared state and the main
 // window (for their page requests) by reference; `parent` is the window.
@@ -26,6 +27,11 @@ const PageFactory* FindPage(int pageId);
 // Adds or replaces a page at run time (tests use it for pages of their own).
 void RegisterPage(int pageId, PageFactory factory);
 void UnregisterPage(int pageId);
+
+// Sets a page up the way every page looks: objectName "IDD_<dialogId>", a
+// white background and the captioned group frame that holds its controls,
+// `margin` pixels inside the page. Returns the frame, for the page's layout.
+QGroupBox* PageFrame(QWidget* page, int dialogId, const QString& caption, int margin);
 
 // Takes a page off the screen for good: hides it, stops its timers and
 // destroys it once none of its handlers is running any more (see PageBusy).

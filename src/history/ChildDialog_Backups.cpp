@@ -58,16 +58,7 @@ ChildDialog_Backups::ChildDialog_Backups(AppState& state, CVordaDlg&, QWidget* p
     : QWidget(parent)
     , state_(state)
 {
-    setObjectName(QStringLiteral("IDD_133"));
-    setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(8, 6, 8, 8);
-    auto* page = new QGroupBox(QStringLiteral(" Backup Statistics "), this);
-    outer->addWidget(page);
+    QGroupBox* page = PageFrame(this, rid::IDD_STATISTICS, QStringLiteral(" Backup Statistics "), 6);
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(10, 10, 10, 10);
     layout->setSpacing(8);
