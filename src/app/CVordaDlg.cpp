@@ -161,27 +161,20 @@ void CVordaDlg::ShowPage(int pageId)
 {
     if (currentPage_ && pageId == state_->currentPageId)
         return;
-    if (currentPage_) {
-        ClosePage(currentPage_);
-        currentPage_ = nullptr;
-    }
-    state_->viewerActive = false;
     state_->currentPageId = pageId;
     OpenWorkPage(pageId);
 }
 
 void CVordaDlg::ShowConfiguration()
 {
-    if (currentPage_) {
-        ClosePage(currentPage_);
-        currentPage_ = nullptr;
-    }
-    state_->viewerActive = false;
     OpenWorkPage(rid::PAGE_CONFIGURATION);
 }
 
 void CVordaDlg::OpenWorkPage(int pageId)
 {
+    ClosePage(currentPage_);
+    currentPage_ = nullptr;
+    state_->viewerActive = false;
     const PageFactory* factory = FindPage(pageId);
     if (!factory)
         return;

@@ -95,6 +95,7 @@ private:
     void CreateControls();
     void CreateTrayMenu();
     void CreateMenuPage();
+    // Closes the work-area page on show and opens a new one of `pageId`.
     void OpenWorkPage(int pageId);
     void OnScheduleTimer();
     void OnStartMinimisedTimer();
