@@ -54,10 +54,61 @@ inline constexpr int IDC_MESSAGE_YES = 1068;
 inline constexpr int IDC_MESSAGE_NO = 1069;
 inline constexpr int IDC_MESSAGE_CONTINUE = 1070;
 
-// Tray.
+// Tray icon and its menu.
 inline constexpr int IDI_TRAY_ICON = 4001;
+inline constexpr int IDR_TRAY_MENU = 176;
+inline constexpr int ID_TRAY_MAXIMIZE = 32782;
+inline constexpr int ID_TRAY_PRODUCTS = 32786;
+inline constexpr int ID_TRAY_DOWNLOADS = 32787;
+inline constexpr int ID_TRAY_SUPPORT = 32788;
+inline constexpr int ID_TRAY_UPDATES = 32792;
+inline constexpr int ID_TRAY_EXIT = 32783;
+
+// Menu page. Each button's id is the id of the page it asks for.
+inline constexpr int IDD_MENU = 134;
+inline constexpr int IDC_MENU_STATISTICS = PAGE_STATISTICS;
+inline constexpr int IDC_MENU_EXECUTE = PAGE_EXECUTE;
+inline constexpr int IDC_MENU_CREATE_CONNECTION = PAGE_CREATE_CONNECTION;
+inline constexpr int IDC_MENU_CREATE_BACKUP = PAGE_CREATE_BACKUP;
+inline constexpr int IDC_MENU_CREATE_SCHEDULE = PAGE_CREATE_SCHEDULE;
+inline constexpr int IDC_MENU_EDIT_CONNECTIONS = PAGE_EDIT_CONNECTIONS;
+inline constexpr int IDC_MENU_EDIT_BACKUPS = PAGE_EDIT_BACKUPS;
+inline constexpr int IDC_MENU_EDIT_SCHEDULES = PAGE_EDIT_SCHEDULES;
+inline constexpr int IDC_MENU_RESTORE = PAGE_RESTORE;
+inline constexpr int IDC_MENU_CONFIGURATION = PAGE_CONFIGURATION;
+inline constexpr int IDC_MENU_PICTURE = 1054;
+
+// Statistics page.
+inline constexpr int IDD_STATISTICS = 133;
+inline constexpr int IDC_STAT_CONNECTIONS = 1073;
+inline constexpr int IDC_STAT_BACKUPS = 1074;
+inline constexpr int IDC_STAT_SCHEDULES = 1075;
+inline constexpr int IDC_STAT_LAST_NAME = 1076;
+inline constexpr int IDC_STAT_LAST_DT = 1077;
+inline constexpr int IDC_STAT_LAST_TYPE = 1078;
+inline constexpr int IDC_STAT_CLOCK = 1236;
+inline constexpr int IDC_STAT_LOG = 1051;
+inline constexpr int IDC_STAT_CLEAR_LOG = 1052;
+inline constexpr int IDC_STAT_REPORTING = 1061;
+inline constexpr int IDC_STAT_CLEAR_ON_START = 1062;
+inline constexpr int IDC_STAT_DIRECTION = 1066;
+inline constexpr int IDC_STAT_TIMESTAMPS = 1067;
+
+// Quick start screen.
+inline constexpr int IDD_QUICK_START = 172;
+inline constexpr int IDC_QUICK_START_PICTURE = 1246;
+inline constexpr int IDC_QUICK_START_CHECK = 1245;
+inline constexpr int IDCANCEL = 2;
 
 } // namespace rid
 
 // objectName of a control with the given id.
 #define VORDA_ID_NAME(id) ("IDC_" #id)
+
+#include <QString>
+
+// objectName of the control with a numeric id: "IDC_<id>".
+inline QString ControlName(int id)
+{
+    return QStringLiteral("IDC_") + QString::number(id);
+}

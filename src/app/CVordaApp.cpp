@@ -64,9 +64,14 @@ int CVordaApp::InitInstance()
     EnsurePrivateDirectory(dataDir);
 
     QuitOnTerminationSignals();
+    // Hidden in the tray, the program goes on running; it ends only on "Exit
+    // Vorda", on closing the window when that does not go to the tray, or on
+    // a termination signal.
+    QApplication::setQuitOnLastWindowClosed(false);
     int status = 0;
     {
         CVordaDlg dialog(dataDir);
+        QObject::connect(&dialog, &CVordaDlg::quitRequested, qApp, &QApplication::quit, Qt::QueuedConnection);
         dialog.show();
         status = QApplication::exec();
     }

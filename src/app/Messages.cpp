@@ -1,7 +1,13 @@
 #include "app/Messages.h"
 
+#include "app/Art.h"
+#include "resources/ResourceIds.h"
+
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -9,48 +15,133 @@
 namespace {
 
 const bool* g_enabledFlag = nullptr;
+QPointer<QWidget> g_parent;
 bool g_hookOn = false;
 std::deque<int> g_answers;
 std::vector<MessageHook::Request> g_requests;
 
+constexpr int kBoxWidth = 440;
+constexpr int kBoxMinHeight = 230;
+constexpr int kButtonWidth = 96;
+
+int CaptionBitmap(int kind)
+{
+    switch (kind) {
+    case kErrorMessage: return rid::IDB_CAPTION_ERROR;
+    case kYesNoQuestion: return rid::IDB_CAPTION_YES_NO;
+    default: return rid::IDB_CAPTION_ALERT;
+    }
+}
+
+QPushButton* MakeButton(const QString& text, int id, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(ControlName(id));
+    button->setMinimumHeight(28);
+    button->setAutoDefault(false);
+    return button;
+}
+
 } // namespace
 
 Messages::Messages(int kind, const QString& text, QWidget* parent)
-    : QDialog(parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
     , kind_(kind)
 {
-    setObjectName("IDD_151");
+    setObjectName(QStringLiteral("IDD_151"));
     setWindowTitle(QStringLiteral("Vorda"));
+    setWindowIcon(ProgramIcon());
+    setModal(true);
+
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 12, 16, 16);
+    layout->setSpacing(10);
+
     auto* image = new QLabel(this);
-    image->setObjectName("IDC_1072");
-    const char* caption = kind == kErrorMessage ? "Error" : kind == kYesNoQuestion ? "Yes or No?" : "Alert";
-    image->setText(QString::fromLatin1(caption));
-    layout->addWidget(image);
+    image->setObjectName(ControlName(rid::IDC_MESSAGE_IMAGE));
+    image->setPixmap(Bitmap(CaptionBitmap(kind)));
+    image->setFixedHeight(40);
+    layout->addWidget(image, 0, Qt::AlignLeft);
+    layout->addSpacing(12);
+
     auto* label = new QLabel(text, this);
-    label->setObjectName("IDC_1071");
+    label->setObjectName(ControlName(rid::IDC_MESSAGE_TEXT));
+    label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
-    layout->addWidget(label);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setMinimumHeight(100);
+    layout->addWidget(label, 1);
+
     auto* buttons = new QHBoxLayout;
-    auto* yes = new QPushButton(QStringLiteral("Yes"), this);
-    yes->setObjectName("IDC_1068");
-    auto* no = new QPushButton(QStringLiteral("No"), this);
-    no->setObjectName("IDC_1069");
-    auto* cont = new QPushButton(QStringLiteral("Continue"), this);
-    cont->setObjectName("IDC_1070");
+    buttons->setSpacing(12);
+    auto* yes = MakeButton(QStringLiteral("Yes"), rid::IDC_MESSAGE_YES, this);
+    auto* no = MakeButton(QStringLiteral("No"), rid::IDC_MESSAGE_NO, this);
+    auto* cont = MakeButton(QStringLiteral("Continue"), rid::IDC_MESSAGE_CONTINUE, this);
+    yes->setFixedWidth(kButtonWidth);
+    no->setFixedWidth(kButtonWidth);
+    // "Continue" takes the place of "Yes" and "No" together.
+    cont->setFixedWidth(2 * kButtonWidth + buttons->spacing());
+    buttons->addStretch();
     buttons->addWidget(yes);
     buttons->addWidget(no);
     buttons->addWidget(cont);
+    buttons->addStretch();
     layout->addLayout(buttons);
     connect(yes, &QPushButton::clicked, this, [this] { done(1); });
     connect(no, &QPushButton::clicked, this, [this] { done(0); });
     connect(cont, &QPushButton::clicked, this, [this] { done(0); });
-    yes->setVisible(kind == kYesNoQuestion);
-    no->setVisible(kind == kYesNoQuestion);
-    cont->setVisible(kind == kErrorMessage || kind == kAlertMessage);
-    if (kind == kSelfClosingAlert)
-        QTimer::singleShot(2000, this, [this] { done(0); });
+
+    const bool question = kind == kYesNoQuestion;
+    const bool notice = kind == kErrorMessage || kind == kAlertMessage;
+    yes->setVisible(question);
+    no->setVisible(question);
+    cont->setVisible(notice);
+    // Enter answers the harmless way: "No" for a question.
+    if (question)
+        no->setDefault(true);
+    else if (notice)
+        cont->setDefault(true);
+    if (kind == kSelfClosingAlert) {
+        // Keep the box's shape: an empty row where the buttons would be.
+        layout->addSpacing(28);
+        QTimer::singleShot(kSelfClosingDelayMs, this, [this] { done(0); });
+    }
+
+    setFixedWidth(kBoxWidth);
+    const int height = qMax(kBoxMinHeight, layout->heightForWidth(kBoxWidth));
+    setFixedHeight(height);
+}
+
+void Messages::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    painter.drawPixmap(0, 0, Bitmap(rid::IDB_MESSAGE_BACKGROUND));
+    painter.setPen(QColor(0x8a, 0x9b, 0xae));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+QString Messages::DisplayText(const std::string& text)
+{
+    const QString in = QString::fromStdString(text);
+    QString out;
+    out.reserve(in.size());
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const QChar c = in.at(i);
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n')) {
+            out += c;
+            continue;
+        }
+        out += QLatin1Char('\n');
+        // "\r\n" and "\n\r" are one break each; "\r\r" and "\n\n" are two.
+        if (i + 1 < in.size()) {
+            const QChar next = in.at(i + 1);
+            if ((next == QLatin1Char('\r') || next == QLatin1Char('\n')) && next != c)
+                ++i;
+        }
+    }
+    return out;
 }
 
 int ShowMessage(int kind, const std::string& text, const std::string&, const std::string&)
@@ -68,13 +159,19 @@ int ShowMessage(int kind, const std::string& text, const std::string&, const std
     }
     if (!enabled)
         return 0;
-    Messages box(kind, QString::fromStdString(text));
+    QWidget* parent = g_parent && g_parent->isVisible() ? g_parent.data() : QApplication::activeWindow();
+    Messages box(kind, Messages::DisplayText(text), parent);
     return box.exec() == 1 ? 1 : 0;
 }
 
 void SetMessagesEnabledFlag(const bool* flag)
 {
     g_enabledFlag = flag;
+}
+
+void SetMessageParent(QWidget* parent)
+{
+    g_parent = parent;
 }
 
 namespace MessageHook {

@@ -11,12 +11,26 @@
 class QLabel;
 class QPushButton;
 
-// The one message box. Shows a kind's caption image, the text and the kind's
-// buttons; returns 1 for "Yes" and 0 otherwise.
+// The one message box: no caption bar, the kind's caption image at the top,
+// the centred text, and the kind's buttons ("Continue" for errors and
+// alerts, "Yes" and "No" for questions, none for the self-closing alert,
+// which closes itself after two seconds). "Yes" answers 1; "No",
+// "Continue", Escape and the self-closing timer answer 0.
 class Messages : public QDialog {
     Q_OBJECT
 public:
+    static constexpr int kSelfClosingDelayMs = 2000;
+
     Messages(int kind, const QString& text, QWidget* parent = nullptr);
+
+    int Kind() const { return kind_; }
+
+    // The text as shown: each line break of the message texts ("\r\n",
+    // "\n\r", a lone "\r" or "\n") becomes one line break.
+    static QString DisplayText(const std::string& text);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     int kind_;
@@ -31,6 +45,9 @@ int ShowMessage(int kind, const std::string& text, const std::string& firstButto
 
 // The flag ShowMessage consults; none registered means messages are shown.
 void SetMessagesEnabledFlag(const bool* flag);
+// The window message boxes are centred on (the main window); none: the
+// active window.
+void SetMessageParent(QWidget* parent);
 
 // For tests: with the hook on, no box is ever shown. Every request is
 // recorded, and answered from the queue of prepared answers (0 when empty).

@@ -56,6 +56,11 @@ private slots:
         QCOMPARE(store.GetValue(keys::kConfigurationTable, keys::kReportingState),
                  std::string("CONF_HIST_REP_STANDARD"));
         QCOMPARE(store.GetValue(keys::kCountersTable, keys::kBackupsCount), std::string("0"));
+        // The first run starts with an empty log and records its start.
+        const std::string started = test::ReadFile(dataDir + "vorda_history.log");
+        QVERIFY2(started.starts_with("1|") && started.ends_with("|Vorda System Started\r\n")
+                     && started.find("\r\n") == started.size() - 2,
+                 started.c_str());
 
         // A second copy shows the alert and touches neither file.
         const std::string dbBefore = test::ReadFile(dataDir + "vorda.db");
@@ -79,7 +84,7 @@ private slots:
         QCOMPARE(vorda.exitStatus(), QProcess::NormalExit);
         QCOMPARE(vorda.exitCode(), 0);
         const std::string log = test::ReadFile(dataDir + "vorda_history.log");
-        QVERIFY2(log.ends_with("|Vorda Software Exited\r\n"), log.c_str());
+        QVERIFY2(log.starts_with(started) && log.ends_with("|Vorda Software Exited\r\n"), log.c_str());
         QCOMPARE(::stat((dataDir + "vorda_history.log").c_str(), &st), 0);
         QCOMPARE(st.st_mode & 0777, 0600u);
     }
