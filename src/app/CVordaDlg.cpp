@@ -6,17 +6,30 @@
 #include "app/Messages.h"
 #include "app/PageTable.h"
 #include "app/StartupCore.h"
+#include "engine/RunUi.h"
+#include "engine/Scheduler.h"
 #include "resources/ResourceIds.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
+
+// What a scheduled sequence sees of the window: no panel, only the pump that
+// keeps the window, the tray and the Cancel button alive while it runs.
+class PumpOnlyRunUi : public SilentRunUi {
+public:
+    void Pump() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+};
+
 
 constexpr QRect kWorkAreaPlaceholder {CVordaDlg::kWorkPagePos, QSize(640, 520)};
 constexpr QRect kMenuPlaceholder {CVordaDlg::kMenuPagePos, QSize(200, 520)};
@@ -38,10 +51,11 @@ std::function<bool()>& CVordaDlg::TrayAvailable()
     return check;
 }
 
-CVordaDlg::CVordaDlg(const std::string& dataDir, QWidget* parent)
+CVordaDlg::CVordaDlg(const std::string& dataDir, QWidget* parent, Clock clock)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                           | Qt::WindowCloseButtonHint)
-    , state_(std::make_unique<AppState>(dataDir))
+    , state_(std::make_unique<AppState>(dataDir, std::move(clock)))
+    , schedulerUi_(std::make_unique<PumpOnlyRunUi>())
 {
     setObjectName(QStringLiteral("IDD_102"));
     setWindowTitle(QStringLiteral("Vorda - Quendal System - Version: 2.1.2.4"));
@@ -201,6 +215,14 @@ void CVordaDlg::ArmScheduleTimer()
 void CVordaDlg::OnScheduleTimer()
 {
     scheduleTimer_->stop();
+    // Quarter hours that pass while a sequence runs get no tick of their own:
+    // the timer is armed again only after the sequence.
+    if (!exiting_) {
+        if (!scheduler_)
+            scheduler_ = std::make_unique<Scheduler>(*state_, *schedulerUi_,
+                                                     [this](bool shown) { SetAutoRunIndicatorVisible(shown); });
+        scheduler_->Tick();
+    }
     emit scheduleTick();
     ArmScheduleTimer();
 }

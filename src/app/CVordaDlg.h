@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "history/TimeTexts.h"
 
 #include <QPixmap>
 #include <QPointer>
@@ -15,6 +16,8 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTimer;
+class RunUi;
+class Scheduler;
 
 // The program's only top-level window. Owns the shared state, runs the
 // start-up and shutdown, hosts the menu page at the left and one work-area
@@ -27,7 +30,7 @@ public:
     static constexpr QPoint kMenuPagePos {20, 61};
     static constexpr QPoint kWorkPagePos {239, 61};
 
-    explicit CVordaDlg(const std::string& dataDir, QWidget* parent = nullptr);
+    explicit CVordaDlg(const std::string& dataDir, QWidget* parent = nullptr, Clock clock = SystemClock());
     ~CVordaDlg() override;
 
     AppState& State() { return *state_; }
@@ -47,8 +50,9 @@ public:
     QWidget* MenuPage() const { return menuPage_; }
     QRect WorkAreaRect() const { return workAreaRect_; }
 
-    // Scheduling: timer 6000 fires at the next quarter hour, then emits
-    // scheduleTick() and re-arms itself.
+    // Scheduling: timer 6000 fires at the next quarter hour, runs the backups
+    // whose schedules are due (pumping events while they run), emits
+    // scheduleTick() and re-arms itself for the next quarter hour.
     void ArmScheduleTimer();
     QTimer* ScheduleTimer() const { return scheduleTimer_; }
     QTimer* StartMinimisedTimer() const { return startMinTimer_; }
@@ -104,6 +108,8 @@ private:
     void PrepareExit();
 
     std::unique_ptr<AppState> state_;
+    std::unique_ptr<RunUi> schedulerUi_;
+    std::unique_ptr<Scheduler> scheduler_;
     QTimer* scheduleTimer_ = nullptr;
     QTimer* startMinTimer_ = nullptr;
     QPixmap background_;
