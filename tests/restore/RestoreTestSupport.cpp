@@ -150,10 +150,10 @@ bool TableExists(ScratchDatabase& db, const std::string& table)
         == "1";
 }
 
-RestoreFixture::RestoreFixture(const std::string& prefix, const std::string& backupName)
-    : state(dir.path())
+RestoreFixture::RestoreFixture(const std::string& prefix, Clock clock)
+    : state(dir.path(), std::move(clock))
     , db(prefix)
-    , name(backupName)
+    , name("nightly")
 {
     const ConnectionParams p = db.params();
     const CInputOutput& store = state.store;

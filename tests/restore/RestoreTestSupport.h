@@ -76,7 +76,7 @@ bool TableExists(ScratchDatabase& db, const std::string& table);
 // connection points at a scratch database of the test server.
 class RestoreFixture {
 public:
-    explicit RestoreFixture(const std::string& prefix, const std::string& backupName = "nightly");
+    explicit RestoreFixture(const std::string& prefix, Clock clock = SystemClock());
 
     // Writes backup_<name>.tbk and stores its line count in the backup record.
     void WriteDump(const std::string& bytes, long long lineCount = -1);

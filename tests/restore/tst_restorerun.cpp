@@ -332,6 +332,31 @@ private slots:
         QVERIFY(ui.pumps >= 1);
     }
 
+    void elapsedTimeIsShownWhenTheSecondChanges()
+    {
+        // A clock that moves on by a second every time it is read.
+        auto now = std::make_shared<std::time_t>(1796609679);
+        RestoreFixture f("vorda_restore_clock", [now] { return (*now)++; });
+        f.WriteDump(CrLf(OldStyleExample()), 34);
+        RecordingRunUi ui;
+        QCOMPARE(RestoreRun(f.state, ui).Run(f.name).outcome, RestoreOutcome::Complete);
+        // Zero at the start, then once after each of the 23 lines that are
+        // neither empty nor part of a CREATE TABLE statement (the history
+        // entry of the start read the clock once in between).
+        const std::vector<std::string>& shown = ui.Texts(RunField::ElapsedTime);
+        QCOMPARE(shown.size(), size_t(24));
+        QCOMPARE(shown.front(), std::string("00:00:00"));
+        QCOMPARE(shown[1], std::string("00:00:02"));
+        QCOMPARE(shown.back(), std::string("00:00:24"));
+
+        // With a clock that stands still nothing but the zero is shown.
+        RestoreFixture still("vorda_restore_still", [] { return std::time_t(1796609679); });
+        still.WriteDump(CrLf(OldStyleExample()), 34);
+        RecordingRunUi quiet;
+        QCOMPARE(RestoreRun(still.state, quiet).Run(still.name).outcome, RestoreOutcome::Complete);
+        QCOMPARE(quiet.Texts(RunField::ElapsedTime), Strings({"00:00:00"}));
+    }
+
     void failuresEndTheRunCleanly()
     {
         {
