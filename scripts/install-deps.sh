@@ -10,7 +10,7 @@ packages=(
     fonts-dejavu-core
 )
 if [[ "${1:-}" == "--test" ]]; then
-    packages+=(mariadb-server mariadb-client xvfb xauth)
+    packages+=(mariadb-server mariadb-client xvfb xauth time)
 fi
 
 missing=()

@@ -4,7 +4,8 @@
 # creates a test user with a password, runs COMMAND with the connection in
 # VORDA_TEST_DB_HOST, VORDA_TEST_DB_PORT, VORDA_TEST_DB_USER and
 # VORDA_TEST_DB_PASSWORD, and stops the server afterwards, whatever happens.
-# Exits with COMMAND's status.
+# Exits with COMMAND's status. VORDA_TEST_DB_SERVER_ARGS may add server
+# options (benchmarks use it to size the buffer pool).
 set -euo pipefail
 
 work=$(mktemp -d /tmp/vorda-test-server.XXXXXX)
@@ -47,7 +48,7 @@ mariadbd --no-defaults --user=root --datadir="$datadir" --port="$port" --bind-ad
     --socket="$sock" --pid-file="$pidfile" --skip-name-resolve \
     --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
     --innodb-flush-log-at-trx-commit=2 --skip-innodb-doublewrite \
-    --max-allowed-packet=64M >"$work/server.log" 2>&1 &
+    --max-allowed-packet=64M ${VORDA_TEST_DB_SERVER_ARGS:-} >"$work/server.log" 2>&1 &
 server_pid=$!
 
 for _ in $(seq 1 300); do

@@ -121,6 +121,28 @@ std::string MysqlConnection::Escape(const std::string& value) const
     return out;
 }
 
+std::string MysqlConnection::ServerInfo() const
+{
+    const char* info = connected_ ? mysql_get_server_info(handle_) : nullptr;
+    return info ? info : "";
+}
+
+unsigned long MysqlConnection::ServerVersion() const
+{
+    return connected_ ? mysql_get_server_version(handle_) : 0;
+}
+
+bool MysqlConnection::QuotesLiteralDefaults() const
+{
+    return ServerInfo().find("MariaDB") != std::string::npos && ServerVersion() >= 100207;
+}
+
+void MysqlConnection::Abort()
+{
+    if (handle_ && connected_)
+        mariadb_cancel(handle_);
+}
+
 unsigned int MysqlConnection::ErrorNumber() const
 {
     return handle_ ? mysql_errno(handle_) : 0;

@@ -68,6 +68,18 @@ public:
     // Escapes a value for use inside apostrophes in a statement.
     std::string Escape(const std::string& value) const;
 
+    // The server's version text and number (for example 101106 for 10.11.6).
+    std::string ServerInfo() const;
+    unsigned long ServerVersion() const;
+    // Whether the server shows literal column defaults in
+    // information_schema.COLUMNS quoted (MariaDB from 10.2.7 on), which is how
+    // a literal default is told from an expression default.
+    bool QuotesLiteralDefaults() const;
+    // Makes every later read and write on the connection fail at once. Used
+    // to abandon a streamed result without reading the rest of it from the
+    // server; the connection is useless afterwards and should be closed.
+    void Abort();
+
     unsigned int ErrorNumber() const;
     std::string ErrorText() const;
     MYSQL* Handle() const { return handle_; }

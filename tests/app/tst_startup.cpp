@@ -123,6 +123,24 @@ private slots:
         QCOMPARE(state.settings().restoreMode, RestoreMode::Indirect);
     }
 
+    void anUnusableDataDirectoryStillStarts()
+    {
+        test::TempDataDir dir;
+        test::WriteFile(dir.file("plainfile"), "x");
+        const std::string data = dir.file("plainfile") + "/Tesmo/Vorda Quendal System/";
+        QVERIFY(!EnsurePrivateDirectory(data));
+        AppState state(data);
+        StartUpBeforePages(state);
+        state.log.AppendEntry(true, "Vorda System Started");
+        StartUpAfterPages(state);
+        ShutDown(state);
+        // Nothing can be stored: every start is a first start with the
+        // defaults in memory, and the log lives in memory only.
+        QVERIFY(IsFirstStart(state.store));
+        QCOMPARE(state.settings().restoreMode, RestoreMode::Indirect);
+        QCOMPARE(state.log.Count(), size_t(2));
+    }
+
     void dataDirectoryIsCreatedPrivate()
     {
         test::TempDataDir dir;

@@ -1,0 +1,49 @@
+// vorda-bench backup --data-dir DIR NAME
+// Runs backup NAME of the settings database in DIR as a manual run from the
+// Execute page does, without a window: every question is answered No and
+// every message printed to standard error. Ends with the result line; the
+// exit status is 0 only when the run completed.
+#include "BenchSupport.h"
+
+#include "app/AppState.h"
+#include "app/MessageKinds.h"
+#include "engine/BackupRun.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+int RunBackup(const std::vector<std::string>& words)
+{
+    const bench::Args args = bench::ParseArgs(words, {"--data-dir"});
+    if (!args.error.empty() || args.positional.size() != 1 || args.Get("--data-dir").empty()) {
+        std::fprintf(stderr, "usage: vorda-bench backup --data-dir DIR NAME%s%s\n", args.error.empty() ? "" : ": ",
+                     args.error.c_str());
+        return 2;
+    }
+    const std::string name = args.positional[0];
+    AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
+    if (!state.records.IsNameInList(NameList::Backups, name)) {
+        std::fprintf(stderr, "vorda-bench backup: no backup named %s in %s\n", name.c_str(), state.paths.dataDir.c_str());
+        return 1;
+    }
+    bench::BenchUi ui(0);
+
+    const std::time_t start = state.clock();
+    const auto began = std::chrono::steady_clock::now();
+    state.selectedName = name;
+    BackupRun run(state, ui);
+    const BackupOutcome outcome = run.Run(name, RunKind::Manual, start);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    if (!outcome.resultWord.empty())
+        ui.ShowMessage(kYesNoQuestion, backuptext::ExecuteAnotherQuestion(outcome.resultWord));
+    if (!outcome.serverError.empty())
+        std::fprintf(stderr, "server: %s\n", outcome.serverError.c_str());
+    std::printf("%s\n", bench::ResultLine(outcome.rowsWritten, seconds).c_str());
+    return outcome.status == RunStatus::Completed ? 0 : 1;
+}
+
+} // namespace
+
+VORDA_BENCH_COMMAND("backup", "--data-dir DIR NAME", RunBackup);

@@ -1,0 +1,88 @@
+#include "BenchSupport.h"
+
+#include "app/StartupCore.h"
+
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace bench {
+
+int BenchUi::ShowMessage(int kind, const std::string& text)
+{
+    std::fprintf(stderr, "[message %d] %s\n", kind, text.c_str());
+    return answer_;
+}
+
+long PeakRssKb()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+std::string ResultLine(unsigned long long rows, double seconds)
+{
+    char line[256];
+    std::snprintf(line, sizeof line, "rows=%llu seconds=%.3f rows_per_s=%.0f peak_rss_kb=%ld", rows, seconds,
+                  seconds > 0 ? static_cast<double>(rows) / seconds : 0.0, PeakRssKb());
+    return line;
+}
+
+std::string Args::Get(const std::string& name, const std::string& fallback) const
+{
+    const auto found = options.find(name);
+    return found != options.end() ? found->second : fallback;
+}
+
+Args ParseArgs(const std::vector<std::string>& words, const std::set<std::string>& valued,
+               const std::set<std::string>& flagNames)
+{
+    Args args;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word.rfind("--", 0) != 0) {
+            args.positional.push_back(word);
+        } else if (flagNames.count(word)) {
+            args.flags.insert(word);
+        } else if (valued.count(word)) {
+            if (i + 1 >= words.size()) {
+                args.error = word + " needs a value";
+                break;
+            }
+            args.options[word] = words[++i];
+        } else {
+            args.error = "unknown option " + word;
+            break;
+        }
+    }
+    return args;
+}
+
+std::string PrepareDataDir(std::string dir)
+{
+    if (!dir.empty() && dir.back() != '/')
+        dir += '/';
+    EnsurePrivateDirectory(dir);
+    return dir;
+}
+
+namespace {
+std::map<std::string, CommandInfo>& Registry()
+{
+    static std::map<std::string, CommandInfo> commands;
+    return commands;
+}
+} // namespace
+
+bool RegisterCommand(const char* name, const char* usage, Command run)
+{
+    Registry()[name] = CommandInfo {run, usage};
+    return true;
+}
+
+const std::map<std::string, CommandInfo>& Commands()
+{
+    return Registry();
+}
+
+} // namespace bench

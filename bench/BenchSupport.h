@@ -1,0 +1,62 @@
+#pragma once
+
+#include "engine/RunUi.h"
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+// Support shared by the subcommands of vorda-bench. Each subcommand lives in
+// its own source file and registers itself with VORDA_BENCH_COMMAND.
+namespace bench {
+
+// A run panel without a window: every question gets the same answer, every
+// message goes to standard error, and there is nothing to pump.
+class BenchUi : public RunUi {
+public:
+    explicit BenchUi(int answer = 0) : answer_(answer) {}
+    void SetText(RunField, const std::string&) override {}
+    void SetBarRange(RunBar, int) override {}
+    void StepBar(RunBar) override {}
+    int ShowMessage(int kind, const std::string& text) override;
+    void Pump() override {}
+    void SetWaitCursor(bool) override {}
+
+private:
+    int answer_;
+};
+
+// Peak resident memory of this process so far, in kB.
+long PeakRssKb();
+// "rows=N seconds=S rows_per_s=R peak_rss_kb=K"
+std::string ResultLine(unsigned long long rows, double seconds);
+
+// Command-line arguments: "--name value" options, "--flag" flags and
+// positional words, in any order.
+struct Args {
+    std::map<std::string, std::string> options;
+    std::set<std::string> flags;
+    std::vector<std::string> positional;
+    std::string error; // set when an option lacks its value or is unknown
+
+    std::string Get(const std::string& name, const std::string& fallback = {}) const;
+};
+Args ParseArgs(const std::vector<std::string>& words, const std::set<std::string>& valued,
+               const std::set<std::string>& flagNames = {});
+
+// Makes sure the data directory exists (private) and ends with '/'.
+std::string PrepareDataDir(std::string dir);
+
+using Command = int (*)(const std::vector<std::string>& args);
+struct CommandInfo {
+    Command run;
+    const char* usage;
+};
+bool RegisterCommand(const char* name, const char* usage, Command run);
+const std::map<std::string, CommandInfo>& Commands();
+
+} // namespace bench
+
+#define VORDA_BENCH_COMMAND(name, usage, function) \
+    static const bool registered_##function = bench::RegisterCommand(name, usage, function)

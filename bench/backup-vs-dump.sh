@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# backup-vs-dump.sh [ROWS...]          (default: 100000 1000000)
+# Times a Vorda backup run (vorda-bench backup) against mariadb-dump of the
+# same table, one row per INSERT statement on both sides, on a private test
+# server. For each table size it fills a table (int key, varchar(40),
+# decimal(8,2), text of about 100 bytes), defines a backup of it in a fresh
+# data directory, runs both tools REPEAT times (default 3) and keeps the best
+# wall time of each, then prints both times, the ratio vorda/mariadb-dump and
+# both peak memories.
+#
+# The server gets a buffer pool that holds the 1M-row table (1 GB), as a
+# production server holds its hot tables; VORDA_TEST_DB_SERVER_ARGS= (empty)
+# runs it with the server's default pool of 128 MB instead. A backup reads
+# every table twice on the server (the row count its data heading carries,
+# then the rows), which costs most when the table does not fit the pool.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [[ -z "${VORDA_TEST_DB_PORT:-}" ]]; then
+    export VORDA_TEST_DB_SERVER_ARGS="${VORDA_TEST_DB_SERVER_ARGS---innodb-buffer-pool-size=1G}"
+    exec scripts/with-test-server.sh "$0" "$@"
+fi
+
+bench=build/bench/vorda-bench
+[[ -x "$bench" ]] || scripts/build.sh >/dev/null
+repeat=${REPEAT:-3}
+sizes=("$@")
+[[ ${#sizes[@]} -gt 0 ]] || sizes=(100000 1000000)
+
+work=$(mktemp -d /tmp/vorda-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+sql() {
+    mariadb --no-defaults -h127.0.0.1 -P"$VORDA_TEST_DB_PORT" -u"$VORDA_TEST_DB_USER" \
+        -p"$VORDA_TEST_DB_PASSWORD" "$@"
+}
+
+# timed OUTFILE COMMAND...: runs COMMAND with its standard output to OUTFILE;
+# prints "seconds peak_kb".
+timed() {
+    local out=$1
+    shift
+    /usr/bin/time -f "%e %M" -o "$work/time" "$@" >"$out" 2>"$work/stderr" || {
+        echo "failed: $*" >&2
+        cat "$work/stderr" >&2
+        return 1
+    }
+    cat "$work/time"
+}
+
+best() { # best "seconds kb" line of several (least seconds)
+    sort -n | head -1
+}
+
+echo "server options: ${VORDA_TEST_DB_SERVER_ARGS:-(defaults)}; best of $repeat runs"
+printf '%-9s %10s %10s %8s %12s %12s\n' rows vorda_s dump_s ratio vorda_kb dump_kb
+declare -A per_row
+for rows in "${sizes[@]}"; do
+    db="vorda_bench_$rows"
+    sql -e "DROP DATABASE IF EXISTS $db; CREATE DATABASE $db;
+        CREATE TABLE $db.bench (id int NOT NULL PRIMARY KEY, name varchar(40) NOT NULL,
+            amount decimal(8,2) NOT NULL, note text NOT NULL);
+        INSERT INTO $db.bench SELECT seq, CONCAT('customer ', seq), (seq % 100000) / 100,
+            CONCAT(REPEAT(MD5(seq), 3), ' ', seq) FROM $db.seq_1_to_$rows;"
+
+    data="$work/data_$rows"
+    "$bench" define --data-dir "$data" --connection bench --host 127.0.0.1 --port "$VORDA_TEST_DB_PORT" \
+        --database "$db" --user "$VORDA_TEST_DB_USER" --password "$VORDA_TEST_DB_PASSWORD" \
+        --backup "bench_$rows" --tables bench
+
+    vorda_runs=()
+    dump_runs=()
+    for _ in $(seq 1 "$repeat"); do
+        vorda_runs+=("$(timed "$work/vorda.out" "$bench" backup --data-dir "$data" "bench_$rows")")
+        result=$(cat "$work/vorda.out")
+        dump_runs+=("$(timed "$work/dump.sql" mariadb-dump --no-defaults -h127.0.0.1 -P"$VORDA_TEST_DB_PORT" \
+            -u"$VORDA_TEST_DB_USER" -p"$VORDA_TEST_DB_PASSWORD" --single-transaction \
+            --skip-extended-insert "$db" bench)")
+    done
+    read -r v_s v_kb <<<"$(printf '%s\n' "${vorda_runs[@]}" | best)"
+    read -r d_s d_kb <<<"$(printf '%s\n' "${dump_runs[@]}" | best)"
+    inserts_vorda=$(grep -c '^INSERT INTO' "$data/backup_bench_$rows.tbk")
+    inserts_dump=$(grep -c '^INSERT INTO' "$work/dump.sql")
+    if [[ "$inserts_vorda" != "$rows" || "$inserts_dump" != "$rows" ]]; then
+        echo "row statements: vorda $inserts_vorda, mariadb-dump $inserts_dump, expected $rows" >&2
+        exit 1
+    fi
+    ratio=$(awk -v a="$v_s" -v b="$d_s" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+    printf '%-9s %10s %10s %8s %12s %12s\n' "$rows" "$v_s" "$d_s" "$ratio" "$v_kb" "$d_kb"
+    echo "          vorda-bench: $result"
+    per_row[$rows]=$(awk -v s="$v_s" -v n="$rows" 'BEGIN { printf "%.3f", s / n * 1e6 }')
+    sql -e "DROP DATABASE $db"
+    rm -rf "$data" "$work/dump.sql"
+done
+for rows in "${sizes[@]}"; do
+    echo "vorda microseconds per row at $rows rows: ${per_row[$rows]}"
+done

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <ctime>
+#include <string>
+
+namespace test {
+
+// The backup file of the example table `items` (id int primary key
+// auto_increment, name varchar(40) indexed, price decimal(8,2) default 0.00)
+// holding (1, O'Brien`s tea, 3.50) and (2, NULL, 0.00), written by a manual
+// run started on Monday, December 07, 2026 at 02:14:35 AM. Two row lines
+// differ from the old format on purpose: the backquote of O'Brien`s tea is
+// kept (it used to become an apostrophe, changing the data) and the NULL name
+// is written as NULL (it used to be '', an empty string, which a strict
+// server refuses for numeric and date columns). The line tally stays 34.
+inline std::string ExampleBackup(const std::string& host, const std::string& database)
+{
+    const std::string lf =
+        "------------------------------------------------------------\n"
+        "--\n"
+        "--       WARNING - DO NOT MANUALLY EDIT THIS FILE\n"
+        "--          DOING SO WILL CORRUPT THIS BACKUP\n"
+        "--\n"
+        "-- Vorda Quendal Suite - MySQL Backup File - Manual\n"
+        "-- Software Version: 2.1.2.4\n"
+        "--\n"
+        "-- Host Name / IP Address: " + host + "\n"
+        "-- Database Name: " + database + "\n"
+        "-- Backup Name: Nightly_Shop\n"
+        "-- Backup TimeStamp: Monday, December 07, 2026 - 02:14:35 AM\n"
+        "--\n"
+        "------------------------------------------------------------\n"
+        "\n"
+        "---\n"
+        "--- Table structure for table `items`\n"
+        "---\n"
+        "\n"
+        "CREATE TABLE `items` (\n"
+        "  `id` int(11) NOT NULL auto_increment,\n"
+        "  `name` varchar(40) NULL,\n"
+        "  `price` decimal(8,2) NOT NULL default '0.00',\n"
+        "  PRIMARY KEY `id` (`id`),\n"
+        "  KEY `name` (`name`)\n"
+        ")\n"
+        "\n"
+        "---\n"
+        "--- Dumping data for table `items` - Total rows: 2\n"
+        "---\n"
+        "\n"
+        "INSERT INTO `items` VALUES ('1', 'O\\'Brien`s tea', '3.50')\n" // backquote kept
+        "INSERT INTO `items` VALUES ('2', NULL, '0.00')\n";           // NULL, not ''
+    std::string crlf;
+    for (char c : lf) {
+        if (c == '\n')
+            crlf += '\r';
+        crlf += c;
+    }
+    return crlf;
+}
+
+inline constexpr std::time_t kExampleStart = 1796609675; // Monday, December 07, 2026 02:14:35 UTC
+
+} // namespace test
