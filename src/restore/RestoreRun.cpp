@@ -1,6 +1,7 @@
 #include "restore/RestoreRun.h"
 
 #include "app/MessageKinds.h"
+#include "engine/DumpWriter.h"
 #include "engine/MysqlClient.h"
 #include "restore/LineReader.h"
 #include "store/Records.h"
@@ -241,7 +242,7 @@ RestoreReport RestoreRun::Run(const std::string& name)
         } else {
             ui_.SetText(RunField::RunStatus, "Connected");
             LineReader reader;
-            if (!reader.Open(state_.paths.dataDir + "backup_" + name + ".tbk")) {
+            if (!reader.Open(BackupFilePath(state_.paths.dataDir, name))) {
                 Fail(kStatusFileError, kFileFailed);
                 failed = true;
             } else {

@@ -1,5 +1,6 @@
 #include "restore/ViewerLoader.h"
 
+#include "engine/DumpWriter.h"
 #include "restore/LineReader.h"
 
 #include <chrono>
@@ -21,7 +22,7 @@ ViewerLoader::ViewerLoader(AppState& state, ViewerUi& ui)
 
 ViewerLoadResult ViewerLoader::LoadSelected()
 {
-    return Load(state_.paths.dataDir + "backup_" + state_.selectedName + ".tbk", state_.settings().lineNumbers);
+    return Load(BackupFilePath(state_.paths.dataDir, state_.selectedName), state_.settings().lineNumbers);
 }
 
 ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)

@@ -59,7 +59,7 @@ std::string CrLf(const std::vector<std::string>& lines)
     return out;
 }
 
-std::vector<std::string> DumpHeader(const std::string& backupName, const std::string& database)
+std::vector<std::string> DumpHeaderLines(const std::string& backupName, const std::string& database)
 {
     const std::string rule(60, '-');
     return {

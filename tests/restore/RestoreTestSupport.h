@@ -54,7 +54,7 @@ public:
 std::string CrLf(const std::vector<std::string>& lines);
 
 // The 14 header lines of a manual backup file.
-std::vector<std::string> DumpHeader(const std::string& backupName, const std::string& database);
+std::vector<std::string> DumpHeaderLines(const std::string& backupName, const std::string& database);
 
 // A value as a row statement carries it: NULL bare, everything else in
 // apostrophes with backslash, apostrophe, double quote, zero byte, line

@@ -7,7 +7,7 @@
 #include <QTest>
 
 using test::CrLf;
-using test::DumpHeader;
+using test::DumpHeaderLines;
 using test::DumpRow;
 using test::RecordingRunUi;
 using test::RestoreFixture;
@@ -117,7 +117,7 @@ void MakeReference(test::ScratchDatabase& db, const std::string& table, const st
 // backquote in the data written as \'.
 std::vector<std::string> OldStyleExample()
 {
-    return Join(DumpHeader("nightly", "shop"),
+    return Join(DumpHeaderLines("nightly", "shop"),
                 {"", "---", "--- Table structure for table `items`", "---", "", "CREATE TABLE `items` (",
                  "  `id` int(11) NOT NULL auto_increment,", "  `name` varchar(40) NULL,",
                  "  `price` decimal(8,2) NOT NULL default '0.00',", "  PRIMARY KEY `id` (`id`),",
@@ -191,7 +191,7 @@ private slots:
         const std::vector<Row> odd = {{"1", "x'y"}, {"2", std::nullopt}};
         const std::vector<std::string> oddColumns = {"  `k` int(11) NOT NULL,", "  `v` varchar(20) NULL,",
                                                      "  KEY `k` (`k`)"};
-        std::vector<std::string> lines = DumpHeader(f.name, f.db.name());
+        std::vector<std::string> lines = DumpHeaderLines(f.name, f.db.name());
         lines = Join(lines, Section("hard", kHardColumns, rows));
         lines = Join(lines, Section("pairs", pairColumns, pairs));
         for (const char* name : {"order", "my table", "a-b"})
@@ -246,7 +246,7 @@ private slots:
         const std::vector<std::string> columns = {"  `id` int(11) NOT NULL,", "  `v` varchar(40) NULL,",
                                                   "  PRIMARY KEY `id` (`id`)"};
         const std::vector<Row> rows = {{"1", "new one"}, {"2", std::nullopt}, {"3", "It's new"}};
-        std::vector<std::string> lines = DumpHeader(f.name, f.db.name());
+        std::vector<std::string> lines = DumpHeaderLines(f.name, f.db.name());
         for (const char* name : {"t", "my table"})
             lines = Join(lines, Section(name, columns, rows));
         f.WriteDump(lines);
@@ -285,7 +285,7 @@ private slots:
         for (const int answer : {0, 1}) {
             RestoreFixture f("vorda_restore_missing");
             f.SetMode(RestoreMode::Absolute, true);
-            f.WriteDump(Join(DumpHeader(f.name, f.db.name()), SimpleSection("gone", 2)));
+            f.WriteDump(Join(DumpHeaderLines(f.name, f.db.name()), SimpleSection("gone", 2)));
             RecordingRunUi ui;
             ui.answers.push_back(answer);
             const RestoreReport report = RestoreRun(f.state, ui).Run(f.name);
@@ -377,7 +377,7 @@ private slots:
         }
         {
             RestoreFixture f("vorda_restore_badcreate");
-            f.WriteDump(Join(DumpHeader(f.name, f.db.name()),
+            f.WriteDump(Join(DumpHeaderLines(f.name, f.db.name()),
                              Join(SimpleSection("fine", 2),
                                   Section("broken", {"  `id` no_such_type NOT NULL"}, {{"1"}}))));
             RecordingRunUi ui;
@@ -390,7 +390,7 @@ private slots:
             // the row unreadable; the rows before it stay written.
             RestoreFixture f("vorda_restore_badinsert");
             f.SetMode(RestoreMode::Absolute, false);
-            std::vector<std::string> lines = Join(DumpHeader(f.name, f.db.name()), SimpleSection("t", 3));
+            std::vector<std::string> lines = Join(DumpHeaderLines(f.name, f.db.name()), SimpleSection("t", 3));
             lines.push_back("INSERT INTO `t` VALUES ('4', 'C:\\')");
             lines.push_back("INSERT INTO `t` VALUES ('5', 'never')");
             f.WriteDump(lines);
@@ -448,7 +448,7 @@ private slots:
         RestoreFixture f("vorda_restore_long");
         const std::string big(1 << 20, 'b');
         std::vector<std::string> lines = Join(
-            DumpHeader(f.name, f.db.name()),
+            DumpHeaderLines(f.name, f.db.name()),
             Section("big", {"  `id` int(11) NOT NULL,", "  `v` longtext NULL"}, {{"1", big}, {"2", "small"}}));
         f.WriteDump(lines);
         RecordingRunUi ui;
@@ -471,7 +471,7 @@ private slots:
     void cancelStopsAfterTheCurrentLineAndKeepsWhatWasWritten()
     {
         RestoreFixture f("vorda_restore_cancel");
-        f.WriteDump(Join(DumpHeader(f.name, f.db.name()), Join(SimpleSection("t", 50), SimpleSection("u", 5))));
+        f.WriteDump(Join(DumpHeaderLines(f.name, f.db.name()), Join(SimpleSection("t", 50), SimpleSection("u", 5))));
         RecordingRunUi ui;
         // The user presses Cancel while the sixth row is on its way.
         ui.onText = [&](RunField field, const std::string& text) {
@@ -516,7 +516,7 @@ private slots:
                   "FOREIGN KEY (parent_id) REFERENCES parent (id)) ENGINE=InnoDB");
         f.db.exec("INSERT INTO parent VALUES (1, 'old'), (2, 'old')");
         f.db.exec("INSERT INTO child VALUES (10, 1), (20, 2)");
-        f.WriteDump(Join(DumpHeader(f.name, f.db.name()),
+        f.WriteDump(Join(DumpHeaderLines(f.name, f.db.name()),
                          Section("parent", {"  `id` int(11) NOT NULL,", "  `v` varchar(10) NULL,",
                                             "  PRIMARY KEY `id` (`id`)"},
                                  {{"1", "new"}, {"2", "new"}, {"3", "new"}})));
@@ -547,7 +547,7 @@ private slots:
         } restore {f.db, saved};
 
         const std::vector<Row> rows = {{"0", "0000-00-00", "It's \\ \"x\""}, {"1", "2024-00-00", "\n"}};
-        f.WriteDump(Join(DumpHeader(f.name, f.db.name()),
+        f.WriteDump(Join(DumpHeaderLines(f.name, f.db.name()),
                          Section("modes", {"  `id` int(11) NOT NULL auto_increment,", "  `d` date NULL,",
                                            "  `v` varchar(20) NULL,", "  PRIMARY KEY `id` (`id`)"},
                                  rows)));
