@@ -1,6 +1,7 @@
 #include "restore/RestoreRun.h"
 
 #include "app/MessageKinds.h"
+#include "engine/ConnectionRecord.h"
 #include "engine/DumpWriter.h"
 #include "engine/MysqlClient.h"
 #include "restore/LineReader.h"
@@ -214,14 +215,8 @@ RestoreReport RestoreRun::Run(const std::string& name)
     const CInputOutput& store = state_.store;
     const std::string backupTable = BackupTable(name);
     const std::string logName = store.GetValue(backupTable, keys::kCnsbName);
-    const std::string connectionTable = ConnectionTable(store.GetValue(backupTable, keys::kCnsbConnection));
     const long long lineCount = LeadingInteger(store.GetValue(backupTable, keys::kLineCount));
-    ConnectionParams params;
-    params.host = store.GetValue(connectionTable, keys::kDbcHost);
-    params.port = PortFromText(store.GetValue(connectionTable, keys::kDbcPort));
-    params.database = store.GetValue(connectionTable, keys::kDbcBaseName);
-    params.user = store.GetValue(connectionTable, keys::kDbcUserName);
-    params.password = store.GetValue(connectionTable, keys::kDbcPassword);
+    const ConnectionParams params = ReadConnectionParams(store, store.GetValue(backupTable, keys::kCnsbConnection));
 
     ui_.SetText(RunField::RunStatus, "Attempting to Connect");
     state_.log.AppendEntry(false, "Restore Started: " + logName);

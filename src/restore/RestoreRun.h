@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "engine/RunUi.h"
 
+#include <ctime>
 #include <string>
 #include <string_view>
 
