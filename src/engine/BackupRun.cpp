@@ -1,6 +1,7 @@
 #include "engine/BackupRun.h"
 
 #include "app/MessageKinds.h"
+#include "engine/ConnectionRecord.h"
 #include "store/Records.h"
 #include "store/StoreKeys.h"
 
@@ -158,13 +159,7 @@ BackupOutcome RunContext::Run(const std::string& name)
     out_.backupName = backup_;
     const std::string connectionName = store.GetValue(backupTable, keys::kCnsbConnection);
     const std::string tableList = store.GetValue(backupTable, keys::kCnsbTables);
-    const std::string connectionTable = ConnectionTable(connectionName);
-    ConnectionParams params;
-    params.host = store.GetValue(connectionTable, keys::kDbcHost);
-    params.port = PortFromText(store.GetValue(connectionTable, keys::kDbcPort));
-    params.database = store.GetValue(connectionTable, keys::kDbcBaseName);
-    params.user = store.GetValue(connectionTable, keys::kDbcUserName);
-    params.password = store.GetValue(connectionTable, keys::kDbcPassword);
+    const ConnectionParams params = ReadConnectionParams(store, connectionName);
 
     if (Manual()) {
         panel_.SetText(RunField::RunStatus, "Attempting to Connect");

@@ -1,0 +1,53 @@
+// vorda-bench restore --data-dir DIR --mode indirect|absolute [--safe-copy] NAME
+// Restores backup NAME of the settings database in DIR as the Database
+// Backups page does, without a window: every question is answered Yes and
+// every message printed to standard error. The mode and the safe-copy option
+// replace the stored settings for this run only. Ends with the result line;
+// the exit status is 0 only when the restore completed.
+#include "BenchSupport.h"
+
+#include "app/AppState.h"
+#include "app/MessageKinds.h"
+#include "restore/RestoreRun.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kUsage = "--data-dir DIR --mode indirect|absolute [--safe-copy] NAME";
+
+int RunRestore(const std::vector<std::string>& words)
+{
+    const bench::Args args = bench::ParseArgs(words, {"--data-dir", "--mode"}, {"--safe-copy"});
+    const std::string mode = args.Get("--mode");
+    if (!args.error.empty() || args.positional.size() != 1 || args.Get("--data-dir").empty()
+        || (mode != "indirect" && mode != "absolute")) {
+        std::fprintf(stderr, "usage: vorda-bench restore %s%s%s\n", kUsage, args.error.empty() ? "" : ": ",
+                     args.error.c_str());
+        return 2;
+    }
+    const std::string name = args.positional[0];
+    AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
+    state.config.LoadConfiguration();
+    if (!state.records.IsNameInList(NameList::Backups, name)) {
+        std::fprintf(stderr, "vorda-bench restore: no backup named %s in %s\n", name.c_str(),
+                     state.paths.dataDir.c_str());
+        return 1;
+    }
+    state.settings().restoreMode = mode == "absolute" ? RestoreMode::Absolute : RestoreMode::Indirect;
+    state.settings().safeCopy = args.flags.count("--safe-copy") > 0;
+    state.selectedName = name;
+    bench::BenchUi ui(1);
+
+    const auto began = std::chrono::steady_clock::now();
+    const RestoreReport report = RestoreRun(state, ui).Run(name);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    ui.ShowMessage(kYesNoQuestion, RestoreFinalQuestion(report.outcome));
+    std::printf("%s\n", bench::ResultLine(static_cast<unsigned long long>(report.rowsInserted), seconds).c_str());
+    return report.outcome == RestoreOutcome::Complete ? 0 : 1;
+}
+
+} // namespace
+
+VORDA_BENCH_COMMAND("restore", kUsage, RunRestore);
