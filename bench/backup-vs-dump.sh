@@ -16,24 +16,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if [[ -z "${VORDA_TEST_DB_PORT:-}" ]]; then
-    export VORDA_TEST_DB_SERVER_ARGS="${VORDA_TEST_DB_SERVER_ARGS---innodb-buffer-pool-size=1G}"
-    exec scripts/with-test-server.sh "$0" "$@"
-fi
+source bench/bench-common.sh
+bench_server "$0" "$@"
 
-bench=build/bench/vorda-bench
-[[ -x "$bench" ]] || scripts/build.sh >/dev/null
 repeat=${REPEAT:-3}
 sizes=("$@")
 [[ ${#sizes[@]} -gt 0 ]] || sizes=(100000 1000000)
-
-work=$(mktemp -d /tmp/vorda-bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-
-sql() {
-    mariadb --no-defaults -h127.0.0.1 -P"$VORDA_TEST_DB_PORT" -u"$VORDA_TEST_DB_USER" \
-        -p"$VORDA_TEST_DB_PASSWORD" "$@"
-}
 
 # timed OUTFILE COMMAND...: runs COMMAND with its standard output to OUTFILE;
 # prints "seconds peak_kb".
