@@ -5,9 +5,9 @@
 // exit status is 0 only when the run completed.
 #include "BenchSupport.h"
 
-#include "app/AppState.h"
-#include "app/MessageKinds.h"
-#include "engine/BackupRun.h"
+#include "core/state/AppState.h"
+#include "core/state/MessageKind.h"
+#include "core/engine/BackupRun.h"
 
 #include <chrono>
 #include <cstdio>

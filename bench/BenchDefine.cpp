@@ -4,8 +4,8 @@
 // in DIR, as the editors store them, so a benchmark can run the backup.
 #include "BenchSupport.h"
 
-#include "app/AppState.h"
-#include "store/StoreKeys.h"
+#include "core/state/AppState.h"
+#include "core/store/StoreKeys.h"
 
 #include <cstdio>
 

@@ -6,9 +6,9 @@
 // the exit status is 0 only when the restore completed.
 #include "BenchSupport.h"
 
-#include "app/AppState.h"
-#include "app/MessageKinds.h"
-#include "restore/RestoreRun.h"
+#include "core/state/AppState.h"
+#include "core/state/MessageKind.h"
+#include "core/restore/RestoreRun.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "BenchSupport.h"
 
-#include "app/StartupCore.h"
+#include "core/state/StartupCore.h"
 
 #include <cstdio>
 #include <sys/resource.h>

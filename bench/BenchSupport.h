@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/RunUi.h"
+#include "core/engine/RunUi.h"
 
 #include <map>
 #include <set>

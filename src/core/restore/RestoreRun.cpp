@@ -1,0 +1,456 @@
+#include "core/restore/RestoreRun.h"
+
+#include "core/state/MessageKind.h"
+#include "core/engine/ConnectionRecord.h"
+#include "core/dump/DumpWriter.h"
+#include "core/engine/MysqlClient.h"
+#include "core/restore/LineReader.h"
+#include "core/store/Records.h"
+#include "core/store/StoreKeys.h"
+
+#include <errmsg.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr const char* kIndirectPrefix = "VORDA_";
+constexpr const char* kSafeCopyPrefix = "SAFE_COPY_";
+
+constexpr const char* kAnotherRestoreRunning = "Another Restore is Currently Running.\r\n\r\nPlease wait.";
+constexpr const char* kConnectFailed
+    = "The system failed to connect to the designated host. Connection or ISP problem.";
+constexpr const char* kFileFailed = "The backup file failed to open.";
+constexpr const char* kCreateFailed = "Backup restore has errored.\r\n\r\nCan not create restore table.";
+constexpr const char* kInsertFailed = "Backup restore has errored.\r\n\r\nInsertion error.";
+constexpr const char* kSafeCopyQuestion = "Safe copy not created\r\n\r\nThe source table is either corrupt or "
+                                          "does not exist.\r\n\r\nDo you wish to continue?";
+
+constexpr const char* kTerminated = "Restore Terminated";
+constexpr const char* kStatusConnectionFailed = "Connection Failed";
+constexpr const char* kStatusFileError = "File Error";
+constexpr const char* kStatusTableError = "Table Error";
+constexpr const char* kStatusInsertionError = "Insertion error";
+
+int BarMaximum(long long value)
+{
+    if (value < 0)
+        return 0;
+    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+std::string_view SkipBlanks(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    return text.substr(i);
+}
+
+// The text after a heading's first ':' (after the table name) up to the next
+// ':', leading white space removed.
+std::string_view RowTotalText(std::string_view line)
+{
+    std::string_view tail = line;
+    if (line.find('`') != std::string_view::npos)
+        tail = SplitStatementLine(line).rest;
+    const size_t colon = tail.find(':');
+    if (colon == std::string_view::npos)
+        return {};
+    tail = tail.substr(colon + 1);
+    tail = tail.substr(0, tail.find(':'));
+    size_t i = 0;
+    while (i < tail.size() && (tail[i] == ' ' || tail[i] == '\t' || tail[i] == '\r' || tail[i] == '\n'))
+        ++i;
+    return tail.substr(i);
+}
+
+} // namespace
+
+std::string RestoreResultWord(RestoreOutcome outcome)
+{
+    switch (outcome) {
+    case RestoreOutcome::Complete:
+        return "Complete";
+    case RestoreOutcome::Failed:
+        return "Failed";
+    case RestoreOutcome::Cancelled:
+        return "Cancelled";
+    case RestoreOutcome::NotStarted:
+        break;
+    }
+    return {};
+}
+
+std::string RestoreFinalQuestion(RestoreOutcome outcome)
+{
+    return "Restore " + RestoreResultWord(outcome) + "\r\n\r\nDo you wish to execute another?";
+}
+
+DumpLineKind ClassifyDumpLine(std::string_view line)
+{
+    const std::string_view start = SkipBlanks(line);
+    if (StartsWith(start, "CREATE TABLE"))
+        return DumpLineKind::CreateTable;
+    if (StartsWith(start, "INSERT INTO"))
+        return DumpLineKind::InsertInto;
+    if (line.find("Dumping data for table") != std::string_view::npos)
+        return DumpLineKind::DumpingData;
+    return DumpLineKind::Other;
+}
+
+StatementLine SplitStatementLine(std::string_view line)
+{
+    StatementLine parts;
+    const size_t open = line.find('`');
+    if (open == std::string_view::npos) {
+        parts.head = line;
+        return parts;
+    }
+    parts.head = line.substr(0, open);
+    size_t i = open + 1;
+    for (; i < line.size(); ++i) {
+        if (line[i] != '`') {
+            parts.table += line[i];
+        } else if (i + 1 < line.size() && line[i + 1] == '`') {
+            parts.table += '`';
+            ++i;
+        } else {
+            break;
+        }
+    }
+    if (i < line.size())
+        parts.rest = line.substr(i + 1);
+    return parts;
+}
+
+long long RowTotalOf(std::string_view line)
+{
+    const std::string_view text = RowTotalText(line);
+    long long total = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            break;
+        if (total > (LLONG_MAX - 9) / 10)
+            return LLONG_MAX;
+        total = total * 10 + (c - '0');
+    }
+    return total;
+}
+
+std::string RestoreSessionSqlMode(const std::string& serverMode)
+{
+    // Modes that would make the server read the file's values differently
+    // from how they were written. TRADITIONAL is a group that brings the zero
+    // date modes back, so it goes as well (its other members stay listed).
+    static const std::vector<std::string> kDropped = {
+        "NO_BACKSLASH_ESCAPES", "NO_ZERO_DATE", "NO_ZERO_IN_DATE", "EMPTY_STRING_IS_NULL", "TRADITIONAL",
+    };
+    std::string mode;
+    bool autoValueOnZero = false;
+    size_t begin = 0;
+    while (begin <= serverMode.size()) {
+        size_t end = serverMode.find(',', begin);
+        if (end == std::string::npos)
+            end = serverMode.size();
+        const std::string item = serverMode.substr(begin, end - begin);
+        begin = end + 1;
+        if (item.empty())
+            continue;
+        bool dropped = false;
+        for (const std::string& d : kDropped)
+            dropped = dropped || item == d;
+        if (dropped)
+            continue;
+        autoValueOnZero = autoValueOnZero || item == "NO_AUTO_VALUE_ON_ZERO";
+        if (!mode.empty())
+            mode += ',';
+        mode += item;
+    }
+    if (!autoValueOnZero)
+        mode += mode.empty() ? "NO_AUTO_VALUE_ON_ZERO" : ",NO_AUTO_VALUE_ON_ZERO";
+    return mode;
+}
+
+RestoreRun::RestoreRun(AppState& state, RunUi& ui)
+    : state_(state)
+    , ui_(ui)
+    , pump_(ui)
+{
+}
+
+RestoreReport RestoreRun::Run(const std::string& name)
+{
+    if (state_.restoreRunning) {
+        ui_.ShowMessage(kAlertMessage, kAnotherRestoreRunning);
+        return {};
+    }
+    state_.restoreRunning = true;
+    state_.currentPageId = 0;
+
+    report_ = {};
+    absolute_ = state_.settings().restoreMode == RestoreMode::Absolute;
+    safeCopy_ = state_.settings().safeCopy;
+    haveRowTotal_ = false;
+    rowTotal_ = countedLines_ = insertedInTable_ = uncommittedRows_ = 0;
+    lastTable_.clear();
+    lastTarget_.clear();
+
+    start_ = state_.clock();
+    shownSecond_ = start_;
+    ui_.SetText(RunField::ElapsedTime, FormatElapsed(0));
+    ui_.SetText(RunField::SiteBackup, name);
+    ui_.SetText(RunField::RunMode, "Manual");
+    ui_.SetText(RunField::RunStatus, "Connecting to Site");
+    ui_.SetText(RunField::TableMembers, "Waiting");
+
+    const CInputOutput& store = state_.store;
+    const std::string backupTable = BackupTable(name);
+    const std::string logName = store.GetValue(backupTable, keys::kCnsbName);
+    const long long lineCount = LeadingInteger(store.GetValue(backupTable, keys::kLineCount));
+    const ConnectionParams params = ReadConnectionParams(store, store.GetValue(backupTable, keys::kCnsbConnection));
+
+    ui_.SetText(RunField::RunStatus, "Attempting to Connect");
+    state_.log.AppendEntry(false, "Restore Started: " + logName);
+    ui_.SetWaitCursor(true);
+
+    bool failed = false;
+    {
+        MysqlConnection conn;
+        if (!conn.Initialised()) {
+            // Without a client handle nothing can be done at all (the library
+            // could not even allocate one).
+            std::fprintf(stderr, "%d: %s \n", CR_OUT_OF_MEMORY, "MySQL client ran out of memory");
+            std::exit(1);
+        }
+        if (!conn.Connect(params) || !PrepareSession(conn)) {
+            Fail(kStatusConnectionFailed, kConnectFailed);
+            failed = true;
+        } else {
+            ui_.SetText(RunField::RunStatus, "Connected");
+            LineReader reader;
+            if (!reader.Open(BackupFilePath(state_.paths.dataDir, name))) {
+                Fail(kStatusFileError, kFileFailed);
+                failed = true;
+            } else {
+                ui_.SetBarRange(RunBar::Overall, BarMaximum(lineCount));
+                failed = ReplayFile(conn, reader) == LineResult::Failed;
+                reader.Close();
+            }
+        }
+    }
+
+    ui_.SetBarRange(RunBar::CurrentTable, 1);
+    ui_.SetBarRange(RunBar::Overall, 1);
+    ui_.SetText(RunField::TableMembers, "All Copied");
+    ui_.SetText(RunField::CurrentMember, "0");
+    ui_.SetWaitCursor(false);
+
+    if (failed) {
+        ui_.SetText(RunField::RunMode, kTerminated);
+        ui_.SetText(RunField::RunStatus, "Restore Failed");
+        state_.log.AppendEntry(false, "Restore Failed: " + logName);
+        report_.outcome = RestoreOutcome::Failed;
+    } else if (state_.restoreRunning) {
+        ui_.SetText(RunField::RunStatus, "Restore Complete");
+        state_.log.AppendEntry(false, "Restore Successful: " + logName);
+        report_.outcome = RestoreOutcome::Complete;
+    } else {
+        ui_.SetText(RunField::RunStatus, "Restore Cancelled");
+        state_.log.AppendEntry(false, "Restore Cancelled: " + logName);
+        report_.outcome = RestoreOutcome::Cancelled;
+    }
+    state_.restoreRunning = false;
+    return report_;
+}
+
+bool RestoreRun::PrepareSession(MysqlConnection& conn)
+{
+    if (!conn.Query("SELECT @@SESSION.sql_mode, @@SESSION.max_allowed_packet"))
+        return false;
+    std::string serverMode;
+    {
+        MysqlResult result = conn.StoreResult();
+        MYSQL_ROW row = result.FetchRow();
+        if (!row)
+            return false;
+        serverMode = row[0] ? row[0] : "";
+        maxPacket_ = row[1] ? std::strtoull(row[1], nullptr, 10) : 0;
+    }
+    return conn.Query("SET SESSION sql_mode = '" + conn.Escape(RestoreSessionSqlMode(serverMode))
+                      + "', SESSION foreign_key_checks = 0, SESSION autocommit = 0");
+}
+
+RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader& reader)
+{
+    std::string line;
+    while (reader.Next(line)) {
+        ++report_.linesRead;
+        ui_.StepBar(RunBar::Overall);
+        if (line.empty())
+            continue;
+        if (haveRowTotal_ && countedLines_ < rowTotal_) {
+            ++countedLines_;
+            ui_.StepBar(RunBar::CurrentTable);
+            ui_.SetText(RunField::CurrentMember, std::to_string(insertedInTable_));
+        }
+        LineResult result = LineResult::Ok;
+        switch (ClassifyDumpLine(line)) {
+        case DumpLineKind::CreateTable:
+            result = HandleCreate(conn, reader, line);
+            break;
+        case DumpLineKind::InsertInto:
+            result = HandleInsert(conn, line, reader.Overlong());
+            break;
+        case DumpLineKind::DumpingData:
+            HandleDumpingData(line);
+            break;
+        case DumpLineKind::Other:
+            break;
+        }
+        if (result == LineResult::Failed)
+            return result;
+        ShowElapsedIfNewSecond();
+        // Events are let through at most every 15 ms, but the stop request
+        // is looked at after every line.
+        pump_.Maybe();
+        if (!state_.restoreRunning)
+            break;
+    }
+    if (reader.Failed()) {
+        Commit(conn);
+        Fail(kStatusFileError, kFileFailed);
+        return LineResult::Failed;
+    }
+    if (!Commit(conn)) {
+        Fail(kStatusInsertionError, kInsertFailed);
+        return LineResult::Failed;
+    }
+    return LineResult::Ok;
+}
+
+RestoreRun::LineResult RestoreRun::HandleCreate(MysqlConnection& conn, LineReader& reader, std::string_view line)
+{
+    // The previous table ends here.
+    if (!Commit(conn)) {
+        Fail(kStatusInsertionError, kInsertFailed);
+        return LineResult::Failed;
+    }
+    const StatementLine parts = SplitStatementLine(line);
+    bool cut = reader.Overlong();
+    // The rest of the statement: every following line up to the first empty
+    // one, joined without separators (column lines begin with two blanks).
+    std::string tail(parts.rest);
+    std::string next;
+    while (reader.Next(next)) {
+        ++report_.linesRead;
+        if (next.empty())
+            break;
+        cut = cut || reader.Overlong();
+        tail += next;
+    }
+
+    if (absolute_ && safeCopy_ && !MakeSafeCopy(conn, parts.table))
+        return LineResult::Failed;
+
+    const std::string target = Target(parts.table);
+    conn.Query("DROP TABLE " + target); // a table that does not exist yet is fine
+    if (cut || !Execute(conn, std::string(parts.head) + target + tail)) {
+        Fail(kStatusTableError, kCreateFailed);
+        return LineResult::Failed;
+    }
+    pump_.Always();
+    return LineResult::Ok;
+}
+
+bool RestoreRun::MakeSafeCopy(MysqlConnection& conn, const std::string& table)
+{
+    const std::string copy = QuoteIdentifier(kSafeCopyPrefix + table);
+    const std::string source = QuoteIdentifier(table);
+    conn.Query("DROP TABLE " + copy);
+    // The copy takes the table's own structure, not the one in the file: the
+    // table may have changed since the backup, and the copy is there to keep
+    // its rows exactly as they are now.
+    conn.Query("CREATE TABLE " + copy + " LIKE " + source);
+    if (conn.Query("INSERT INTO " + copy + " SELECT * FROM " + source) && Commit(conn))
+        return true;
+    conn.Query("DROP TABLE " + copy);
+    return ui_.ShowMessage(kYesNoQuestion, kSafeCopyQuestion) == 1;
+}
+
+RestoreRun::LineResult RestoreRun::HandleInsert(MysqlConnection& conn, std::string_view line, bool cut)
+{
+    ++insertedInTable_;
+    const StatementLine parts = SplitStatementLine(line);
+    if (parts.table != lastTable_ || lastTarget_.empty()) {
+        lastTable_ = parts.table;
+        lastTarget_ = Target(parts.table);
+    }
+    statement_.assign(parts.head);
+    statement_ += lastTarget_;
+    statement_.append(parts.rest);
+    if (cut || !Execute(conn, statement_)) {
+        Commit(conn);
+        Fail(kStatusInsertionError, kInsertFailed);
+        return LineResult::Failed;
+    }
+    ++report_.rowsInserted;
+    if (++uncommittedRows_ >= kRowsPerCommit && !Commit(conn)) {
+        Fail(kStatusInsertionError, kInsertFailed);
+        return LineResult::Failed;
+    }
+    return LineResult::Ok;
+}
+
+void RestoreRun::HandleDumpingData(std::string_view line)
+{
+    haveRowTotal_ = true;
+    rowTotal_ = RowTotalOf(line);
+    countedLines_ = 0;
+    insertedInTable_ = 0;
+    ui_.SetBarRange(RunBar::CurrentTable, BarMaximum(rowTotal_));
+    ui_.SetText(RunField::TableMembers, std::string(RowTotalText(line)));
+    ui_.SetText(RunField::CurrentMember, "0");
+}
+
+bool RestoreRun::Execute(MysqlConnection& conn, const std::string& sql)
+{
+    if (maxPacket_ != 0 && sql.size() >= maxPacket_)
+        return false;
+    return conn.Query(sql);
+}
+
+bool RestoreRun::Commit(MysqlConnection& conn)
+{
+    uncommittedRows_ = 0;
+    return conn.Query("COMMIT");
+}
+
+void RestoreRun::Fail(const char* status, const char* message)
+{
+    ui_.SetText(RunField::RunMode, kTerminated);
+    ui_.SetText(RunField::RunStatus, status);
+    ui_.ShowMessage(kErrorMessage, message);
+}
+
+void RestoreRun::ShowElapsedIfNewSecond()
+{
+    const std::time_t now = state_.clock();
+    if (now != shownSecond_) {
+        shownSecond_ = now;
+        ui_.SetText(RunField::ElapsedTime, FormatElapsed(now - start_));
+    }
+}
+
+std::string RestoreRun::Target(const std::string& table) const
+{
+    return QuoteIdentifier(absolute_ ? table : kIndirectPrefix + table);
+}

@@ -1,0 +1,148 @@
+#include "TestSupport.h"
+#include "core/restore/LineReader.h"
+#include "core/restore/RestoreRun.h"
+
+#include <QTest>
+
+namespace {
+
+std::vector<std::string> ReadAll(LineReader& reader)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    while (reader.Next(line))
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+class TestRestoreParsing : public QObject {
+    Q_OBJECT
+
+private slots:
+    void linesAreClassifiedByHowTheyBegin()
+    {
+        QCOMPARE(ClassifyDumpLine("CREATE TABLE `t` ("), DumpLineKind::CreateTable);
+        QCOMPARE(ClassifyDumpLine("CREATE TABLE `INSERT INTO` ("), DumpLineKind::CreateTable);
+        QCOMPARE(ClassifyDumpLine("INSERT INTO `t` VALUES ('1')"), DumpLineKind::InsertInto);
+        // Row values that hold statement words or a heading stay rows.
+        QCOMPARE(ClassifyDumpLine("INSERT INTO `sql` VALUES ('CREATE TABLE x (a int)')"), DumpLineKind::InsertInto);
+        QCOMPARE(ClassifyDumpLine("INSERT INTO `n` VALUES ('Dumping data for table `x` - Total rows: 9')"),
+                 DumpLineKind::InsertInto);
+        QCOMPARE(ClassifyDumpLine("--- Dumping data for table `t` - Total rows: 2"), DumpLineKind::DumpingData);
+        // The structure heading of a table whose name is a statement word.
+        QCOMPARE(ClassifyDumpLine("--- Table structure for table `CREATE TABLE`"), DumpLineKind::Other);
+        QCOMPARE(ClassifyDumpLine("-- Backup Name: INSERT INTO"), DumpLineKind::Other);
+        QCOMPARE(ClassifyDumpLine(std::string(60, '-')), DumpLineKind::Other);
+        QCOMPARE(ClassifyDumpLine("  INSERT INTO `t` VALUES ('1')"), DumpLineKind::InsertInto);
+    }
+
+    void statementLinesSplitAtTheQuotedName()
+    {
+        StatementLine s = SplitStatementLine("INSERT INTO `my table` VALUES ('a`b', 'c``d', NULL)");
+        QCOMPARE(s.head, std::string_view("INSERT INTO "));
+        QCOMPARE(s.table, std::string("my table"));
+        QCOMPARE(s.rest, std::string_view(" VALUES ('a`b', 'c``d', NULL)"));
+
+        s = SplitStatementLine("CREATE TABLE `we``ird` (");
+        QCOMPARE(s.table, std::string("we`ird"));
+        QCOMPARE(s.rest, std::string_view(" ("));
+
+        s = SplitStatementLine("CREATE TABLE plain (");
+        QCOMPARE(s.head, std::string_view("CREATE TABLE plain ("));
+        QCOMPARE(s.table, std::string());
+        QCOMPARE(s.rest, std::string_view());
+
+        s = SplitStatementLine("INSERT INTO `unterminated");
+        QCOMPARE(s.table, std::string("unterminated"));
+        QCOMPARE(s.rest, std::string_view());
+    }
+
+    void rowTotalIsTheNumberAfterTheName()
+    {
+        QCOMPARE(RowTotalOf("--- Dumping data for table `items` - Total rows: 2"), 2LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `a:b` - Total rows: 250"), 250LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `t` - Total rows:\t 1000000"), 1000000LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `t` - Total rows: 12x"), 12LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `t`"), 0LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `t` - Total rows: 99999999999999999999999"), LLONG_MAX);
+    }
+
+    void sessionModeKeepsValuesAsWritten()
+    {
+        QCOMPARE(RestoreSessionSqlMode("STRICT_TRANS_TABLES,ERROR_FOR_DIVISION_BY_ZERO,NO_AUTO_CREATE_USER,"
+                                       "NO_ENGINE_SUBSTITUTION"),
+                 std::string("STRICT_TRANS_TABLES,ERROR_FOR_DIVISION_BY_ZERO,NO_AUTO_CREATE_USER,"
+                             "NO_ENGINE_SUBSTITUTION,NO_AUTO_VALUE_ON_ZERO"));
+        QCOMPARE(RestoreSessionSqlMode("STRICT_TRANS_TABLES,STRICT_ALL_TABLES,NO_ZERO_IN_DATE,NO_ZERO_DATE,"
+                                       "ERROR_FOR_DIVISION_BY_ZERO,TRADITIONAL,NO_AUTO_CREATE_USER,"
+                                       "NO_ENGINE_SUBSTITUTION,NO_BACKSLASH_ESCAPES,EMPTY_STRING_IS_NULL"),
+                 std::string("STRICT_TRANS_TABLES,STRICT_ALL_TABLES,ERROR_FOR_DIVISION_BY_ZERO,"
+                             "NO_AUTO_CREATE_USER,NO_ENGINE_SUBSTITUTION,NO_AUTO_VALUE_ON_ZERO"));
+        QCOMPARE(RestoreSessionSqlMode(""), std::string("NO_AUTO_VALUE_ON_ZERO"));
+        QCOMPARE(RestoreSessionSqlMode("NO_AUTO_VALUE_ON_ZERO,ANSI_QUOTES"), std::string("NO_AUTO_VALUE_ON_ZERO,ANSI_QUOTES"));
+    }
+
+    void resultWordsAndFinalQuestion()
+    {
+        QCOMPARE(RestoreResultWord(RestoreOutcome::Complete), std::string("Complete"));
+        QCOMPARE(RestoreResultWord(RestoreOutcome::Failed), std::string("Failed"));
+        QCOMPARE(RestoreFinalQuestion(RestoreOutcome::Complete),
+                 std::string("Restore Complete\r\n\r\nDo you wish to execute another?"));
+        QCOMPARE(RestoreFinalQuestion(RestoreOutcome::Failed),
+                 std::string("Restore Failed\r\n\r\nDo you wish to execute another?"));
+    }
+
+    void readerStripsLineEndsAndKeepsEveryByte()
+    {
+        test::TempDataDir dir;
+        using namespace std::string_literals;
+        test::WriteFile(dir.file("f"), "crlf\r\nlf\n\r\nin\rside\r\nzero\0byte\xff\r\n\r\r\nlast"s);
+        LineReader reader;
+        QVERIFY(reader.Open(dir.file("f")));
+        QCOMPARE(reader.Size(), 39LL);
+        QCOMPARE(ReadAll(reader),
+                 std::vector<std::string>({"crlf", "lf", "", "in\rside", "zero\0byte\xff"s, "\r", "last"}));
+        QVERIFY(!reader.Failed());
+
+        test::WriteFile(dir.file("empty"), "");
+        QVERIFY(reader.Open(dir.file("empty")));
+        QVERIFY(ReadAll(reader).empty());
+
+        QVERIFY(!reader.Open(dir.file("missing")));
+        QVERIFY(!reader.Open(dir.path())); // a directory
+    }
+
+    void longLinesAreReadWholeOrCutAtTheLimit()
+    {
+        test::TempDataDir dir;
+        const std::string big(3 * 1000 * 1000 + 7, 'q'); // longer than the read buffer, several times
+        test::WriteFile(dir.file("f"), "a\r\n" + big + "\r\nb");
+        LineReader reader;
+        QVERIFY(reader.Open(dir.file("f")));
+        std::string line;
+        QVERIFY(reader.Next(line));
+        QVERIFY(reader.Next(line));
+        QCOMPARE(line.size(), big.size());
+        QVERIFY(line == big);
+        QVERIFY(!reader.Overlong());
+        QVERIFY(reader.Next(line));
+        QCOMPARE(line, std::string("b"));
+
+        LineReader capped(1000);
+        QVERIFY(capped.Open(dir.file("f")));
+        QVERIFY(capped.Next(line));
+        QVERIFY(!capped.Overlong());
+        QVERIFY(capped.Next(line));
+        QVERIFY(capped.Overlong());
+        QCOMPARE(line, std::string(1000, 'q'));
+        QVERIFY(capped.Next(line)); // the next line is intact
+        QVERIFY(!capped.Overlong());
+        QCOMPARE(line, std::string("b"));
+        QVERIFY(!capped.Next(line));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRestoreParsing)
+#include "tst_restore_parsing.moc"
