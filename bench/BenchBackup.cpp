@@ -37,7 +37,7 @@ int RunBackup(const std::vector<std::string>& words)
     const BackupOutcome outcome = run.Run(name, RunKind::Manual, start);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (!outcome.resultWord.empty())
-        ui.ShowMessage(kYesNoQuestion, backuptext::ExecuteAnotherQuestion(outcome.resultWord));
+        ui.ShowMessage(MessageKind::YesNo, backuptext::ExecuteAnotherQuestion(outcome.resultWord));
     if (!outcome.serverError.empty())
         std::fprintf(stderr, "server: %s\n", outcome.serverError.c_str());
     std::printf("%s\n", bench::ResultLine(outcome.rowsWritten, seconds).c_str());

@@ -43,7 +43,7 @@ int RunRestore(const std::vector<std::string>& words)
     const auto began = std::chrono::steady_clock::now();
     const RestoreReport report = RestoreRun(state, ui).Run(name);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    ui.ShowMessage(kYesNoQuestion, RestoreFinalQuestion(report.outcome));
+    ui.ShowMessage(MessageKind::YesNo, RestoreFinalQuestion(report.outcome));
     std::printf("%s\n", bench::ResultLine(static_cast<unsigned long long>(report.rowsInserted), seconds).c_str());
     return report.outcome == RestoreOutcome::Complete ? 0 : 1;
 }

@@ -7,9 +7,9 @@
 
 namespace bench {
 
-int BenchUi::ShowMessage(int kind, const std::string& text)
+int BenchUi::ShowMessage(MessageKind kind, const std::string& text)
 {
-    std::fprintf(stderr, "[message %d] %s\n", kind, text.c_str());
+    std::fprintf(stderr, "[message %d] %s\n", static_cast<int>(kind), text.c_str());
     return answer_;
 }
 

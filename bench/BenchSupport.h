@@ -19,7 +19,7 @@ public:
     void SetText(RunField, const std::string&) override {}
     void SetBarRange(RunBar, int) override {}
     void StepBar(RunBar) override {}
-    int ShowMessage(int kind, const std::string& text) override;
+    int ShowMessage(MessageKind kind, const std::string& text) override;
     void Pump() override {}
     void SetWaitCursor(bool) override {}
 

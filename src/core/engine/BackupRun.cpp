@@ -1,6 +1,5 @@
 #include "core/engine/BackupRun.h"
 
-#include "core/state/MessageKind.h"
 #include "core/engine/ConnectionRecord.h"
 #include "core/store/Records.h"
 #include "core/store/StoreKeys.h"
@@ -126,7 +125,7 @@ void RunContext::Fail(const Failure& failure)
 {
     Release();
     if (Manual()) {
-        panel_.ShowMessage(kErrorMessage, failure.message);
+        panel_.ShowMessage(MessageKind::Error, failure.message);
         return;
     }
     out_.endsSequence = failure.endsSequence;
@@ -141,11 +140,11 @@ BackupOutcome RunContext::Run(const std::string& name)
         out_.status = RunStatus::Refused;
         out_.endsSequence = !Manual();
         if (Manual())
-            panel_.ShowMessage(kAlertMessage, backuptext::kAnotherRunning);
+            panel_.ShowMessage(MessageKind::Alert, backuptext::kAnotherRunning);
         return out_;
     }
     state_.backupRunning = true;
-    state_.currentPageId = 0;
+    panel_.RunStarted();
 
     UpdateElapsed(false);
     panel_.SetText(RunField::SiteBackup, name);

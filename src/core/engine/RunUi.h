@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/state/MessageKind.h"
+
 #include <chrono>
 #include <string>
 
@@ -27,10 +29,15 @@ public:
     // Advances a bar by one step.
     virtual void StepBar(RunBar bar) = 0;
     // Shows the one message box (MessageKind) and returns its answer.
-    virtual int ShowMessage(int kind, const std::string& text) = 0;
+    virtual int ShowMessage(MessageKind kind, const std::string& text) = 0;
     // Lets the window handle every pending event (clicks, timers, tray).
     virtual void Pump() = 0;
     virtual void SetWaitCursor(bool on) = 0;
+    // Called once the run has taken its running flag, before it connects.
+    // The page that started the run clears currentPageId here, so that a page
+    // request during or after the run (Cancel, "execute another") rebuilds
+    // the page. A run never touches the page host's state itself.
+    virtual void RunStarted() {}
 };
 
 // A run that shows nothing: every question is answered No.
@@ -39,7 +46,7 @@ public:
     void SetText(RunField, const std::string&) override {}
     void SetBarRange(RunBar, int) override {}
     void StepBar(RunBar) override {}
-    int ShowMessage(int, const std::string&) override { return 0; }
+    int ShowMessage(MessageKind, const std::string&) override { return 0; }
     void Pump() override {}
     void SetWaitCursor(bool) override {}
 };

@@ -219,6 +219,15 @@ void Scheduler::RunSequence(const std::vector<std::string>& backups)
     state_.log.logChanged = true;
 }
 
+bool Scheduler::StartedAnyRun() const
+{
+    for (const BackupOutcome& outcome : outcomes_) {
+        if (outcome.status != RunStatus::Refused)
+            return true;
+    }
+    return false;
+}
+
 int Scheduler::Tick()
 {
     if (state_.sequenceBusy)

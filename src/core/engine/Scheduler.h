@@ -68,6 +68,9 @@ public:
 
     // Outcomes of the runs of the last sequence, in order.
     const std::vector<BackupOutcome>& LastOutcomes() const { return outcomes_; }
+    // Whether the last sequence started at least one backup run (a run that
+    // found another one going did not start).
+    bool StartedAnyRun() const;
 
 private:
     AppState& state_;

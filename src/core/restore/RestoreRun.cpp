@@ -1,6 +1,5 @@
 #include "core/restore/RestoreRun.h"
 
-#include "core/state/MessageKind.h"
 #include "core/engine/ConnectionRecord.h"
 #include "core/dump/DumpWriter.h"
 #include "core/engine/MysqlClient.h"
@@ -190,11 +189,11 @@ RestoreRun::RestoreRun(AppState& state, RunUi& ui)
 RestoreReport RestoreRun::Run(const std::string& name)
 {
     if (state_.restoreRunning) {
-        ui_.ShowMessage(kAlertMessage, kAnotherRestoreRunning);
+        ui_.ShowMessage(MessageKind::Alert, kAnotherRestoreRunning);
         return {};
     }
     state_.restoreRunning = true;
-    state_.currentPageId = 0;
+    ui_.RunStarted();
 
     report_ = {};
     absolute_ = state_.settings().restoreMode == RestoreMode::Absolute;
@@ -383,7 +382,7 @@ bool RestoreRun::MakeSafeCopy(MysqlConnection& conn, const std::string& table)
     if (conn.Query("INSERT INTO " + copy + " SELECT * FROM " + source) && Commit(conn))
         return true;
     conn.Query("DROP TABLE " + copy);
-    return ui_.ShowMessage(kYesNoQuestion, kSafeCopyQuestion) == 1;
+    return ui_.ShowMessage(MessageKind::YesNo, kSafeCopyQuestion) == 1;
 }
 
 RestoreRun::LineResult RestoreRun::HandleInsert(MysqlConnection& conn, std::string_view line, bool cut)
@@ -438,7 +437,7 @@ void RestoreRun::Fail(const char* status, const char* message)
 {
     ui_.SetText(RunField::RunMode, kTerminated);
     ui_.SetText(RunField::RunStatus, status);
-    ui_.ShowMessage(kErrorMessage, message);
+    ui_.ShowMessage(MessageKind::Error, message);
 }
 
 void RestoreRun::ShowElapsedIfNewSecond()

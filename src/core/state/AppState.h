@@ -7,6 +7,11 @@
 
 #include <string>
 
+// What an editor page opens for: a new definition, or the existing one named
+// by selectedName. None stands for anything else; an editor refuses it with
+// its "Invalid ... Entry." error.
+enum class EditorMode { None, New, Edit };
+
 // File locations fixed at start-up.
 struct AppPaths {
     std::string dataDir; // ends with '/'
@@ -42,9 +47,11 @@ public:
 
     // Page host and editors.
     std::string selectedName;
-    std::string connectionEditorMode;
-    std::string backupEditorMode;
-    std::string scheduleEditorMode;
+    EditorMode connectionEditorMode = EditorMode::None;
+    EditorMode backupEditorMode = EditorMode::None;
+    EditorMode scheduleEditorMode = EditorMode::None;
+    // The work-area page on show; 0 for none. Clearing it makes the next
+    // request for that page rebuild it (a forced request).
     int currentPageId = 0;
     bool viewerActive = false;
 

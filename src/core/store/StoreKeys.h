@@ -83,8 +83,4 @@ inline constexpr const char* kSchdDaily = "SCHD_DAILY";
 inline constexpr const char* kSchdWeekly = "SCHD_WEEKLY";
 inline constexpr const char* kSchdMonthly = "SCHD_MONTHLY";
 
-// Editor modes.
-inline constexpr const char* kModeNew = "NEW";
-inline constexpr const char* kModeEdit = "EDIT";
-
 } // namespace keys

@@ -51,7 +51,7 @@ int CVordaApp::InitInstance()
     case SingleInstanceLock::Result::Acquired:
         break;
     case SingleInstanceLock::Result::AlreadyRunning:
-        ShowMessage(kAlertMessage,
+        ShowMessage(MessageKind::Alert,
                     "Vorda is already running!\r\rOnly one copy may run at a time.\r\rPlease check your System "
                     "Tray or Taskbar to open the current running copy.");
         return 0;

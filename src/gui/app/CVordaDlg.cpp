@@ -221,7 +221,10 @@ void CVordaDlg::OnScheduleTimer()
         if (!scheduler_)
             scheduler_ = std::make_unique<Scheduler>(*state_, *schedulerUi_,
                                                      [this](bool shown) { SetAutoRunIndicatorVisible(shown); });
-        scheduler_->Tick();
+        // A scheduled run leaves the Execute page as it was; the next request
+        // for it rebuilds it with the run's outcome.
+        if (scheduler_->Tick() > 0 && scheduler_->StartedAnyRun())
+            state_->currentPageId = 0;
     }
     emit scheduleTick();
     ArmScheduleTimer();

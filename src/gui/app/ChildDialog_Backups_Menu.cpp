@@ -92,13 +92,13 @@ void ChildDialog_Backups_Menu::OnButton(int id)
 {
     // The connection list can have emptied since the menu was built.
     if (id == rid::IDC_MENU_EDIT_CONNECTIONS && state_.records.LoadNameList(NameList::Connections).empty()) {
-        ShowMessage(kAlertMessage, "You must first\nCreate a New Connection.\n\nUse the \n\"Create a New "
+        ShowMessage(MessageKind::Alert, "You must first\nCreate a New Connection.\n\nUse the \n\"Create a New "
                                    "Connection\"\nOption on the left.");
         return;
     }
     if (state_.backupRunning) {
         PageBusy busy(this);
-        if (ShowMessage(kYesNoQuestion, "A Backup is Currently Running.\r\n\r\nDo you wish to terminate it?", "Yes",
+        if (ShowMessage(MessageKind::YesNo, "A Backup is Currently Running.\r\n\r\nDo you wish to terminate it?", "Yes",
                         "No")
             != 1)
             return;
@@ -106,9 +106,9 @@ void ChildDialog_Backups_Menu::OnButton(int id)
         state_.backupRunning = false;
     }
     switch (id) {
-    case rid::IDC_MENU_CREATE_CONNECTION: state_.connectionEditorMode = keys::kModeNew; break;
-    case rid::IDC_MENU_CREATE_BACKUP: state_.backupEditorMode = keys::kModeNew; break;
-    case rid::IDC_MENU_CREATE_SCHEDULE: state_.scheduleEditorMode = keys::kModeNew; break;
+    case rid::IDC_MENU_CREATE_CONNECTION: state_.connectionEditorMode = EditorMode::New; break;
+    case rid::IDC_MENU_CREATE_BACKUP: state_.backupEditorMode = EditorMode::New; break;
+    case rid::IDC_MENU_CREATE_SCHEDULE: state_.scheduleEditorMode = EditorMode::New; break;
     default: break;
     }
     window_.ShowPage(id);

@@ -78,7 +78,7 @@ bool OpenHelpPage(const std::string& page)
         opened = OpenUrl(url);
     }
     if (!opened)
-        ShowMessage(kErrorMessage, "Vorda's help pages could not be opened.\r\n\r\nThey are installed with the "
+        ShowMessage(MessageKind::Error, "Vorda's help pages could not be opened.\r\n\r\nThey are installed with the "
                                    "program; please check that a web browser is set up for this desktop.");
     return opened;
 }

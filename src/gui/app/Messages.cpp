@@ -24,11 +24,11 @@ constexpr int kBoxWidth = 440;
 constexpr int kBoxMinHeight = 230;
 constexpr int kButtonWidth = 96;
 
-int CaptionBitmap(int kind)
+int CaptionBitmap(MessageKind kind)
 {
     switch (kind) {
-    case kErrorMessage: return rid::IDB_CAPTION_ERROR;
-    case kYesNoQuestion: return rid::IDB_CAPTION_YES_NO;
+    case MessageKind::Error: return rid::IDB_CAPTION_ERROR;
+    case MessageKind::YesNo: return rid::IDB_CAPTION_YES_NO;
     default: return rid::IDB_CAPTION_ALERT;
     }
 }
@@ -44,7 +44,7 @@ QPushButton* MakeButton(const QString& text, int id, QWidget* parent)
 
 } // namespace
 
-Messages::Messages(int kind, const QString& text, QWidget* parent)
+Messages::Messages(MessageKind kind, const QString& text, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
     , kind_(kind)
 {
@@ -92,8 +92,8 @@ Messages::Messages(int kind, const QString& text, QWidget* parent)
     connect(no, &QPushButton::clicked, this, [this] { done(0); });
     connect(cont, &QPushButton::clicked, this, [this] { done(0); });
 
-    const bool question = kind == kYesNoQuestion;
-    const bool notice = kind == kErrorMessage || kind == kAlertMessage;
+    const bool question = kind == MessageKind::YesNo;
+    const bool notice = kind == MessageKind::Error || kind == MessageKind::Alert;
     yes->setVisible(question);
     no->setVisible(question);
     cont->setVisible(notice);
@@ -102,7 +102,7 @@ Messages::Messages(int kind, const QString& text, QWidget* parent)
         no->setDefault(true);
     else if (notice)
         cont->setDefault(true);
-    if (kind == kSelfClosingAlert) {
+    if (kind == MessageKind::SelfClosingAlert) {
         // Keep the box's shape: an empty row where the buttons would be.
         layout->addSpacing(28);
         QTimer::singleShot(kSelfClosingDelayMs, this, [this] { done(0); });
@@ -144,7 +144,7 @@ QString Messages::DisplayText(const std::string& text)
     return out;
 }
 
-int ShowMessage(int kind, const std::string& text, const std::string&, const std::string&)
+int ShowMessage(MessageKind kind, const std::string& text, const std::string&, const std::string&)
 {
     const bool enabled = !g_enabledFlag || *g_enabledFlag;
     if (g_hookOn) {

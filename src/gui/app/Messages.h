@@ -21,9 +21,9 @@ class Messages : public QDialog {
 public:
     static constexpr int kSelfClosingDelayMs = 2000;
 
-    Messages(int kind, const QString& text, QWidget* parent = nullptr);
+    Messages(MessageKind kind, const QString& text, QWidget* parent = nullptr);
 
-    int Kind() const { return kind_; }
+    MessageKind Kind() const { return kind_; }
 
     // The text as shown: each line break of the message texts ("\r\n",
     // "\n\r", a lone "\r" or "\n") becomes one line break.
@@ -33,14 +33,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int kind_;
+    MessageKind kind_;
 };
 
 // Shows a message box of `kind` with `text` and returns its answer. While the
 // messages-enabled flag is cleared (the window sits in the tray) nothing is
 // shown and the answer is 0. The button texts are accepted for the callers'
 // sake; the buttons keep their own texts.
-int ShowMessage(int kind, const std::string& text, const std::string& firstButtonText = {},
+int ShowMessage(MessageKind kind, const std::string& text, const std::string& firstButtonText = {},
                 const std::string& secondButtonText = {});
 
 // The flag ShowMessage consults; none registered means messages are shown.
@@ -53,7 +53,7 @@ void SetMessageParent(QWidget* parent);
 // recorded, and answered from the queue of prepared answers (0 when empty).
 namespace MessageHook {
 struct Request {
-    int kind;
+    MessageKind kind;
     std::string text;
     bool suppressed; // asked while messages were disabled
 };

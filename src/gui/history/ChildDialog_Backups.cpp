@@ -220,7 +220,7 @@ void ChildDialog_Backups::OnClearLog()
 {
     {
         PageBusy busy(this);
-        if (ShowMessage(kYesNoQuestion,
+        if (ShowMessage(MessageKind::YesNo,
                         "Are you sure you wish to delete the History Log?\r\n\r\nThis action can not be reversed and "
                         "all log information will be lost.",
                         "Yes", "No")

@@ -42,7 +42,7 @@ public:
         steps[bar] = 0;
     }
     void StepBar(RunBar bar) override { ++steps[bar]; }
-    int ShowMessage(int kind, const std::string& text) override
+    int ShowMessage(MessageKind kind, const std::string& text) override
     {
         messages.emplace_back(kind, text);
         return 0;
@@ -54,6 +54,7 @@ public:
             onPump();
     }
     void SetWaitCursor(bool on) override { cursor.push_back(on); }
+    void RunStarted() override { ++started; }
 
     // The texts shown in one field, in order.
     std::vector<std::string> Texts(RunField field) const
@@ -69,9 +70,10 @@ public:
     std::vector<std::pair<RunField, std::string>> texts;
     std::map<RunBar, int> range;
     std::map<RunBar, int> steps;
-    std::vector<std::pair<int, std::string>> messages;
+    std::vector<std::pair<MessageKind, std::string>> messages;
     std::vector<bool> cursor;
     int pumps = 0;
+    int started = 0;
     std::function<void()> onPump;
     std::function<void(RunField, const std::string&)> onText;
 };

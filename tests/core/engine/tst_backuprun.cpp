@@ -106,6 +106,7 @@ private slots:
         QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: Nightly_Shop",
                                                      "S Backup Successful: Nightly_Shop"}));
         QVERIFY(!f.state.backupRunning);
+        QCOMPARE(f.ui.started, 1);
         QCOMPARE(f.ui.Texts(RunField::RunStatus),
                  (std::vector<std::string> {"Connecting to Site", "Attempting to Connect", "Connected",
                                             "Backing up items", "Backup Complete"}));
@@ -254,7 +255,7 @@ private slots:
 
         const BackupOutcome out = f.run("b");
         QCOMPARE(out.status, RunStatus::Failed);
-        QCOMPARE(f.ui.messages, (std::vector<std::pair<int, std::string>> {{kErrorMessage, "The database table errored."}}));
+        QCOMPARE(f.ui.messages, (std::vector<std::pair<MessageKind, std::string>> {{MessageKind::Error, "The database table errored."}}));
         QCOMPARE(f.file("b"), std::string("previous backup\r\n"));
         QVERIFY(TempFiles(f.dir.path()).empty());
         QCOMPARE(f.stored("b", keys::kLastBackup), std::string(keys::kNeverProcessed));
@@ -283,7 +284,7 @@ private slots:
         QVERIFY(dropped);
         QCOMPARE(out.status, RunStatus::Failed);
         QCOMPARE(f.ui.messages,
-                 (std::vector<std::pair<int, std::string>> {{kErrorMessage, "The system could not locate the requested table."}}));
+                 (std::vector<std::pair<MessageKind, std::string>> {{MessageKind::Error, "The system could not locate the requested table."}}));
         QVERIFY(!test::FileExists(f.path("b")));
         QVERIFY(TempFiles(f.dir.path()).empty());
         QCOMPARE(f.stored("b", keys::kLastBackup), std::string(keys::kNeverProcessed));
@@ -303,7 +304,7 @@ private slots:
         const BackupOutcome out = f.run("b");
         QCOMPARE(out.status, RunStatus::Failed);
         QCOMPARE(f.ui.messages,
-                 (std::vector<std::pair<int, std::string>> {{kErrorMessage, "The system failed to connect to the designated host."}}));
+                 (std::vector<std::pair<MessageKind, std::string>> {{MessageKind::Error, "The system failed to connect to the designated host."}}));
         QVERIFY(!test::FileExists(f.path("b")));
         QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: b"}));
         QVERIFY(!f.state.backupRunning);
@@ -317,9 +318,10 @@ private slots:
         f.ui = test::RecordingUi();
         f.state.backupRunning = true;
         QCOMPARE(f.run("o").status, RunStatus::Refused);
-        QCOMPARE(f.ui.messages, (std::vector<std::pair<int, std::string>> {
-                                    {kAlertMessage, "Another Backup is Currently Running.\r\n\r\nPlease wait."}}));
+        QCOMPARE(f.ui.messages, (std::vector<std::pair<MessageKind, std::string>> {
+                                    {MessageKind::Alert, "Another Backup is Currently Running.\r\n\r\nPlease wait."}}));
         QVERIFY(f.state.backupRunning);
+        QCOMPARE(f.ui.started, 0);
     }
 
     // Cancelling during the second page: the run stops after that page, the
@@ -391,7 +393,7 @@ private slots:
         const BackupOutcome out = f.run("b");
         QCOMPARE(out.status, RunStatus::Failed);
         QVERIFY(out.rowsWritten < 100000);
-        QCOMPARE(f.ui.messages, (std::vector<std::pair<int, std::string>> {{kErrorMessage, "The database table errored."}}));
+        QCOMPARE(f.ui.messages, (std::vector<std::pair<MessageKind, std::string>> {{MessageKind::Error, "The database table errored."}}));
         QCOMPARE(f.file("b"), std::string("previous\r\n"));
         QVERIFY(TempFiles(f.dir.path()).empty());
         QCOMPARE(f.stored("b", keys::kLastBackup), std::string(keys::kNeverProcessed));

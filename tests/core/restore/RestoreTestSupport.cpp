@@ -27,7 +27,7 @@ void RecordingRunUi::StepBar(RunBar bar)
     ++list.back().steps;
 }
 
-int RecordingRunUi::ShowMessage(int kind, const std::string& text)
+int RecordingRunUi::ShowMessage(MessageKind kind, const std::string& text)
 {
     messages.push_back({kind, text});
     if (answers.empty())

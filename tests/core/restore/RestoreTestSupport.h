@@ -19,16 +19,17 @@ namespace test {
 class RecordingRunUi : public RunUi {
 public:
     struct Message {
-        int kind;
+        MessageKind kind;
         std::string text;
     };
 
     void SetText(RunField field, const std::string& text) override;
     void SetBarRange(RunBar bar, int maximum) override;
     void StepBar(RunBar bar) override;
-    int ShowMessage(int kind, const std::string& text) override;
+    int ShowMessage(MessageKind kind, const std::string& text) override;
     void Pump() override { ++pumps; }
     void SetWaitCursor(bool on) override { waitCursor = on; }
+    void RunStarted() override { ++started; }
 
     // Every text shown in a field, in order.
     const std::vector<std::string>& Texts(RunField field) { return texts[field]; }
@@ -47,6 +48,7 @@ public:
     std::deque<int> answers;
     std::function<void(RunField, const std::string&)> onText;
     int pumps = 0;
+    int started = 0;
     bool waitCursor = false;
 };
 

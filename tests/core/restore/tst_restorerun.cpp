@@ -169,7 +169,7 @@ private:
         QCOMPARE(ui.Last(RunField::RunMode), std::string("Restore Terminated"));
         if (message) {
             QCOMPARE(ui.messages.size(), size_t(1));
-            QCOMPARE(ui.messages[0].kind, int(kErrorMessage));
+            QCOMPARE(ui.messages[0].kind, MessageKind::Error);
             QCOMPARE(ui.messages[0].text, std::string(message));
         }
         QCOMPARE(f.LastLog(), "Restore Failed: " + f.name);
@@ -212,6 +212,7 @@ private slots:
         const RestoreReport report = run.Run(f.name);
         QCOMPARE(report.outcome, RestoreOutcome::Complete);
         QVERIFY(ui.messages.empty());
+        QCOMPARE(ui.started, 1);
         QCOMPARE(report.rowsInserted, static_cast<long long>(rows.size() + pairs.size() + 3 * odd.size()));
 
         QCOMPARE(test::TableRows(f.db, "VORDA_hard", "id"), test::TableRows(f.db, "ref_hard", "id"));
@@ -290,7 +291,7 @@ private slots:
             ui.answers.push_back(answer);
             const RestoreReport report = RestoreRun(f.state, ui).Run(f.name);
             QCOMPARE(ui.messages.size(), size_t(1));
-            QCOMPARE(ui.messages[0].kind, int(kYesNoQuestion));
+            QCOMPARE(ui.messages[0].kind, MessageKind::YesNo);
             QCOMPARE(ui.messages[0].text,
                      std::string("Safe copy not created\r\n\r\nThe source table is either corrupt or does not "
                                  "exist.\r\n\r\nDo you wish to continue?"));
@@ -500,9 +501,10 @@ private slots:
         RecordingRunUi ui;
         QCOMPARE(RestoreRun(f.state, ui).Run(f.name).outcome, RestoreOutcome::NotStarted);
         QCOMPARE(ui.messages.size(), size_t(1));
-        QCOMPARE(ui.messages[0].kind, int(kAlertMessage));
+        QCOMPARE(ui.messages[0].kind, MessageKind::Alert);
         QCOMPARE(ui.messages[0].text, std::string("Another Restore is Currently Running.\r\n\r\nPlease wait."));
         QVERIFY(f.state.restoreRunning);
+        QCOMPARE(ui.started, 0);
         QCOMPARE(f.state.log.Count(), logged);
         QVERIFY(!test::TableExists(f.db, "VORDA_items"));
     }

@@ -71,7 +71,7 @@ private slots:
         MessageHook::Reset();
         QCOMPARE(CVordaApp::InitInstance(), 0);
         QCOMPARE(MessageHook::Requests().size(), size_t(1));
-        QCOMPARE(MessageHook::Requests()[0].kind, int(kAlertMessage));
+        QCOMPARE(MessageHook::Requests()[0].kind, MessageKind::Alert);
         QCOMPARE(MessageHook::Requests()[0].text,
                  std::string("Vorda is already running!\r\rOnly one copy may run at a time.\r\rPlease check your "
                              "System Tray or Taskbar to open the current running copy."));

@@ -249,8 +249,8 @@ private slots:
 
         // In the tray every question is answered No without being shown.
         MessageHook::SetNextAnswer(1);
-        QCOMPARE(ShowMessage(kYesNoQuestion, "Really?", "Yes", "No"), 0);
-        QCOMPARE(ShowMessage(kErrorMessage, "Broken."), 0);
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Really?", "Yes", "No"), 0);
+        QCOMPARE(ShowMessage(MessageKind::Error, "Broken."), 0);
         QCOMPARE(MessageHook::Requests().size(), size_t(2));
         QVERIFY(MessageHook::Requests()[0].suppressed && MessageHook::Requests()[1].suppressed);
 
@@ -266,7 +266,7 @@ private slots:
         QVERIFY(state.log.logChanged);
         QVERIFY(state.delayedRefreshRequested);
         // The answer prepared before is still there for the next question.
-        QCOMPARE(ShowMessage(kYesNoQuestion, "Really?", "Yes", "No"), 1);
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Really?", "Yes", "No"), 1);
 
         // Minimising always goes to the tray.
         window->showMinimized();
@@ -421,7 +421,7 @@ private slots:
         SetUrlOpener([](const QUrl&) { return false; });
         QVERIFY(!OpenHelpPage(help::kContents));
         QCOMPARE(MessageHook::Requests().size(), size_t(1));
-        QCOMPARE(MessageHook::Requests()[0].kind, int(kErrorMessage));
+        QCOMPARE(MessageHook::Requests()[0].kind, MessageKind::Error);
     }
 
     void everyHelpLinkLeadsToAPageAndSection()

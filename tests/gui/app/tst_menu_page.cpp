@@ -109,11 +109,11 @@ private slots:
         MessageHook::SetNextAnswer(0);
         Menu(*window)->Button(rid::IDC_MENU_CREATE_CONNECTION)->click();
         QCOMPARE(test::AskedTexts(), std::vector<std::string>({kTerminateQuestion}));
-        QCOMPARE(MessageHook::Requests()[0].kind, int(kYesNoQuestion));
+        QCOMPARE(MessageHook::Requests()[0].kind, MessageKind::YesNo);
         QVERIFY(state.backupRunning);
         QCOMPARE(window->CurrentPage(), statistics.data());
         QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
-        QVERIFY(state.connectionEditorMode.empty());
+        QVERIFY(state.connectionEditorMode == EditorMode::None);
 
         // The page already on show: still asked first, then nothing visible.
         MessageHook::SetNextAnswer(1);
@@ -127,7 +127,7 @@ private slots:
         MessageHook::SetNextAnswer(1);
         Menu(*window)->Button(rid::IDC_MENU_CREATE_CONNECTION)->click();
         QVERIFY(!state.backupRunning);
-        QCOMPARE(state.connectionEditorMode, std::string("NEW"));
+        QVERIFY(state.connectionEditorMode == EditorMode::New);
         QCOMPARE(state.currentPageId, rid::PAGE_CREATE_CONNECTION);
         QVERIFY(statistics->isHidden());
 
@@ -136,8 +136,8 @@ private slots:
         window->ReloadMenu();
         Menu(*window)->Button(rid::IDC_MENU_CREATE_BACKUP)->click();
         Menu(*window)->Button(rid::IDC_MENU_CREATE_SCHEDULE)->click();
-        QCOMPARE(state.backupEditorMode, std::string("NEW"));
-        QCOMPARE(state.scheduleEditorMode, std::string("NEW"));
+        QVERIFY(state.backupEditorMode == EditorMode::New);
+        QVERIFY(state.scheduleEditorMode == EditorMode::New);
         QCOMPARE(state.currentPageId, rid::PAGE_CREATE_SCHEDULE);
         QCOMPARE(MessageHook::Requests().size(), size_t(3));
     }
@@ -160,7 +160,7 @@ private slots:
         QCOMPARE(test::AskedTexts(),
                  std::vector<std::string>({"You must first\nCreate a New Connection.\n\nUse the \n\"Create a New "
                                            "Connection\"\nOption on the left."}));
-        QCOMPARE(MessageHook::Requests()[0].kind, int(kAlertMessage));
+        QCOMPARE(MessageHook::Requests()[0].kind, MessageKind::Alert);
         // The running backup is not even asked about.
         QVERIFY(state.backupRunning);
         QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);

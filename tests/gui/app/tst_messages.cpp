@@ -67,12 +67,12 @@ private slots:
     void eachKindShowsItsImageAndButtons()
     {
         struct Case {
-            int kind;
+            MessageKind kind;
             bool yesNo;
             bool cont;
         };
-        for (const Case& c : {Case {kErrorMessage, false, true}, Case {kAlertMessage, false, true},
-                              Case {kYesNoQuestion, true, false}, Case {kSelfClosingAlert, false, false}}) {
+        for (const Case& c : {Case {MessageKind::Error, false, true}, Case {MessageKind::Alert, false, true},
+                              Case {MessageKind::YesNo, true, false}, Case {MessageKind::SelfClosingAlert, false, false}}) {
             Messages box(c.kind, QStringLiteral("Line one\nLine two"));
             box.show();
             auto* image = box.findChild<QLabel*>(ControlName(rid::IDC_MESSAGE_IMAGE));
@@ -86,13 +86,13 @@ private slots:
             QVERIFY(box.width() >= 400);
         }
         // The caption images differ by kind; the self-closing alert uses the alert's.
-        auto imageOf = [](int kind) {
+        auto imageOf = [](MessageKind kind) {
             Messages box(kind, QStringLiteral("x"));
             return box.findChild<QLabel*>(ControlName(rid::IDC_MESSAGE_IMAGE))->pixmap().toImage();
         };
-        QVERIFY(imageOf(kErrorMessage) != imageOf(kAlertMessage));
-        QVERIFY(imageOf(kYesNoQuestion) != imageOf(kAlertMessage));
-        QCOMPARE(imageOf(kSelfClosingAlert), imageOf(kAlertMessage));
+        QVERIFY(imageOf(MessageKind::Error) != imageOf(MessageKind::Alert));
+        QVERIFY(imageOf(MessageKind::YesNo) != imageOf(MessageKind::Alert));
+        QCOMPARE(imageOf(MessageKind::SelfClosingAlert), imageOf(MessageKind::Alert));
     }
 
     void aLongTextMakesTheBoxTaller()
@@ -100,7 +100,7 @@ private slots:
         std::string text;
         for (int i = 0; i < 30; ++i)
             text += "A line of the message\r\n";
-        Messages box(kAlertMessage, Messages::DisplayText(text));
+        Messages box(MessageKind::Alert, Messages::DisplayText(text));
         box.show();
         auto* label = box.findChild<QLabel*>(ControlName(rid::IDC_MESSAGE_TEXT));
         QVERIFY(label->height() >= label->heightForWidth(label->width()));
@@ -110,16 +110,16 @@ private slots:
     void answersOfTheRealBox()
     {
         WhenModalShows([](QWidget* box) { ButtonOf(box, rid::IDC_MESSAGE_YES)->click(); });
-        QCOMPARE(ShowMessage(kYesNoQuestion, "Run this Backup?"), 1);
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Run this Backup?"), 1);
         WhenModalShows([](QWidget* box) { ButtonOf(box, rid::IDC_MESSAGE_NO)->click(); });
-        QCOMPARE(ShowMessage(kYesNoQuestion, "Run this Backup?"), 0);
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Run this Backup?"), 0);
         WhenModalShows([](QWidget* box) { ButtonOf(box, rid::IDC_MESSAGE_CONTINUE)->click(); });
-        QCOMPARE(ShowMessage(kErrorMessage, "The backup file failed to open."), 0);
+        QCOMPARE(ShowMessage(MessageKind::Error, "The backup file failed to open."), 0);
         WhenModalShows([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
-        QCOMPARE(ShowMessage(kYesNoQuestion, "Escape?"), 0);
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Escape?"), 0);
         // Enter answers a question the harmless way.
         WhenModalShows([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
-        QCOMPARE(ShowMessage(kYesNoQuestion, "Delete this connection?"), 0);
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Delete this connection?"), 0);
     }
 
     void theSelfClosingAlertClosesItself()
@@ -131,7 +131,7 @@ private slots:
             shown = box->findChild<QLabel*>(ControlName(rid::IDC_MESSAGE_TEXT))->text()
                 == QStringLiteral("No backup entry has been selected.");
         });
-        QCOMPARE(ShowMessage(kSelfClosingAlert, "No backup entry has been selected."), 0);
+        QCOMPARE(ShowMessage(MessageKind::SelfClosingAlert, "No backup entry has been selected."), 0);
         const qint64 elapsed = clock.elapsed();
         QVERIFY(shown);
         QVERIFY2(elapsed >= 1900 && elapsed < 6000, qPrintable(QString::number(elapsed)));
@@ -153,8 +153,8 @@ private slots:
         guard.start(10);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(ShowMessage(kYesNoQuestion, "Do you wish to execute another?"), 0);
-        QCOMPARE(ShowMessage(kSelfClosingAlert, "gone"), 0);
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Do you wish to execute another?"), 0);
+        QCOMPARE(ShowMessage(MessageKind::SelfClosingAlert, "gone"), 0);
         QVERIFY(clock.elapsed() < 500);
         QVERIFY(!appeared);
     }
@@ -164,12 +164,12 @@ private slots:
         MessageHook::Enable();
         MessageHook::SetNextAnswer(1);
         MessageHook::SetNextAnswer(0);
-        QCOMPARE(ShowMessage(kYesNoQuestion, "first"), 1);
-        QCOMPARE(ShowMessage(kYesNoQuestion, "second"), 0);
-        QCOMPARE(ShowMessage(kYesNoQuestion, "third"), 0); // nothing prepared
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "first"), 1);
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "second"), 0);
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "third"), 0); // nothing prepared
         QCOMPARE(MessageHook::Requests().size(), size_t(3));
         QCOMPARE(MessageHook::Requests()[1].text, std::string("second"));
-        QCOMPARE(MessageHook::Requests()[2].kind, int(kYesNoQuestion));
+        QCOMPARE(MessageHook::Requests()[2].kind, MessageKind::YesNo);
         QVERIFY(!MessageHook::Requests()[2].suppressed);
     }
 

@@ -3,6 +3,7 @@
 #include "gui/app/CStartUpScreen.h"
 #include "gui/app/CVordaDlg.h"
 #include "gui/app/Messages.h"
+#include "resources/ResourceIds.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -67,6 +68,8 @@ private slots:
         sampler.stop();
 
         QVERIFY(shownDuringRun);
+        // The page on show is rebuilt by its next request.
+        QCOMPARE(state.currentPageId, 0);
         QVERIFY(indicator->isHidden());
         QCOMPARE(state.runKind, std::string("Manual"));
         QVERIFY(!state.backupRunning);
@@ -83,10 +86,12 @@ private slots:
         // A tick a quarter hour later finds nothing due: no new run.
         state.store.SetValue(BackupTable("due"), keys::kLastBackup, "marker");
         now += 15 * 60;
+        state.currentPageId = rid::PAGE_STATISTICS;
         ticked = false;
         window.ScheduleTimer()->start(0);
         QTRY_VERIFY(ticked);
         QCOMPARE(state.store.GetValue(BackupTable("due"), keys::kLastBackup), std::string("marker"));
+        QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
     }
 };
 

@@ -209,7 +209,7 @@ private slots:
         MessageHook::SetNextAnswer(0);
         clear->click();
         QCOMPARE(test::AskedTexts(), std::vector<std::string>({kClearQuestion}));
-        QCOMPARE(MessageHook::Requests()[0].kind, int(kYesNoQuestion));
+        QCOMPARE(MessageHook::Requests()[0].kind, MessageKind::YesNo);
         QCOMPARE(test::ReadFile(dir.file("vorda_history.log")), before);
         QCOMPARE(View(*window), viewBefore);
 
