@@ -1,6 +1,7 @@
 #include "core/engine/BackupRun.h"
 
 #include "core/engine/ConnectionRecord.h"
+#include "core/store/Numbers.h"
 #include "core/store/Records.h"
 #include "core/store/StoreKeys.h"
 

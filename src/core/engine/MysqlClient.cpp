@@ -1,19 +1,11 @@
 #include "core/engine/MysqlClient.h"
 
-#include <cctype>
+#include "core/store/Numbers.h"
 
 unsigned int PortFromText(const std::string& text)
 {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    unsigned long value = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        value = value * 10 + static_cast<unsigned long>(text[i] - '0');
-        if (value > 0xFFFFFFFFUL)
-            return 0;
-    }
-    return static_cast<unsigned int>(value);
+    const long long value = LeadingInteger(text);
+    return value < 0 || value > 0xFFFFFFFFLL ? 0 : static_cast<unsigned int>(value);
 }
 
 std::string QuoteIdentifier(const std::string& name)

@@ -13,8 +13,8 @@ struct ConnectionParams {
     std::string password;
 };
 
-// The leading decimal digits of a port text as a number (after optional
-// blanks); no digits give 0, which lets the client library choose its default.
+// The leading integer of a port text; no digits, or a number that is no
+// port, give 0, which lets the client library choose its default.
 unsigned int PortFromText(const std::string& text);
 
 // A table name as a SQL identifier: in backquotes, an embedded backquote doubled.

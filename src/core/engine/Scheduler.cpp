@@ -1,5 +1,6 @@
 #include "core/engine/Scheduler.h"
 
+#include "core/store/Numbers.h"
 #include "core/store/Records.h"
 #include "core/store/StoreKeys.h"
 
@@ -29,20 +30,6 @@ std::string Piece(const std::vector<std::string>& pieces, size_t i)
     return i < pieces.size() ? pieces[i] : std::string();
 }
 
-// The leading decimal digits after any blanks; none gives 0.
-int LeadingNumber(const std::string& text)
-{
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    int value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value < 100000)
-            value = value * 10 + (text[i] - '0');
-    }
-    return value;
-}
-
 std::string Trimmed(const std::string& text)
 {
     const size_t first = text.find_first_not_of(' ');
@@ -55,8 +42,8 @@ std::string Trimmed(const std::string& text)
 void ParseTime(const std::string& hourPiece, const std::string& rest, EntryTime& time)
 {
     const std::vector<std::string> parts = SplitAt(rest, ' ');
-    time.minute = LeadingNumber(Piece(parts, 0));
-    time.hour = HourOfDay(LeadingNumber(hourPiece), Piece(parts, 1));
+    time.minute = LeadingInt(Piece(parts, 0));
+    time.hour = HourOfDay(LeadingInt(hourPiece), Piece(parts, 1));
 }
 
 const std::array<const char*, 7> kWeekdays = {"Sunday", "Monday", "Tuesday", "Wednesday",

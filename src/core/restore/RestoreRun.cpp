@@ -4,6 +4,7 @@
 #include "core/dump/DumpWriter.h"
 #include "core/engine/MysqlClient.h"
 #include "core/restore/LineReader.h"
+#include "core/store/Numbers.h"
 #include "core/store/Records.h"
 #include "core/store/StoreKeys.h"
 
@@ -133,16 +134,7 @@ StatementLine SplitStatementLine(std::string_view line)
 
 long long RowTotalOf(std::string_view line)
 {
-    const std::string_view text = RowTotalText(line);
-    long long total = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            break;
-        if (total > (LLONG_MAX - 9) / 10)
-            return LLONG_MAX;
-        total = total * 10 + (c - '0');
-    }
-    return total;
+    return LeadingInteger(RowTotalText(line));
 }
 
 std::string RestoreSessionSqlMode(const std::string& serverMode)

@@ -1,27 +1,7 @@
 #include "core/store/Configuration.h"
 
+#include "core/store/Numbers.h"
 #include "core/store/StoreKeys.h"
-
-#include <cctype>
-#include <climits>
-
-long long LeadingInteger(const std::string& text)
-{
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value < 100000000000000000LL)
-            value = value * 10 + (text[i] - '0');
-    }
-    return negative ? -value : value;
-}
 
 Configuration::Configuration(const CInputOutput& store, Totals& totals)
     : store_(store)
@@ -83,10 +63,8 @@ void Configuration::LoadConfiguration()
 
     auto loadTotal = [this](const char* key, int& total) {
         const std::string text = store_.GetValue(keys::kCountersTable, key);
-        if (!text.empty()) {
-            const long long value = LeadingInteger(text);
-            total = value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
-        }
+        if (!text.empty())
+            total = LeadingInt(text);
     };
     loadTotal(keys::kConnectionsCount, totals_.connections);
     loadTotal(keys::kBackupsCount, totals_.backups);

@@ -36,10 +36,6 @@ struct Totals {
     int schedules = 0;
 };
 
-// Leading decimal integer of a text: optional leading blanks, an optional
-// sign, then digits up to the first non-digit; no digits give 0.
-long long LeadingInteger(const std::string& text);
-
 class Configuration {
 public:
     Configuration(const CInputOutput& store, Totals& totals);

@@ -1,8 +1,11 @@
 #include "TestSupport.h"
 #include "core/store/Configuration.h"
+#include "core/store/Numbers.h"
 #include "core/store/StoreKeys.h"
 
 #include <QTest>
+
+#include <climits>
 
 class TestConfiguration : public QObject {
     Q_OBJECT
@@ -121,6 +124,10 @@ private slots:
         QCOMPARE(LeadingInteger("  -7x"), -7LL);
         QCOMPARE(LeadingInteger("+3"), 3LL);
         QCOMPARE(LeadingInteger(""), 0LL);
+        QCOMPARE(LeadingInteger("\t 9223372036854775807"), LLONG_MAX);
+        QCOMPARE(LeadingInteger("99999999999999999999 rows"), LLONG_MAX);
+        QCOMPARE(LeadingInteger("-99999999999999999999"), LLONG_MIN);
+        QCOMPARE(LeadingInt("-99999999999"), INT_MIN);
         f.store.SetValue(keys::kCountersTable, keys::kSchedulesCount, "99999999999999999999");
         f.config.LoadConfiguration();
         QVERIFY(f.totals.schedules > 0);
