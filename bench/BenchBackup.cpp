@@ -24,7 +24,7 @@ int RunBackup(const std::vector<std::string>& words)
     }
     const std::string name = args.positional[0];
     AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
-    if (!state.records.IsNameInList(NameList::Backups, name)) {
+    if (!state.nameLists.Contains(NameList::Backups, name)) {
         std::fprintf(stderr, "vorda-bench backup: no backup named %s in %s\n", name.c_str(), state.paths.dataDir.c_str());
         return 1;
     }

@@ -30,7 +30,7 @@ int RunRestore(const std::vector<std::string>& words)
     const std::string name = args.positional[0];
     AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
     state.config.LoadConfiguration();
-    if (!state.records.IsNameInList(NameList::Backups, name)) {
+    if (!state.nameLists.Contains(NameList::Backups, name)) {
         std::fprintf(stderr, "vorda-bench restore: no backup named %s in %s\n", name.c_str(),
                      state.paths.dataDir.c_str());
         return 1;

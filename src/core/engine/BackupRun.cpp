@@ -1,9 +1,7 @@
 #include "core/engine/BackupRun.h"
 
-#include "core/engine/ConnectionRecord.h"
+#include "core/store/Definitions.h"
 #include "core/store/Numbers.h"
-#include "core/store/Records.h"
-#include "core/store/StoreKeys.h"
 
 #include <vector>
 
@@ -153,13 +151,10 @@ BackupOutcome RunContext::Run(const std::string& name)
     panel_.SetText(RunField::RunStatus, "Connecting to Site");
     panel_.SetText(RunField::TableMembers, "Waiting");
 
-    const CInputOutput& store = state_.store;
-    const std::string backupTable = BackupTable(name);
-    backup_ = store.GetValue(backupTable, keys::kCnsbName);
+    const BackupDef definition = BackupDef::Load(state_.store, name);
+    backup_ = definition.name;
     out_.backupName = backup_;
-    const std::string connectionName = store.GetValue(backupTable, keys::kCnsbConnection);
-    const std::string tableList = store.GetValue(backupTable, keys::kCnsbTables);
-    const ConnectionParams params = ReadConnectionParams(store, connectionName);
+    const ConnectionParams params = ConnectionDef::Load(state_.store, definition.connection).Params();
 
     if (Manual()) {
         panel_.SetText(RunField::RunStatus, "Attempting to Connect");
@@ -168,7 +163,8 @@ BackupOutcome RunContext::Run(const std::string& name)
         state_.log.AppendEntry(false, "Auto Backup Executed: " + backup_);
     }
 
-    const std::vector<std::string> tables = SplitBarList(tableList, kMaxListItems);
+    // Every table the backup lists is backed up, however many there are.
+    const std::vector<std::string>& tables = definition.tables;
     panel_.SetBarRange(RunBar::Overall, static_cast<int>(8 * tables.size()));
     panel_.SetWaitCursor(true);
     waitCursor_ = true;
@@ -347,13 +343,12 @@ void RunContext::Finish(bool completed)
     file_.Discard();
 
     const CInputOutput& store = state_.store;
-    const std::string backupTable = BackupTable(backup_);
     if (completed) {
         out_.status = RunStatus::Completed;
         out_.resultWord = "Complete";
         out_.listRowText = out_.startTimeText;
         panel_.SetText(RunField::RunStatus, "Backup Complete");
-        store.SetValue(backupTable, keys::kLastBackup, out_.startTimeText);
+        BackupDef::StoreLastBackup(store, backup_, out_.startTimeText);
     } else {
         // The previous backup file is still in place, so LAST_BACKUP and
         // LINE_COUNT keep describing it.
@@ -364,15 +359,13 @@ void RunContext::Finish(bool completed)
     }
     if (Manual())
         state_.log.AppendEntry(false, (completed ? "Backup Successful: " : "Backup Cancelled: ") + backup_);
-    store.SetValue(keys::kCountersTable, keys::kLastBackupName, backup_);
-    store.SetValue(keys::kCountersTable, keys::kLastBackupDt, out_.startTimeText);
-    store.SetValue(keys::kCountersTable, keys::kLastBackupType, RunKindText(kind_));
+    state_.nameLists.StoreLastRun({backup_, out_.startTimeText, RunKindText(kind_)});
     if (completed)
-        store.SetValue(backupTable, keys::kLineCount, std::to_string(out_.lineTally));
+        BackupDef::StoreLineCount(store, backup_, out_.lineTally);
     state_.backupRunning = false;
     if (!Manual())
         state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + elapsed_);
-    out_.lastBackup = store.GetValue(backupTable, keys::kLastBackup);
+    out_.lastBackup = BackupDef::Load(store, backup_).lastBackup;
 }
 
 } // namespace

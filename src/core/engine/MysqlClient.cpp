@@ -1,13 +1,5 @@
 #include "core/engine/MysqlClient.h"
 
-#include "core/store/Numbers.h"
-
-unsigned int PortFromText(const std::string& text)
-{
-    const long long value = LeadingInteger(text);
-    return value < 0 || value > 0xFFFFFFFFLL ? 0 : static_cast<unsigned int>(value);
-}
-
 std::string QuoteIdentifier(const std::string& name)
 {
     std::string quoted = "`";

@@ -1,21 +1,10 @@
 #pragma once
 
+#include "core/engine/ConnectionParams.h"
+
 #include <mysql.h>
 
 #include <string>
-
-// Where and as whom to connect to a MySQL or MariaDB server.
-struct ConnectionParams {
-    std::string host;
-    unsigned int port = 0; // 0: the client library's default port
-    std::string database;
-    std::string user;
-    std::string password;
-};
-
-// The leading integer of a port text; no digits, or a number that is no
-// port, give 0, which lets the client library choose its default.
-unsigned int PortFromText(const std::string& text);
 
 // A table name as a SQL identifier: in backquotes, an embedded backquote doubled.
 std::string QuoteIdentifier(const std::string& name);

@@ -1,9 +1,9 @@
 #include "core/engine/Scheduler.h"
 
 #include "core/store/Numbers.h"
-#include "core/store/Records.h"
-#include "core/store/StoreKeys.h"
+#include "core/store/Definitions.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -118,16 +118,18 @@ EntryTime ParseMonthlyEntry(const std::string& entry)
     return time;
 }
 
-bool ScheduleIsDue(const std::string& category, const std::string& entries, const ScheduleMoment& m)
+bool ScheduleIsDue(const std::string& category, const std::vector<std::string>& entries, const ScheduleMoment& m)
 {
-    if (category == keys::kSchdHourly)
+    if (category == ScheduleDef::kHourly)
         return m.minute == 0;
-    const bool daily = category == keys::kSchdDaily;
-    const bool weekly = category == keys::kSchdWeekly;
-    const bool monthly = category == keys::kSchdMonthly;
+    const bool daily = category == ScheduleDef::kDaily;
+    const bool weekly = category == ScheduleDef::kWeekly;
+    const bool monthly = category == ScheduleDef::kMonthly;
     if (!daily && !weekly && !monthly)
         return false;
-    for (const std::string& entry : SplitBarList(entries, kMaxScheduleEntries)) {
+    const size_t count = std::min(entries.size(), kMaxScheduleEntries);
+    for (size_t i = 0; i < count; ++i) {
+        const std::string& entry = entries[i];
         const EntryTime t = daily ? ParseDailyEntry(entry) : weekly ? ParseWeeklyEntry(entry) : ParseMonthlyEntry(entry);
         if (t.hour != m.hour || t.minute != m.minute)
             continue;
@@ -148,11 +150,9 @@ Scheduler::Scheduler(AppState& state, RunUi& pumpUi, std::function<void(bool)> s
 std::vector<std::string> Scheduler::EvaluateDueSchedules(const ScheduleMoment& moment) const
 {
     std::vector<std::string> due;
-    for (const std::string& name : state_.records.LoadNameList(NameList::Schedules)) {
-        const std::string table = ScheduleTable(name);
-        const std::string category = state_.store.GetValue(table, keys::kSchdCategory);
-        const std::string entries = category == keys::kSchdHourly ? std::string() : state_.store.GetValue(table, keys::kSchdEntries);
-        if (ScheduleIsDue(category, entries, moment) && due.size() < kMaxListItems)
+    for (const std::string& name : state_.nameLists.Load(NameList::Schedules)) {
+        const ScheduleDef schedule = ScheduleDef::Load(state_.store, name);
+        if (ScheduleIsDue(schedule.category, schedule.entries, moment) && due.size() < kMaxRunList)
             due.push_back(name);
     }
     return due;
@@ -161,12 +161,9 @@ std::vector<std::string> Scheduler::EvaluateDueSchedules(const ScheduleMoment& m
 std::vector<std::string> Scheduler::CollectDueBackups(const std::vector<std::string>& dueSchedules) const
 {
     std::vector<std::string> backups;
-    for (const std::string& name : state_.records.LoadNameList(NameList::Backups)) {
-        const std::string schedules = state_.store.GetValue(BackupTable(name), keys::kCnsbSchedules);
-        if (schedules.empty())
-            continue;
+    for (const std::string& name : state_.nameLists.Load(NameList::Backups)) {
         bool uses = false;
-        for (const std::string& schedule : SplitBarList(schedules, kMaxListItems)) {
+        for (const std::string& schedule : BackupDef::Load(state_.store, name).schedules) {
             for (const std::string& dueName : dueSchedules) {
                 if (schedule == dueName) {
                     uses = true;
@@ -176,7 +173,7 @@ std::vector<std::string> Scheduler::CollectDueBackups(const std::vector<std::str
             if (uses)
                 break;
         }
-        if (uses && backups.size() < kMaxListItems)
+        if (uses && backups.size() < kMaxRunList)
             backups.push_back(name);
     }
     return backups;

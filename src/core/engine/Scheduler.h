@@ -30,7 +30,10 @@ struct EntryTime {
 };
 inline constexpr int kUnknownWeekday = 8;
 inline constexpr int kUnknownDay = 32;
+// A schedule is read for at most 96 entries; the due schedules and the due
+// backups of one tick are at most 1000 each.
 inline constexpr size_t kMaxScheduleEntries = 96;
+inline constexpr size_t kMaxRunList = 1000;
 
 // "Time: hh:mm AM"
 EntryTime ParseDailyEntry(const std::string& entry);
@@ -41,9 +44,8 @@ EntryTime ParseMonthlyEntry(const std::string& entry);
 // 12 AM is hour 0; 1 PM to 11 PM add 12; 12 PM stays 12; anything else stands.
 int HourOfDay(int hour, const std::string& suffix);
 
-// Whether a schedule of `category` (SCHD_*) with the bar-joined `entries`
-// is due at `moment`.
-bool ScheduleIsDue(const std::string& category, const std::string& entries, const ScheduleMoment& moment);
+// Whether a schedule of `category` (SCHD_*) with `entries` is due at `moment`.
+bool ScheduleIsDue(const std::string& category, const std::vector<std::string>& entries, const ScheduleMoment& moment);
 
 // The scheduled runs: at every quarter-hour tick, the schedules due now,
 // the backups that use them, and those backups run one after the other.

@@ -1,6 +1,6 @@
 #include "core/history/HistoryLog.h"
 
-#include "core/store/Records.h"
+#include "core/store/NameLists.h"
 
 #include <cstdio>
 #include <fcntl.h>

@@ -1,12 +1,10 @@
 #include "core/restore/RestoreRun.h"
 
-#include "core/engine/ConnectionRecord.h"
 #include "core/dump/DumpWriter.h"
 #include "core/engine/MysqlClient.h"
 #include "core/restore/LineReader.h"
 #include "core/store/Numbers.h"
-#include "core/store/Records.h"
-#include "core/store/StoreKeys.h"
+#include "core/store/Definitions.h"
 
 #include <errmsg.h>
 
@@ -203,11 +201,10 @@ RestoreReport RestoreRun::Run(const std::string& name)
     ui_.SetText(RunField::RunStatus, "Connecting to Site");
     ui_.SetText(RunField::TableMembers, "Waiting");
 
-    const CInputOutput& store = state_.store;
-    const std::string backupTable = BackupTable(name);
-    const std::string logName = store.GetValue(backupTable, keys::kCnsbName);
-    const long long lineCount = LeadingInteger(store.GetValue(backupTable, keys::kLineCount));
-    const ConnectionParams params = ReadConnectionParams(store, store.GetValue(backupTable, keys::kCnsbConnection));
+    const BackupDef definition = BackupDef::Load(state_.store, name);
+    const std::string& logName = definition.name;
+    const long long lineCount = LeadingInteger(definition.lineCount);
+    const ConnectionParams params = ConnectionDef::Load(state_.store, definition.connection).Params();
 
     ui_.SetText(RunField::RunStatus, "Attempting to Connect");
     state_.log.AppendEntry(false, "Restore Started: " + logName);

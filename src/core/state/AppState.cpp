@@ -18,7 +18,7 @@ AppState::AppState(const std::string& dataDir, Clock clockSource)
     , clock(std::move(clockSource))
     , store(paths.dbPath)
     , config(store, totals)
-    , records(store, totals)
+    , nameLists(store, totals)
     , log(paths.logPath, clock)
 {
 }

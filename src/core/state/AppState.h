@@ -3,7 +3,7 @@
 #include "core/history/HistoryLog.h"
 #include "core/store/CInputOutput.h"
 #include "core/store/Configuration.h"
-#include "core/store/Records.h"
+#include "core/store/NameLists.h"
 
 #include <string>
 
@@ -34,7 +34,7 @@ public:
     CInputOutput store;
     Totals totals;
     Configuration config;
-    Records records;
+    NameLists nameLists;
     HistoryLog log;
 
     Settings& settings() { return config.settings; }

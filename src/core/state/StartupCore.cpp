@@ -48,7 +48,7 @@ void StartUpBeforePages(AppState& state)
     state.messagesEnabled = true;
     if (IsFirstStart(state.store)) {
         state.config.ResetConfiguration();
-        state.records.ResetTotals();
+        state.nameLists.ResetTotals();
         // The very first run begins with an empty history log.
         state.settings().logAtStart = true;
         state.store.SetValue(keys::kInstallTable, keys::kFirstStartDone, keys::kTrue);
@@ -59,7 +59,7 @@ void StartUpBeforePages(AppState& state)
 
 void StartUpAfterPages(AppState& state)
 {
-    state.records.RecountTotals();
+    state.nameLists.RecountTotals();
 }
 
 void ShutDown(AppState& state)

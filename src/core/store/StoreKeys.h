@@ -52,35 +52,4 @@ inline constexpr const char* kConnectNames = "connect_names";
 inline constexpr const char* kBackupNames = "backup_names";
 inline constexpr const char* kScheduleNames = "schedule_name";
 
-// Connection record.
-inline constexpr const char* kDbcName = "IDC_DBC_NAME";
-inline constexpr const char* kDbcDescription = "IDC_DBC_DESCRIPTION";
-inline constexpr const char* kDbcHost = "IDC_DBC_HOST";
-inline constexpr const char* kDbcPort = "IDC_DBC_PORT_NUMBER";
-inline constexpr const char* kDbcBaseName = "IDC_DBC_BASENAME";
-inline constexpr const char* kDbcUserName = "IDC_DBC_USERNAME";
-inline constexpr const char* kDbcPassword = "IDC_DBC_PASSWORD";
-inline constexpr const char* kDbcSavePass = "IDC_DBC_SAVEPASS";
-
-// Backup record.
-inline constexpr const char* kCnsbName = "IDC_CNSB_NAME";
-inline constexpr const char* kCnsbDesc = "IDC_CNSB_DESC";
-inline constexpr const char* kCnsbConnection = "IDC_CNSB_COMBO_1";
-inline constexpr const char* kCnsbTables = "IDC_LIST1";
-inline constexpr const char* kCnsbSchedules = "IDC_SCHD_LIST";
-inline constexpr const char* kLastBackup = "LAST_BACKUP";
-inline constexpr const char* kLineCount = "LINE_COUNT";
-inline constexpr const char* kNeverProcessed = "Never been processed";
-inline constexpr const char* kBackupCancelledCorrupt = "Backup Cancelled - Backup File Corrupt";
-
-// Schedule record.
-inline constexpr const char* kSchdName = "IDC_SCHD_NAME";
-inline constexpr const char* kSchdDesc = "IDC_SCHD_DESC";
-inline constexpr const char* kSchdCategory = "IDC_SCHEDULE_CATEGORY_SELECTED";
-inline constexpr const char* kSchdEntries = "IDC_SCHEDULE";
-inline constexpr const char* kSchdHourly = "SCHD_HOURLY";
-inline constexpr const char* kSchdDaily = "SCHD_DAILY";
-inline constexpr const char* kSchdWeekly = "SCHD_WEEKLY";
-inline constexpr const char* kSchdMonthly = "SCHD_MONTHLY";
-
 } // namespace keys

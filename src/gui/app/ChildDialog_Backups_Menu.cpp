@@ -6,7 +6,6 @@
 #include "gui/app/Messages.h"
 #include "gui/app/PageTable.h"
 #include "resources/ResourceIds.h"
-#include "core/store/StoreKeys.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -64,9 +63,9 @@ ChildDialog_Backups_Menu::ChildDialog_Backups_Menu(AppState& state, CVordaDlg& w
     layout->addStretch();
 
     // Grey what would have nothing to work on.
-    const bool noConnections = state_.records.LoadNameList(NameList::Connections).empty();
-    const bool noBackups = state_.records.LoadNameList(NameList::Backups).empty();
-    const bool noSchedules = state_.records.LoadNameList(NameList::Schedules).empty();
+    const bool noConnections = state_.nameLists.Load(NameList::Connections).empty();
+    const bool noBackups = state_.nameLists.Load(NameList::Backups).empty();
+    const bool noSchedules = state_.nameLists.Load(NameList::Schedules).empty();
     for (int id : {rid::IDC_MENU_CREATE_BACKUP, rid::IDC_MENU_EDIT_CONNECTIONS, rid::IDC_MENU_CREATE_SCHEDULE})
         buttons_[id]->setEnabled(!noConnections);
     for (int id : {rid::IDC_MENU_EXECUTE, rid::IDC_MENU_EDIT_BACKUPS, rid::IDC_MENU_RESTORE})
@@ -91,7 +90,7 @@ QPushButton* ChildDialog_Backups_Menu::Button(int id) const
 void ChildDialog_Backups_Menu::OnButton(int id)
 {
     // The connection list can have emptied since the menu was built.
-    if (id == rid::IDC_MENU_EDIT_CONNECTIONS && state_.records.LoadNameList(NameList::Connections).empty()) {
+    if (id == rid::IDC_MENU_EDIT_CONNECTIONS && state_.nameLists.Load(NameList::Connections).empty()) {
         ShowMessage(MessageKind::Alert, "You must first\nCreate a New Connection.\n\nUse the \n\"Create a New "
                                    "Connection\"\nOption on the left.");
         return;

@@ -5,7 +5,6 @@
 #include "gui/app/Messages.h"
 #include "gui/app/PageTable.h"
 #include "resources/ResourceIds.h"
-#include "core/store/StoreKeys.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -163,9 +162,10 @@ void ChildDialog_Backups::FillTexts()
     connections_->setText(QString::number(state_.totals.connections));
     backups_->setText(QString::number(state_.totals.backups));
     schedules_->setText(QString::number(state_.totals.schedules));
-    lastName_->setText(OrUnavailable(state_.store.GetValue(keys::kCountersTable, keys::kLastBackupName)));
-    lastTime_->setText(OrUnavailable(state_.store.GetValue(keys::kCountersTable, keys::kLastBackupDt)));
-    lastType_->setText(OrUnavailable(state_.store.GetValue(keys::kCountersTable, keys::kLastBackupType)));
+    const LastRunFacts last = state_.nameLists.LastRun();
+    lastName_->setText(OrUnavailable(last.name));
+    lastTime_->setText(OrUnavailable(last.startTime));
+    lastType_->setText(OrUnavailable(last.kind));
 }
 
 void ChildDialog_Backups::Render()

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "core/state/AppState.h"
 #include "core/engine/BackupRun.h"
+#include "core/store/Definitions.h"
 #include "core/store/StoreKeys.h"
 
 #include <ctime>
@@ -24,6 +25,38 @@ inline std::time_t Utc(int year, int month, int day, int hour, int minute)
     t.tm_hour = hour;
     t.tm_min = minute;
     return timegm(&t);
+}
+
+// Stores a connection to `p` (the port as `portText` when given, the
+// password saved) and adds it to its list.
+inline void DefineConnection(AppState& state, const std::string& name, const ConnectionParams& p,
+                             const std::string& portText = {})
+{
+    ConnectionDef c;
+    c.name = name;
+    c.host = p.host;
+    c.port = portText.empty() ? std::to_string(p.port) : portText;
+    c.database = p.database;
+    c.user = p.user;
+    c.password = p.password;
+    c.savePassword = true;
+    c.Save(state.store);
+    state.nameLists.Add(NameList::Connections, name);
+}
+
+// Stores a new backup as the backup editor does (`tables` and `schedules`
+// as bar lists) and adds it to its list.
+inline void DefineBackup(AppState& state, const std::string& name, const std::string& connection,
+                         const std::string& tables, const std::string& schedules = {})
+{
+    BackupDef b;
+    b.name = name;
+    b.connection = connection;
+    b.tables = SplitBarList(tables);
+    b.schedules = SplitBarList(schedules);
+    b.Save(state.store);
+    BackupDef::StoreNeverProcessed(state.store, name);
+    state.nameLists.Add(NameList::Backups, name);
 }
 
 // A run panel that records everything a run shows and lets a test act at
@@ -88,33 +121,22 @@ struct RunFixture {
 
     void connection(const std::string& name, const ConnectionParams& p, const std::string& portText = {})
     {
-        const std::string table = ConnectionTable(name);
-        state.store.SetValue(table, keys::kDbcName, name);
-        state.store.SetValue(table, keys::kDbcHost, p.host);
-        state.store.SetValue(table, keys::kDbcPort, portText.empty() ? std::to_string(p.port) : portText);
-        state.store.SetValue(table, keys::kDbcBaseName, p.database);
-        state.store.SetValue(table, keys::kDbcUserName, p.user);
-        state.store.SetValue(table, keys::kDbcPassword, p.password);
-        state.records.AddToNameList(NameList::Connections, name);
+        DefineConnection(state, name, p, portText);
     }
+    // `tables` and `schedules` as bar lists.
     void backup(const std::string& name, const std::string& connectionName, const std::string& tables,
                 const std::string& schedules = {})
     {
-        const std::string table = BackupTable(name);
-        state.store.SetValue(table, keys::kCnsbName, name);
-        state.store.SetValue(table, keys::kCnsbConnection, connectionName);
-        state.store.SetValue(table, keys::kCnsbTables, tables);
-        state.store.SetValue(table, keys::kCnsbSchedules, schedules);
-        state.store.SetValue(table, keys::kLastBackup, keys::kNeverProcessed);
-        state.records.AddToNameList(NameList::Backups, name);
+        DefineBackup(state, name, connectionName, tables, schedules);
     }
     void schedule(const std::string& name, const char* category, const std::string& entries)
     {
-        const std::string table = ScheduleTable(name);
-        state.store.SetValue(table, keys::kSchdName, name);
-        state.store.SetValue(table, keys::kSchdCategory, category);
-        state.store.SetValue(table, keys::kSchdEntries, entries);
-        state.records.AddToNameList(NameList::Schedules, name);
+        ScheduleDef s;
+        s.name = name;
+        s.category = category;
+        s.entries = SplitBarList(entries);
+        s.Save(state.store);
+        state.nameLists.Add(NameList::Schedules, name);
     }
     BackupOutcome run(const std::string& name, RunKind kind = RunKind::Manual)
     {
@@ -123,10 +145,8 @@ struct RunFixture {
     }
     std::string path(const std::string& backupName) const { return BackupFilePath(dir.path(), backupName); }
     std::string file(const std::string& backupName) const { return ReadFile(path(backupName)); }
-    std::string stored(const std::string& backupName, const char* key) const
-    {
-        return state.store.GetValue(BackupTable(backupName), key);
-    }
+    // The backup as stored (with its run facts).
+    BackupDef saved(const std::string& backupName) const { return BackupDef::Load(state.store, backupName); }
     std::string counter(const char* key) const { return state.store.GetValue(keys::kCountersTable, key); }
     std::vector<std::string> log() const
     {

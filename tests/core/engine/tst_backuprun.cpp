@@ -98,8 +98,8 @@ private slots:
         QCOMPARE(out.startTimeText, start);
         QCOMPARE(out.listRowText, start);
         QCOMPARE(out.lastBackup, start);
-        QCOMPARE(f.stored("Nightly_Shop", keys::kLastBackup), start);
-        QCOMPARE(f.stored("Nightly_Shop", keys::kLineCount), std::string("34"));
+        QCOMPARE(f.saved("Nightly_Shop").lastBackup, start);
+        QCOMPARE(f.saved("Nightly_Shop").lineCount, std::string("34"));
         QCOMPARE(f.counter(keys::kLastBackupName), std::string("Nightly_Shop"));
         QCOMPARE(f.counter(keys::kLastBackupDt), start);
         QCOMPARE(f.counter(keys::kLastBackupType), std::string("Manual"));
@@ -190,7 +190,7 @@ private slots:
         }
         QCOMPARE(f.ui.range[RunBar::Overall], 1); // reset at the end
         QCOMPARE(out.lineTally, static_cast<long long>(lines.size()) + 7);
-        QCOMPARE(f.stored("pages", keys::kLineCount), std::to_string(lines.size() + 7));
+        QCOMPARE(f.saved("pages").lineCount, std::to_string(lines.size() + 7));
         QCOMPARE(out.rowsWritten, 1ULL + 99 + 100 + 101 + 200 + 250);
     }
 
@@ -251,15 +251,15 @@ private slots:
         f.connection("c", db.params());
         f.backup("b", "c", "good|gone");
         test::WriteFile(f.path("b"), "previous backup\r\n");
-        f.state.store.SetValue(BackupTable("b"), keys::kLineCount, "1");
+        BackupDef::StoreLineCount(f.state.store, "b", 1);
 
         const BackupOutcome out = f.run("b");
         QCOMPARE(out.status, RunStatus::Failed);
         QCOMPARE(f.ui.messages, (std::vector<std::pair<MessageKind, std::string>> {{MessageKind::Error, "The database table errored."}}));
         QCOMPARE(f.file("b"), std::string("previous backup\r\n"));
         QVERIFY(TempFiles(f.dir.path()).empty());
-        QCOMPARE(f.stored("b", keys::kLastBackup), std::string(keys::kNeverProcessed));
-        QCOMPARE(f.stored("b", keys::kLineCount), std::string("1"));
+        QCOMPARE(f.saved("b").lastBackup, std::string(BackupDef::kNeverProcessed));
+        QCOMPARE(f.saved("b").lineCount, std::string("1"));
         QCOMPARE(f.counter(keys::kLastBackupName), std::string());
         QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: b"}));
         QVERIFY(!f.state.backupRunning);
@@ -287,7 +287,7 @@ private slots:
                  (std::vector<std::pair<MessageKind, std::string>> {{MessageKind::Error, "The system could not locate the requested table."}}));
         QVERIFY(!test::FileExists(f.path("b")));
         QVERIFY(TempFiles(f.dir.path()).empty());
-        QCOMPARE(f.stored("b", keys::kLastBackup), std::string(keys::kNeverProcessed));
+        QCOMPARE(f.saved("b").lastBackup, std::string(BackupDef::kNeverProcessed));
         QVERIFY(!f.state.backupRunning);
     }
 
@@ -340,8 +340,8 @@ private slots:
         f.backup("b", "c", "big|later");
         QCOMPARE(f.run("b").status, RunStatus::Completed);
         const std::string previous = f.file("b");
-        const std::string previousTime = f.stored("b", keys::kLastBackup);
-        const std::string previousCount = f.stored("b", keys::kLineCount);
+        const std::string previousTime = f.saved("b").lastBackup;
+        const std::string previousCount = f.saved("b").lineCount;
 
         f.now += 3600;
         f.ui = test::RecordingUi();
@@ -359,8 +359,8 @@ private slots:
         QCOMPARE(f.ui.Texts(RunField::RunStatus).back(), std::string("Backup Cancelled"));
         QCOMPARE(f.file("b"), previous);
         QVERIFY(TempFiles(f.dir.path()).empty());
-        QCOMPARE(f.stored("b", keys::kLastBackup), previousTime);
-        QCOMPARE(f.stored("b", keys::kLineCount), previousCount);
+        QCOMPARE(f.saved("b").lastBackup, previousTime);
+        QCOMPARE(f.saved("b").lineCount, previousCount);
         QCOMPARE(f.counter(keys::kLastBackupDt), FormatLocalTime(f.now, kLongTimeFormat));
         QCOMPARE(f.counter(keys::kLastBackupName), std::string("b"));
         QCOMPARE(f.counter(keys::kLastBackupType), std::string("Manual"));
@@ -396,7 +396,7 @@ private slots:
         QCOMPARE(f.ui.messages, (std::vector<std::pair<MessageKind, std::string>> {{MessageKind::Error, "The database table errored."}}));
         QCOMPARE(f.file("b"), std::string("previous\r\n"));
         QVERIFY(TempFiles(f.dir.path()).empty());
-        QCOMPARE(f.stored("b", keys::kLastBackup), std::string(keys::kNeverProcessed));
+        QCOMPARE(f.saved("b").lastBackup, std::string(BackupDef::kNeverProcessed));
         QCOMPARE(f.counter(keys::kLastBackupName), std::string());
         QVERIFY(!f.state.backupRunning);
 
@@ -413,7 +413,7 @@ private slots:
         QVERIFY(!automatic.endsSequence);
         QCOMPARE(f.log(), (std::vector<std::string> {"S Auto Backup Executed: b", "S Connection Lost: b - Backup Failed",
                                                      "V Auto Backup Ended: b - Elapsed Time: 00:00:00"}));
-        QCOMPARE(f.stored("b", keys::kLastBackup), std::string(keys::kNeverProcessed));
+        QCOMPARE(f.saved("b").lastBackup, std::string(BackupDef::kNeverProcessed));
         QCOMPARE(f.file("b"), std::string("previous\r\n"));
     }
 

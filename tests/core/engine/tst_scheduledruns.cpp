@@ -36,7 +36,7 @@ private slots:
         test::FillRows(db, "t", 3);
         SequenceFixture f;
         f.connection("c", db.params());
-        f.schedule("afternoon", keys::kSchdDaily, "Time: 08:15 AM|Time: 01:30 PM");
+        f.schedule("afternoon", ScheduleDef::kDaily, "Time: 08:15 AM|Time: 01:30 PM");
         f.backup("nightly", "c", "t", "afternoon");
 
         f.now = Utc(2026, 12, 7, 13, 31);
@@ -48,7 +48,7 @@ private slots:
         QCOMPARE(f.scheduler.Tick(), 1);
         QCOMPARE(f.indicator, (std::vector<bool> {true, false}));
         const std::string start = "Monday, December 07, 2026 - 01:30:00 PM";
-        QCOMPARE(f.stored("nightly", keys::kLastBackup), start);
+        QCOMPARE(f.saved("nightly").lastBackup, start);
         QCOMPARE(f.counter(keys::kLastBackupType), std::string("Automatic"));
         QCOMPARE(f.counter(keys::kLastBackupDt), start);
         QVERIFY(f.file("nightly").find("-- Vorda Quendal Suite - MySQL Backup File - Automatic\r\n") != std::string::npos);
@@ -74,7 +74,7 @@ private slots:
         wrong.password += "-wrong";
         f.connection("bad", wrong);
         f.connection("good", db.params());
-        f.schedule("hourly", keys::kSchdHourly, "Every Turn of the Hour");
+        f.schedule("hourly", ScheduleDef::kHourly, "Every Turn of the Hour");
         f.backup("first", "bad", "t", "hourly");
         f.backup("second", "good", "t", "hourly");
         f.backup("third", "good", "t", "hourly");
@@ -90,15 +90,19 @@ private slots:
 
         // The first backup now names a table that was dropped.
         f.state.log.Clear();
-        f.state.store.SetValue(ConnectionTable("bad"), keys::kDbcPassword, db.params().password);
-        f.state.store.SetValue(BackupTable("first"), keys::kCnsbTables, "t|dropped_later");
+        ConnectionDef bad = ConnectionDef::Load(f.state.store, "bad");
+        bad.password = db.params().password;
+        bad.Save(f.state.store);
+        BackupDef first = f.saved("first");
+        first.tables = {"t", "dropped_later"};
+        first.Save(f.state.store);
         f.now = Utc(2026, 12, 7, 11, 0);
         f.scheduler.Tick();
         QCOMPARE(f.log(), (std::vector<std::string> {"S Auto Backup Executed: first",
                                                      "S Database table error: first - Backup Failed",
                                                      "S Automated Backup Sequence Terminated Due to Error"}));
         QVERIFY(!test::FileExists(f.path("first")));
-        QCOMPARE(f.stored("first", keys::kLastBackup), std::string(keys::kNeverProcessed));
+        QCOMPARE(f.saved("first").lastBackup, std::string(BackupDef::kNeverProcessed));
         QVERIFY(!test::FileExists(f.path("second")));
     }
 
@@ -114,8 +118,8 @@ private slots:
         test::FillRows(db, "t", 120);
         SequenceFixture f;
         f.connection("c", db.params());
-        f.schedule("weekly", keys::kSchdWeekly, "Day: Monday - Time: 02:00 AM");
-        f.schedule("other", keys::kSchdHourly, "Every Turn of the Hour");
+        f.schedule("weekly", ScheduleDef::kWeekly, "Day: Monday - Time: 02:00 AM");
+        f.schedule("other", ScheduleDef::kHourly, "Every Turn of the Hour");
         f.backup("first", "c", "victim|t", "weekly|other");
         f.backup("second", "c", "t", "other");
         test::WriteFile(f.path("first"), "previous\r\n");
@@ -130,11 +134,11 @@ private slots:
                                                      "S Auto Backup Executed: second",
                                                      "V Auto Backup Ended: second - Elapsed Time: 00:00:00"}));
         QCOMPARE(f.file("first"), std::string("previous\r\n"));
-        QCOMPARE(f.stored("first", keys::kLastBackup), std::string(keys::kNeverProcessed));
-        QCOMPARE(f.stored("first", keys::kLineCount), std::string());
+        QCOMPARE(f.saved("first").lastBackup, std::string(BackupDef::kNeverProcessed));
+        QCOMPARE(f.saved("first").lineCount, std::string());
         QCOMPARE(f.scheduler.LastOutcomes()[0].status, RunStatus::Failed);
         QVERIFY(!f.scheduler.LastOutcomes()[0].endsSequence);
-        QCOMPARE(f.stored("second", keys::kLastBackup), std::string("Monday, December 07, 2026 - 02:00:00 AM"));
+        QCOMPARE(f.saved("second").lastBackup, std::string("Monday, December 07, 2026 - 02:00:00 AM"));
         QCOMPARE(f.counter(keys::kLastBackupName), std::string("second"));
         QCOMPARE(test::Lines(f.file("second")).size(), size_t(14 + 6 + 4 + 5 + 120));
     }
@@ -148,7 +152,7 @@ private slots:
         test::FillRows(db, "t", 300);
         SequenceFixture f;
         f.connection("c", db.params());
-        f.schedule("hourly", keys::kSchdHourly, "Every Turn of the Hour");
+        f.schedule("hourly", ScheduleDef::kHourly, "Every Turn of the Hour");
         f.backup("first", "c", "t", "hourly");
         f.backup("second", "c", "t", "hourly");
         test::WriteFile(f.path("first"), "previous\r\n");
@@ -163,7 +167,7 @@ private slots:
         QCOMPARE(f.scheduler.LastOutcomes()[0].status, RunStatus::Cancelled);
         QCOMPARE(f.scheduler.LastOutcomes()[1].status, RunStatus::Completed);
         QCOMPARE(f.file("first"), std::string("previous\r\n"));
-        QCOMPARE(f.stored("first", keys::kLastBackup), std::string(keys::kNeverProcessed));
+        QCOMPARE(f.saved("first").lastBackup, std::string(BackupDef::kNeverProcessed));
         QCOMPARE(f.log()[1], std::string("V Auto Backup Ended: first - Elapsed Time: 00:00:00"));
         QVERIFY(test::FileExists(f.path("second")));
     }

@@ -8,6 +8,12 @@ namespace {
 
 using test::Utc;
 
+// ScheduleIsDue with the entries given as a bar list.
+bool Due(const std::string& category, const std::string& entries, const ScheduleMoment& moment)
+{
+    return ScheduleIsDue(category, SplitBarList(entries), moment);
+}
+
 ScheduleMoment At(std::time_t t)
 {
     std::tm local {};
@@ -93,32 +99,32 @@ private slots:
     {
         using namespace keys;
         // Hourly: only at the turn of the hour.
-        QVERIFY(ScheduleIsDue(kSchdHourly, "", At(Utc(2026, 12, 7, 5, 0))));
+        QVERIFY(Due(ScheduleDef::kHourly, "", At(Utc(2026, 12, 7, 5, 0))));
         for (int m : {15, 30, 45, 1})
-            QVERIFY(!ScheduleIsDue(kSchdHourly, "", At(Utc(2026, 12, 7, 5, m))));
+            QVERIFY(!Due(ScheduleDef::kHourly, "", At(Utc(2026, 12, 7, 5, m))));
 
-        QVERIFY(ScheduleIsDue(kSchdDaily, "Time: 08:15 AM", At(Utc(2026, 12, 7, 8, 15))));
-        QVERIFY(!ScheduleIsDue(kSchdDaily, "Time: 08:15 AM", At(Utc(2026, 12, 7, 20, 15))));
-        QVERIFY(ScheduleIsDue(kSchdDaily, "Time: 12:00 AM", At(Utc(2026, 12, 7, 0, 0))));
-        QVERIFY(!ScheduleIsDue(kSchdDaily, "Time: 12:00 AM", At(Utc(2026, 12, 7, 12, 0))));
-        QVERIFY(ScheduleIsDue(kSchdDaily, "Time: 12:30 PM", At(Utc(2026, 12, 7, 12, 30))));
-        QVERIFY(ScheduleIsDue(kSchdDaily, "Time: 08:15 AM|Time: 01:30 PM", At(Utc(2026, 12, 7, 13, 30))));
+        QVERIFY(Due(ScheduleDef::kDaily, "Time: 08:15 AM", At(Utc(2026, 12, 7, 8, 15))));
+        QVERIFY(!Due(ScheduleDef::kDaily, "Time: 08:15 AM", At(Utc(2026, 12, 7, 20, 15))));
+        QVERIFY(Due(ScheduleDef::kDaily, "Time: 12:00 AM", At(Utc(2026, 12, 7, 0, 0))));
+        QVERIFY(!Due(ScheduleDef::kDaily, "Time: 12:00 AM", At(Utc(2026, 12, 7, 12, 0))));
+        QVERIFY(Due(ScheduleDef::kDaily, "Time: 12:30 PM", At(Utc(2026, 12, 7, 12, 30))));
+        QVERIFY(Due(ScheduleDef::kDaily, "Time: 08:15 AM|Time: 01:30 PM", At(Utc(2026, 12, 7, 13, 30))));
         // A tick that fires late, in the minute after its quarter hour, matches nothing.
-        QVERIFY(!ScheduleIsDue(kSchdDaily, "Time: 01:30 PM", At(Utc(2026, 12, 7, 13, 31))));
-        QVERIFY(!ScheduleIsDue(kSchdHourly, "", At(Utc(2026, 12, 7, 14, 1))));
+        QVERIFY(!Due(ScheduleDef::kDaily, "Time: 01:30 PM", At(Utc(2026, 12, 7, 13, 31))));
+        QVERIFY(!Due(ScheduleDef::kHourly, "", At(Utc(2026, 12, 7, 14, 1))));
 
         // Sunday at 09:00, on Sundays only (6 December 2026 is a Sunday).
         const std::string sunday = "Day: Sunday - Time: 09:00 AM";
-        QVERIFY(ScheduleIsDue(kSchdWeekly, sunday, At(Utc(2026, 12, 6, 9, 0))));
-        QVERIFY(ScheduleIsDue(kSchdWeekly, sunday, At(Utc(2026, 12, 13, 9, 0))));
-        QVERIFY(!ScheduleIsDue(kSchdWeekly, sunday, At(Utc(2026, 12, 7, 9, 0))));
-        QVERIFY(!ScheduleIsDue(kSchdWeekly, sunday, At(Utc(2026, 12, 6, 9, 15))));
+        QVERIFY(Due(ScheduleDef::kWeekly, sunday, At(Utc(2026, 12, 6, 9, 0))));
+        QVERIFY(Due(ScheduleDef::kWeekly, sunday, At(Utc(2026, 12, 13, 9, 0))));
+        QVERIFY(!Due(ScheduleDef::kWeekly, sunday, At(Utc(2026, 12, 7, 9, 0))));
+        QVERIFY(!Due(ScheduleDef::kWeekly, sunday, At(Utc(2026, 12, 6, 9, 15))));
 
         // The 31st at 09:00: due on exactly the seven 31sts of the year.
         std::vector<int> months;
         for (std::time_t t = Utc(2027, 1, 1, 9, 0); t < Utc(2028, 1, 1, 0, 0); t += 86400) {
             const ScheduleMoment m = At(t);
-            if (ScheduleIsDue(kSchdMonthly, "Date: 31st - Time: 09:00 AM", m)) {
+            if (Due(ScheduleDef::kMonthly, "Date: 31st - Time: 09:00 AM", m)) {
                 QCOMPARE(m.day, 31);
                 std::tm local {};
                 localtime_r(&t, &local);
@@ -128,20 +134,20 @@ private slots:
         QCOMPARE(months, (std::vector<int> {1, 3, 5, 7, 8, 10, 12}));
 
         // Unknown categories are never due; entries past the 96th are not read.
-        QVERIFY(!ScheduleIsDue("SCHD_YEARLY", "Time: 09:00 AM", At(Utc(2026, 12, 7, 9, 0))));
+        QVERIFY(!Due("SCHD_YEARLY", "Time: 09:00 AM", At(Utc(2026, 12, 7, 9, 0))));
         std::string many;
         for (int i = 0; i < 96; ++i)
             many += "Time: 03:00 AM|";
-        QVERIFY(!ScheduleIsDue(kSchdDaily, many + "Time: 09:00 AM", At(Utc(2026, 12, 7, 9, 0))));
-        QVERIFY(ScheduleIsDue(kSchdDaily, many + "Time: 09:00 AM", At(Utc(2026, 12, 7, 3, 0))));
+        QVERIFY(!Due(ScheduleDef::kDaily, many + "Time: 09:00 AM", At(Utc(2026, 12, 7, 9, 0))));
+        QVERIFY(Due(ScheduleDef::kDaily, many + "Time: 09:00 AM", At(Utc(2026, 12, 7, 3, 0))));
     }
 
     void dueBackupsAreCollectedOnceInListOrder()
     {
         Fixture f;
-        f.schedule("morning", keys::kSchdDaily, "Time: 09:00 AM");
-        f.schedule("hourly", keys::kSchdHourly, "Every Turn of the Hour");
-        f.schedule("evening", keys::kSchdDaily, "Time: 09:00 PM");
+        f.schedule("morning", ScheduleDef::kDaily, "Time: 09:00 AM");
+        f.schedule("hourly", ScheduleDef::kHourly, "Every Turn of the Hour");
+        f.schedule("evening", ScheduleDef::kDaily, "Time: 09:00 PM");
         f.backup("zeta", "hourly");
         f.backup("both", "morning|hourly");
         f.backup("none", "");
@@ -161,7 +167,7 @@ private slots:
     void tickDuringAManualRunEndsTheSequence()
     {
         Fixture f;
-        f.schedule("hourly", keys::kSchdHourly, "Every Turn of the Hour");
+        f.schedule("hourly", ScheduleDef::kHourly, "Every Turn of the Hour");
         f.backup("first", "hourly");
         f.backup("second", "hourly");
         f.state.backupRunning = true;

@@ -1,7 +1,6 @@
 #include "RestoreTestSupport.h"
 
-#include "core/store/Records.h"
-#include "core/store/StoreKeys.h"
+#include "core/store/Definitions.h"
 
 #include <QTest>
 
@@ -156,17 +155,19 @@ RestoreFixture::RestoreFixture(const std::string& prefix, Clock clock)
     , name("nightly")
 {
     const ConnectionParams p = db.params();
-    const CInputOutput& store = state.store;
-    const std::string conn = ConnectionTable("site");
-    store.SetValue(conn, keys::kDbcName, "site");
-    store.SetValue(conn, keys::kDbcHost, p.host);
-    store.SetValue(conn, keys::kDbcPort, std::to_string(p.port));
-    store.SetValue(conn, keys::kDbcBaseName, p.database);
-    store.SetValue(conn, keys::kDbcUserName, p.user);
-    store.SetValue(conn, keys::kDbcPassword, p.password);
-    const std::string backup = BackupTable(name);
-    store.SetValue(backup, keys::kCnsbName, name);
-    store.SetValue(backup, keys::kCnsbConnection, "site");
+    ConnectionDef site;
+    site.name = "site";
+    site.host = p.host;
+    site.port = std::to_string(p.port);
+    site.database = p.database;
+    site.user = p.user;
+    site.password = p.password;
+    site.savePassword = true;
+    site.Save(state.store);
+    BackupDef backup;
+    backup.name = name;
+    backup.connection = "site";
+    backup.Save(state.store);
     state.selectedName = name;
     SetMode(RestoreMode::Indirect, false);
 }
@@ -176,7 +177,7 @@ void RestoreFixture::WriteDump(const std::string& bytes, long long lineCount)
     WriteFile(DumpPath(), bytes);
     if (lineCount < 0)
         lineCount = std::count(bytes.begin(), bytes.end(), '\n');
-    state.store.SetValue(BackupTable(name), keys::kLineCount, std::to_string(lineCount));
+    BackupDef::StoreLineCount(state.store, name, lineCount);
 }
 
 void RestoreFixture::WriteDump(const std::vector<std::string>& lines)

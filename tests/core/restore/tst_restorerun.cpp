@@ -1,8 +1,7 @@
 #include "RestoreTestSupport.h"
 #include "core/state/MessageKind.h"
 #include "core/restore/RestoreRun.h"
-#include "core/store/Records.h"
-#include "core/store/StoreKeys.h"
+#include "core/store/Definitions.h"
 
 #include <QTest>
 
@@ -362,8 +361,9 @@ private slots:
     {
         {
             RestoreFixture f("vorda_restore_refused");
-            const std::string conn = ConnectionTable("site");
-            f.state.store.SetValue(conn, keys::kDbcPort, "1"); // nothing listens there
+            ConnectionDef site = ConnectionDef::Load(f.state.store, "site");
+            site.port = "1"; // nothing listens there
+            site.Save(f.state.store);
             f.WriteDump(CrLf(OldStyleExample()), 34);
             RecordingRunUi ui;
             checkFailed(f, ui, RestoreRun(f.state, ui).Run(f.name), "Connection Failed",

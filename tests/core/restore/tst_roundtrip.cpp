@@ -2,8 +2,7 @@
 #include "RestoreTestSupport.h"
 #include "core/engine/BackupRun.h"
 #include "core/restore/RestoreRun.h"
-#include "core/store/Records.h"
-#include "core/store/StoreKeys.h"
+#include "core/store/Definitions.h"
 
 #include <QTest>
 
@@ -18,7 +17,9 @@ namespace {
 // Execute page runs it.
 bool Backup(RestoreFixture& f, const std::string& tables)
 {
-    f.state.store.SetValue(BackupTable(f.name), keys::kCnsbTables, tables);
+    BackupDef backup = BackupDef::Load(f.state.store, f.name);
+    backup.tables = SplitBarList(tables);
+    backup.Save(f.state.store);
     SilentRunUi ui;
     const BackupOutcome out = BackupRun(f.state, ui).Run(f.name, RunKind::Manual, f.state.clock());
     return out.status == RunStatus::Completed;

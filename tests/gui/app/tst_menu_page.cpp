@@ -2,7 +2,7 @@
 #include "gui/app/ChildDialog_Backups_Menu.h"
 #include "gui/history/ChildDialog_Backups.h"
 #include "resources/ResourceIds.h"
-#include "core/store/StoreKeys.h"
+#include "core/store/Definitions.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -76,7 +76,7 @@ private slots:
         QVERIFY(!Menu(*window)->Picture()->isHidden());
 
         // The first connection: backups and schedules can be made now.
-        state.records.AddToNameList(NameList::Connections, "shop");
+        state.nameLists.Add(NameList::Connections, "shop");
         state.statisticsOnMenuCreate = false;
         window->ReloadMenu();
         QCOMPARE(Enabled(*window),
@@ -84,12 +84,12 @@ private slots:
                                    rid::IDC_MENU_CREATE_BACKUP, rid::IDC_MENU_CREATE_SCHEDULE,
                                    rid::IDC_MENU_EDIT_CONNECTIONS, rid::IDC_MENU_CONFIGURATION}));
 
-        state.records.AddToNameList(NameList::Backups, "nightly");
+        state.nameLists.Add(NameList::Backups, "nightly");
         window->ReloadMenu();
         QCOMPARE(Enabled(*window).size(), size_t(9));
         QVERIFY(!Menu(*window)->Button(rid::IDC_MENU_EDIT_SCHEDULES)->isEnabled());
 
-        state.records.AddToNameList(NameList::Schedules, "hourly");
+        state.nameLists.Add(NameList::Schedules, "hourly");
         state.config.WriteShowImage(false);
         window->ReloadMenu();
         QCOMPARE(Enabled(*window), kAllButtons);
@@ -132,7 +132,7 @@ private slots:
         QVERIFY(statistics->isHidden());
 
         // Without a run no question is asked.
-        state.records.AddToNameList(NameList::Connections, "shop");
+        state.nameLists.Add(NameList::Connections, "shop");
         window->ReloadMenu();
         Menu(*window)->Button(rid::IDC_MENU_CREATE_BACKUP)->click();
         Menu(*window)->Button(rid::IDC_MENU_CREATE_SCHEDULE)->click();
@@ -147,14 +147,14 @@ private slots:
         test::GuiHooks hooks;
         test::TempDataDir dir;
         test::PrepareEarlierRun(dir,
-                                [](AppState& state) { state.records.AddToNameList(NameList::Connections, "shop"); });
+                                [](AppState& state) { state.nameLists.Add(NameList::Connections, "shop"); });
         auto window = test::OpenWindow(dir);
         AppState& state = window->State();
         QPushButton* edit = Menu(*window)->Button(rid::IDC_MENU_EDIT_CONNECTIONS);
         QVERIFY(edit->isEnabled());
 
         // The last connection went after the menu was built.
-        state.records.DeleteDefinition(NameList::Connections, "shop");
+        ConnectionDef::Delete(state.store, state.nameLists, "shop");
         state.backupRunning = true;
         edit->click();
         QCOMPARE(test::AskedTexts(),
@@ -166,7 +166,7 @@ private slots:
         QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
 
         state.backupRunning = false;
-        state.records.AddToNameList(NameList::Connections, "blog");
+        state.nameLists.Add(NameList::Connections, "blog");
         edit->click();
         QCOMPARE(state.currentPageId, rid::PAGE_EDIT_CONNECTIONS);
         QCOMPARE(MessageHook::Requests().size(), size_t(1));

@@ -34,24 +34,11 @@ private slots:
         std::time_t now = test::Utc(2026, 12, 8, 10, 0);
         CVordaDlg window(dir.path(), nullptr, [&now] { return now; });
         AppState& state = window.State();
-        const ConnectionParams p = db.params();
-        const std::string connection = ConnectionTable("local");
-        state.store.SetValue(connection, keys::kDbcHost, p.host);
-        state.store.SetValue(connection, keys::kDbcPort, std::to_string(p.port));
-        state.store.SetValue(connection, keys::kDbcBaseName, p.database);
-        state.store.SetValue(connection, keys::kDbcUserName, p.user);
-        state.store.SetValue(connection, keys::kDbcPassword, p.password);
-        state.records.AddToNameList(NameList::Connections, "local");
-        state.store.SetValue(ScheduleTable("hourly"), keys::kSchdCategory, keys::kSchdHourly);
-        state.records.AddToNameList(NameList::Schedules, "hourly");
-        for (const char* name : {"due", "unscheduled"}) {
-            const std::string table = BackupTable(name);
-            state.store.SetValue(table, keys::kCnsbName, name);
-            state.store.SetValue(table, keys::kCnsbConnection, "local");
-            state.store.SetValue(table, keys::kCnsbTables, "items");
-            state.store.SetValue(table, keys::kCnsbSchedules, std::string(name) == "due" ? "hourly" : "");
-            state.records.AddToNameList(NameList::Backups, name);
-        }
+        test::DefineConnection(state, "local", db.params());
+        ScheduleDef {.name = "hourly", .category = ScheduleDef::kHourly}.Save(state.store);
+        state.nameLists.Add(NameList::Schedules, "hourly");
+        test::DefineBackup(state, "due", "local", "items", "hourly");
+        test::DefineBackup(state, "unscheduled", "local", "items");
 
         QLabel* indicator = window.AutoRunIndicator();
         QVERIFY(indicator->isHidden());
@@ -84,13 +71,13 @@ private slots:
         QCOMPARE(window.ScheduleTimer()->interval(), 900000);
 
         // A tick a quarter hour later finds nothing due: no new run.
-        state.store.SetValue(BackupTable("due"), keys::kLastBackup, "marker");
+        BackupDef::StoreLastBackup(state.store, "due", "marker");
         now += 15 * 60;
         state.currentPageId = rid::PAGE_STATISTICS;
         ticked = false;
         window.ScheduleTimer()->start(0);
         QTRY_VERIFY(ticked);
-        QCOMPARE(state.store.GetValue(BackupTable("due"), keys::kLastBackup), std::string("marker"));
+        QCOMPARE(BackupDef::Load(state.store, "due").lastBackup, std::string("marker"));
         QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
     }
 };

@@ -68,10 +68,10 @@ private slots:
         test::GuiHooks hooks;
         test::TempDataDir dir;
         test::PrepareEarlierRun(dir, [](AppState& state) {
-            state.records.AddToNameList(NameList::Connections, "shop");
-            state.records.AddToNameList(NameList::Connections, "blog");
-            state.records.AddToNameList(NameList::Backups, "nightly");
-            state.records.RecountTotals();
+            state.nameLists.Add(NameList::Connections, "shop");
+            state.nameLists.Add(NameList::Connections, "blog");
+            state.nameLists.Add(NameList::Backups, "nightly");
+            state.nameLists.RecountTotals();
             state.config.WriteReportingState(ReportingState::Verbose);
             state.config.WriteDirection(LogDirection::Ascend);
             state.config.WriteShowTimestamp(false);

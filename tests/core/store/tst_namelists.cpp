@@ -1,18 +1,19 @@
 #include "TestSupport.h"
-#include "core/store/Records.h"
+#include "core/store/Definitions.h"
+#include "core/store/NameLists.h"
 #include "core/store/StoreKeys.h"
 
 #include <QTest>
 
-class TestRecords : public QObject {
+class TestNameLists : public QObject {
     Q_OBJECT
 
     struct Fixture {
         test::TempDataDir dir;
         CInputOutput store {dir.file("vorda.db")};
         Totals totals;
-        Records records {store, totals};
-        std::string list(NameList l) const { return store.GetValue(keys::kCustomerData, Records::ListRowName(l)); }
+        NameLists nameLists {store, totals};
+        std::string list(NameList l) const { return store.GetValue(keys::kCustomerData, NameLists::ListRowName(l)); }
         std::string total(const char* key) const { return store.GetValue(keys::kCountersTable, key); }
     };
 
@@ -20,74 +21,74 @@ private slots:
     void addAndRemoveKeepTidyBarLists()
     {
         Fixture f;
-        f.records.AddToNameList(NameList::Connections, "shop");
+        f.nameLists.Add(NameList::Connections, "shop");
         QCOMPARE(f.list(NameList::Connections), std::string("shop"));
-        f.records.AddToNameList(NameList::Connections, "web");
+        f.nameLists.Add(NameList::Connections, "web");
         QCOMPARE(f.list(NameList::Connections), std::string("shop|web"));
         QCOMPARE(f.totals.connections, 2);
         QCOMPARE(f.total(keys::kConnectionsCount), std::string("2"));
 
-        f.records.RemoveFromNameList(NameList::Connections, "shop");
+        f.nameLists.Remove(NameList::Connections, "shop");
         QCOMPARE(f.list(NameList::Connections), std::string("web"));
-        f.records.AddToNameList(NameList::Connections, "shop");
-        f.records.RemoveFromNameList(NameList::Connections, "shop");
+        f.nameLists.Add(NameList::Connections, "shop");
+        f.nameLists.Remove(NameList::Connections, "shop");
         QCOMPARE(f.list(NameList::Connections), std::string("web"));
-        f.records.RemoveFromNameList(NameList::Connections, "web");
+        f.nameLists.Remove(NameList::Connections, "web");
         QCOMPARE(f.list(NameList::Connections), std::string());
         QCOMPARE(f.totals.connections, 0);
 
         f.store.SetValue(keys::kCustomerData, "backup_names", "a|b|a|c");
         f.totals.backups = 4;
-        f.records.RemoveFromNameList(NameList::Backups, "a");
+        f.nameLists.Remove(NameList::Backups, "a");
         QCOMPARE(f.list(NameList::Backups), std::string("b|c"));
         QCOMPARE(f.totals.backups, 3);
-        f.records.RemoveFromNameList(NameList::Backups, "");
+        f.nameLists.Remove(NameList::Backups, "");
         QCOMPARE(f.totals.backups, 3);
     }
 
     void schedulesRaiseTheirTotalSeparately()
     {
         Fixture f;
-        f.records.AddToNameList(NameList::Schedules, "hourly");
+        f.nameLists.Add(NameList::Schedules, "hourly");
         QCOMPARE(f.totals.schedules, 0);
         QCOMPARE(f.list(NameList::Schedules), std::string("hourly"));
         QCOMPARE(f.store.GetValue(keys::kCustomerData, "schedule_name"), std::string("hourly"));
-        f.records.RaiseTotal(NameList::Schedules);
+        f.nameLists.RaiseTotal(NameList::Schedules);
         QCOMPARE(f.total(keys::kSchedulesCount), std::string("1"));
     }
 
-    void loadingSkipsEmptyPiecesAndStopsAt1000()
+    void loadingSkipsEmptyPiecesAndKeepsEveryName()
     {
         Fixture f;
         f.store.SetValue(keys::kCustomerData, "connect_names", "|a||b|");
-        QCOMPARE(f.records.LoadNameList(NameList::Connections), (std::vector<std::string> {"a", "b"}));
-        QVERIFY(f.records.IsNameInList(NameList::Connections, "b"));
-        QVERIFY(!f.records.IsNameInList(NameList::Connections, "B"));
+        QCOMPARE(f.nameLists.Load(NameList::Connections), (std::vector<std::string> {"a", "b"}));
+        QVERIFY(f.nameLists.Contains(NameList::Connections, "b"));
+        QVERIFY(!f.nameLists.Contains(NameList::Connections, "B"));
 
+        // No list is cut at 1000 names: 1001 names load as 1001.
         std::vector<std::string> many;
-        for (int i = 0; i < 1005; ++i)
+        for (int i = 0; i < 1001; ++i)
             many.push_back("n" + std::to_string(i));
         f.store.SetValue(keys::kCustomerData, "backup_names", JoinBarList(many));
-        const auto loaded = f.records.LoadNameList(NameList::Backups);
-        QCOMPARE(loaded.size(), size_t(1000));
-        QCOMPARE(loaded.back(), std::string("n999"));
-        QVERIFY(!f.records.IsNameInList(NameList::Backups, "n1000"));
-        // Removing one name keeps those beyond the first 1000 in the store.
-        f.records.RemoveFromNameList(NameList::Backups, "n0");
-        const auto stored = SplitBarList(f.list(NameList::Backups), SIZE_MAX);
-        QCOMPARE(stored.size(), size_t(1004));
-        QCOMPARE(stored.back(), std::string("n1004"));
+        QCOMPARE(f.nameLists.Load(NameList::Backups), many);
+        QVERIFY(f.nameLists.Contains(NameList::Backups, "n1000"));
+        // Removing one name keeps all the others in the store.
+        f.nameLists.Remove(NameList::Backups, "n0");
+        const auto stored = SplitBarList(f.list(NameList::Backups));
+        QCOMPARE(stored.size(), size_t(1000));
+        QCOMPARE(stored.front(), std::string("n1"));
+        QCOMPARE(stored.back(), std::string("n1000"));
     }
 
     void deletingADefinitionDropsItsTable()
     {
         Fixture f;
-        f.records.AddToNameList(NameList::Backups, "nightly");
-        f.records.AddToNameList(NameList::Backups, "weekly");
-        f.store.SetValue(BackupTable("nightly"), keys::kCnsbName, "nightly");
-        f.store.SetValue(BackupTable("weekly"), keys::kCnsbName, "weekly");
+        f.nameLists.Add(NameList::Backups, "nightly");
+        f.nameLists.Add(NameList::Backups, "weekly");
+        BackupDef {.name = "nightly"}.Save(f.store);
+        BackupDef {.name = "weekly"}.Save(f.store);
         QCOMPARE(BackupTable("nightly"), std::string("Tesmo_BACKUP_NAME_nightly"));
-        f.records.DeleteDefinition(NameList::Backups, "nightly");
+        BackupDef::Delete(f.store, f.nameLists, "nightly");
         QVERIFY(!f.store.HasTable("Tesmo_BACKUP_NAME_nightly"));
         QVERIFY(f.store.HasTable("Tesmo_BACKUP_NAME_weekly"));
         QCOMPARE(f.list(NameList::Backups), std::string("weekly"));
@@ -99,14 +100,14 @@ private slots:
     void totalsResetAndRecount()
     {
         Fixture f;
-        f.records.ResetTotals();
+        f.nameLists.ResetTotals();
         QCOMPARE(f.total(keys::kConnectionsCount), std::string("0"));
         QCOMPARE(f.total(keys::kBackupsCount), std::string("0"));
         QCOMPARE(f.total(keys::kSchedulesCount), std::string("0"));
         f.store.SetValue(keys::kCustomerData, "connect_names", "a|b|c");
         f.store.SetValue(keys::kCustomerData, "schedule_name", "|x|");
         f.totals = {9, 9, 9};
-        f.records.RecountTotals();
+        f.nameLists.RecountTotals();
         QCOMPARE(f.total(keys::kConnectionsCount), std::string("3"));
         QCOMPARE(f.total(keys::kBackupsCount), std::string("0"));
         QCOMPARE(f.total(keys::kSchedulesCount), std::string("1"));
@@ -136,5 +137,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRecords)
-#include "tst_records.moc"
+QTEST_GUILESS_MAIN(TestNameLists)
+#include "tst_namelists.moc"
