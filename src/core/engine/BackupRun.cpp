@@ -1,5 +1,7 @@
 #include "core/engine/BackupRun.h"
 
+#include "core/dump/DumpFile.h"
+#include "core/dump/TableStructure.h"
 #include "core/store/Definitions.h"
 #include "core/store/Numbers.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/state/AppState.h"
-#include "core/dump/DumpWriter.h"
+#include "core/dump/DumpFormat.h"
 #include "core/engine/RunUi.h"
 
 #include <ctime>
@@ -21,6 +21,9 @@ std::string RunQuestion(const std::string& name);
 // "Backup <Complete|Cancelled>\r\n\r\nDo you wish to execute another?"
 std::string ExecuteAnotherQuestion(const std::string& resultWord);
 } // namespace backuptext
+
+// Rows are read and shown in pages of this many.
+inline constexpr int kPageSize = 100;
 
 enum class RunStatus {
     Completed, // the file is in place and the outcome stored

@@ -1,8 +1,8 @@
 #include "core/history/HistoryLog.h"
 
+#include "core/store/AtomicFile.h"
 #include "core/store/NameLists.h"
 
-#include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
@@ -22,18 +22,6 @@ std::string OneLine(std::string text)
             c = '/';
     }
     return text;
-}
-
-bool WriteAll(int fd, const std::string& data)
-{
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -75,14 +63,7 @@ void HistoryLog::Save() const
         text += entry.message;
         text += "\r\n";
     }
-    const std::string temp = path_ + ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return;
-    const bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!written || std::rename(temp.c_str(), path_.c_str()) != 0)
-        ::unlink(temp.c_str());
+    AtomicFile::WriteWhole(path_, text);
 }
 
 bool HistoryLog::Load()

@@ -30,8 +30,8 @@ public:
     // Reads the file into memory; false (and memory unchanged) when it cannot
     // be read. Reading stops at the end, at the first empty line or at 1000.
     bool Load();
-    // Writes every entry to the file, through a temporary file and a rename,
-    // so a crash never leaves a half-written log.
+    // Writes every entry to the file as one AtomicFile, so a crash never
+    // leaves a half-written log.
     void Save() const;
     // Removes every entry and the file's content (leaves an empty file).
     void Clear();

@@ -1,6 +1,6 @@
 #include "core/restore/RestoreRun.h"
 
-#include "core/dump/DumpWriter.h"
+#include "core/dump/DumpFormat.h"
 #include "core/engine/MysqlClient.h"
 #include "core/restore/LineReader.h"
 #include "core/store/Numbers.h"
@@ -40,37 +40,6 @@ int BarMaximum(long long value)
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix)
-{
-    return text.substr(0, prefix.size()) == prefix;
-}
-
-std::string_view SkipBlanks(std::string_view text)
-{
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    return text.substr(i);
-}
-
-// The text after a heading's first ':' (after the table name) up to the next
-// ':', leading white space removed.
-std::string_view RowTotalText(std::string_view line)
-{
-    std::string_view tail = line;
-    if (line.find('`') != std::string_view::npos)
-        tail = SplitStatementLine(line).rest;
-    const size_t colon = tail.find(':');
-    if (colon == std::string_view::npos)
-        return {};
-    tail = tail.substr(colon + 1);
-    tail = tail.substr(0, tail.find(':'));
-    size_t i = 0;
-    while (i < tail.size() && (tail[i] == ' ' || tail[i] == '\t' || tail[i] == '\r' || tail[i] == '\n'))
-        ++i;
-    return tail.substr(i);
-}
-
 } // namespace
 
 std::string RestoreResultWord(RestoreOutcome outcome)
@@ -91,48 +60,6 @@ std::string RestoreResultWord(RestoreOutcome outcome)
 std::string RestoreFinalQuestion(RestoreOutcome outcome)
 {
     return "Restore " + RestoreResultWord(outcome) + "\r\n\r\nDo you wish to execute another?";
-}
-
-DumpLineKind ClassifyDumpLine(std::string_view line)
-{
-    const std::string_view start = SkipBlanks(line);
-    if (StartsWith(start, "CREATE TABLE"))
-        return DumpLineKind::CreateTable;
-    if (StartsWith(start, "INSERT INTO"))
-        return DumpLineKind::InsertInto;
-    if (line.find("Dumping data for table") != std::string_view::npos)
-        return DumpLineKind::DumpingData;
-    return DumpLineKind::Other;
-}
-
-StatementLine SplitStatementLine(std::string_view line)
-{
-    StatementLine parts;
-    const size_t open = line.find('`');
-    if (open == std::string_view::npos) {
-        parts.head = line;
-        return parts;
-    }
-    parts.head = line.substr(0, open);
-    size_t i = open + 1;
-    for (; i < line.size(); ++i) {
-        if (line[i] != '`') {
-            parts.table += line[i];
-        } else if (i + 1 < line.size() && line[i + 1] == '`') {
-            parts.table += '`';
-            ++i;
-        } else {
-            break;
-        }
-    }
-    if (i < line.size())
-        parts.rest = line.substr(i + 1);
-    return parts;
-}
-
-long long RowTotalOf(std::string_view line)
-{
-    return LeadingInteger(RowTotalText(line));
 }
 
 std::string RestoreSessionSqlMode(const std::string& serverMode)

@@ -25,29 +25,6 @@ struct RestoreReport {
     long long linesRead = 0;    // lines of the backup file read, continuation lines included
 };
 
-// The parts of a dump file line that the restore tells apart.
-enum class DumpLineKind { Other, CreateTable, InsertInto, DumpingData };
-
-// A CREATE TABLE or INSERT INTO line cut at its table name: `head` is the
-// text before the opening backquote ("CREATE TABLE ", "INSERT INTO "),
-// `table` the name between the backquotes (a doubled backquote inside stands
-// for one), `rest` everything after the closing backquote to the end of the
-// line, so backquotes inside the row's values stay where they are.
-struct StatementLine {
-    std::string_view head;
-    std::string table;
-    std::string_view rest;
-};
-
-// Classifies a line by the first test that matches: a CREATE TABLE line, a
-// row statement, a "Dumping data for table" heading. Statements are
-// recognised by how the line begins (after blanks), never by text inside it:
-// a row whose values hold the words CREATE TABLE is still a row.
-DumpLineKind ClassifyDumpLine(std::string_view line);
-StatementLine SplitStatementLine(std::string_view line);
-// The row total of a "Dumping data for table" heading: the number after the
-// first ':' that follows the table name (0 when there is none).
-long long RowTotalOf(std::string_view line);
 // The sql_mode of a restore session, made from the server's: the file's
 // values are read with backslash escapes, zero dates are values like any
 // other, an empty text stays an empty text, and a 0 in an AUTO_INCREMENT

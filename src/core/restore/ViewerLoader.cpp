@@ -1,6 +1,6 @@
 #include "core/restore/ViewerLoader.h"
 
-#include "core/dump/DumpWriter.h"
+#include "core/dump/DumpFormat.h"
 #include "core/restore/LineReader.h"
 
 #include <chrono>

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "core/history/HistoryLog.h"
 
+#include <QDir>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -59,7 +60,9 @@ private slots:
         struct stat st {};
         QCOMPARE(::stat(dir.file("vorda_history.log").c_str(), &st), 0);
         QCOMPARE(st.st_mode & 0777, 0600u);
-        QVERIFY(!test::FileExists(dir.file("vorda_history.log.tmp")));
+        // No temporary file is left beside the log.
+        QCOMPARE(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files | QDir::Hidden),
+                 QStringList {"vorda_history.log"});
 
         HistoryLog reread(dir.file("vorda_history.log"));
         QVERIFY(reread.Load());

@@ -21,54 +21,6 @@ class TestRestoreParsing : public QObject {
     Q_OBJECT
 
 private slots:
-    void linesAreClassifiedByHowTheyBegin()
-    {
-        QCOMPARE(ClassifyDumpLine("CREATE TABLE `t` ("), DumpLineKind::CreateTable);
-        QCOMPARE(ClassifyDumpLine("CREATE TABLE `INSERT INTO` ("), DumpLineKind::CreateTable);
-        QCOMPARE(ClassifyDumpLine("INSERT INTO `t` VALUES ('1')"), DumpLineKind::InsertInto);
-        // Row values that hold statement words or a heading stay rows.
-        QCOMPARE(ClassifyDumpLine("INSERT INTO `sql` VALUES ('CREATE TABLE x (a int)')"), DumpLineKind::InsertInto);
-        QCOMPARE(ClassifyDumpLine("INSERT INTO `n` VALUES ('Dumping data for table `x` - Total rows: 9')"),
-                 DumpLineKind::InsertInto);
-        QCOMPARE(ClassifyDumpLine("--- Dumping data for table `t` - Total rows: 2"), DumpLineKind::DumpingData);
-        // The structure heading of a table whose name is a statement word.
-        QCOMPARE(ClassifyDumpLine("--- Table structure for table `CREATE TABLE`"), DumpLineKind::Other);
-        QCOMPARE(ClassifyDumpLine("-- Backup Name: INSERT INTO"), DumpLineKind::Other);
-        QCOMPARE(ClassifyDumpLine(std::string(60, '-')), DumpLineKind::Other);
-        QCOMPARE(ClassifyDumpLine("  INSERT INTO `t` VALUES ('1')"), DumpLineKind::InsertInto);
-    }
-
-    void statementLinesSplitAtTheQuotedName()
-    {
-        StatementLine s = SplitStatementLine("INSERT INTO `my table` VALUES ('a`b', 'c``d', NULL)");
-        QCOMPARE(s.head, std::string_view("INSERT INTO "));
-        QCOMPARE(s.table, std::string("my table"));
-        QCOMPARE(s.rest, std::string_view(" VALUES ('a`b', 'c``d', NULL)"));
-
-        s = SplitStatementLine("CREATE TABLE `we``ird` (");
-        QCOMPARE(s.table, std::string("we`ird"));
-        QCOMPARE(s.rest, std::string_view(" ("));
-
-        s = SplitStatementLine("CREATE TABLE plain (");
-        QCOMPARE(s.head, std::string_view("CREATE TABLE plain ("));
-        QCOMPARE(s.table, std::string());
-        QCOMPARE(s.rest, std::string_view());
-
-        s = SplitStatementLine("INSERT INTO `unterminated");
-        QCOMPARE(s.table, std::string("unterminated"));
-        QCOMPARE(s.rest, std::string_view());
-    }
-
-    void rowTotalIsTheNumberAfterTheName()
-    {
-        QCOMPARE(RowTotalOf("--- Dumping data for table `items` - Total rows: 2"), 2LL);
-        QCOMPARE(RowTotalOf("--- Dumping data for table `a:b` - Total rows: 250"), 250LL);
-        QCOMPARE(RowTotalOf("--- Dumping data for table `t` - Total rows:\t 1000000"), 1000000LL);
-        QCOMPARE(RowTotalOf("--- Dumping data for table `t` - Total rows: 12x"), 12LL);
-        QCOMPARE(RowTotalOf("--- Dumping data for table `t`"), 0LL);
-        QCOMPARE(RowTotalOf("--- Dumping data for table `t` - Total rows: 99999999999999999999999"), LLONG_MAX);
-    }
-
     void sessionModeKeepsValuesAsWritten()
     {
         QCOMPARE(RestoreSessionSqlMode("STRICT_TRANS_TABLES,ERROR_FOR_DIVISION_BY_ZERO,NO_AUTO_CREATE_USER,"

@@ -1,9 +1,14 @@
 #include "core/engine/ExampleBackup.h"
 #include "TestSupport.h"
-#include "core/dump/DumpWriter.h"
+#include "core/dump/DumpFile.h"
+#include "core/dump/DumpFormat.h"
+#include "core/dump/TableStructure.h"
+#include "core/dump/ValueEscaping.h"
 #include "core/history/TimeTexts.h"
 
 #include <QTest>
+
+#include <climits>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -54,7 +59,7 @@ std::vector<std::string> FilesIn(const std::string& dir)
 
 } // namespace
 
-class TestDumpWriter : public QObject {
+class TestDumpFormat : public QObject {
     Q_OBJECT
 
 private slots:
@@ -322,7 +327,55 @@ private slots:
         DumpFile missing;
         QVERIFY(!missing.Open(dir.file("no-such-dir/backup_x.tbk")));
     }
+
+    void linesAreClassifiedByHowTheyBegin()
+    {
+        QCOMPARE(ClassifyDumpLine("CREATE TABLE `t` ("), DumpLineKind::CreateTable);
+        QCOMPARE(ClassifyDumpLine("CREATE TABLE `INSERT INTO` ("), DumpLineKind::CreateTable);
+        QCOMPARE(ClassifyDumpLine("INSERT INTO `t` VALUES ('1')"), DumpLineKind::InsertInto);
+        // Row values that hold statement words or a heading stay rows.
+        QCOMPARE(ClassifyDumpLine("INSERT INTO `sql` VALUES ('CREATE TABLE x (a int)')"), DumpLineKind::InsertInto);
+        QCOMPARE(ClassifyDumpLine("INSERT INTO `n` VALUES ('Dumping data for table `x` - Total rows: 9')"),
+                 DumpLineKind::InsertInto);
+        QCOMPARE(ClassifyDumpLine("--- Dumping data for table `t` - Total rows: 2"), DumpLineKind::DumpingData);
+        // The structure heading of a table whose name is a statement word.
+        QCOMPARE(ClassifyDumpLine("--- Table structure for table `CREATE TABLE`"), DumpLineKind::Other);
+        QCOMPARE(ClassifyDumpLine("-- Backup Name: INSERT INTO"), DumpLineKind::Other);
+        QCOMPARE(ClassifyDumpLine(std::string(60, '-')), DumpLineKind::Other);
+        QCOMPARE(ClassifyDumpLine("  INSERT INTO `t` VALUES ('1')"), DumpLineKind::InsertInto);
+    }
+
+    void statementLinesSplitAtTheQuotedName()
+    {
+        StatementLine s = SplitStatementLine("INSERT INTO `my table` VALUES ('a`b', 'c``d', NULL)");
+        QCOMPARE(s.head, std::string_view("INSERT INTO "));
+        QCOMPARE(s.table, std::string("my table"));
+        QCOMPARE(s.rest, std::string_view(" VALUES ('a`b', 'c``d', NULL)"));
+
+        s = SplitStatementLine("CREATE TABLE `we``ird` (");
+        QCOMPARE(s.table, std::string("we`ird"));
+        QCOMPARE(s.rest, std::string_view(" ("));
+
+        s = SplitStatementLine("CREATE TABLE plain (");
+        QCOMPARE(s.head, std::string_view("CREATE TABLE plain ("));
+        QCOMPARE(s.table, std::string());
+        QCOMPARE(s.rest, std::string_view());
+
+        s = SplitStatementLine("INSERT INTO `unterminated");
+        QCOMPARE(s.table, std::string("unterminated"));
+        QCOMPARE(s.rest, std::string_view());
+    }
+
+    void rowTotalIsTheNumberAfterTheName()
+    {
+        QCOMPARE(RowTotalOf("--- Dumping data for table `items` - Total rows: 2"), 2LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `a:b` - Total rows: 250"), 250LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `t` - Total rows:\t 1000000"), 1000000LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `t` - Total rows: 12x"), 12LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `t`"), 0LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `t` - Total rows: 99999999999999999999999"), LLONG_MAX);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestDumpWriter)
-#include "tst_dumpwriter.moc"
+QTEST_GUILESS_MAIN(TestDumpFormat)
+#include "tst_dumpformat.moc"

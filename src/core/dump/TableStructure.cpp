@@ -1,22 +1,13 @@
-#include "core/dump/DumpWriter.h"
+#include "core/dump/TableStructure.h"
+
+#include "core/dump/ValueEscaping.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <map>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-
-constexpr size_t kFileBufferSize = 256 * 1024;
-
-const std::string kHyphens(60, '-');
 
 std::string RowText(MYSQL_ROW row, const unsigned long* lengths, unsigned int i)
 {
@@ -70,35 +61,6 @@ bool IsNumber(const std::string& text)
             return false;
     }
     return digits;
-}
-
-// Bytes that a value may not carry unescaped inside apostrophes.
-constexpr std::array<const char*, 256> MakeEscapeTable()
-{
-    std::array<const char*, 256> table {};
-    table[0] = "\\0";
-    table['\n'] = "\\n";
-    table['\r'] = "\\r";
-    table['\\'] = "\\\\";
-    table['\''] = "\\'";
-    table['"'] = "\\\"";
-    table[26] = "\\Z";
-    return table;
-}
-constexpr std::array<const char*, 256> kEscapes = MakeEscapeTable();
-
-void AppendEscaped(std::string& out, const char* data, size_t length)
-{
-    size_t start = 0;
-    for (size_t i = 0; i < length; ++i) {
-        const char* escape = kEscapes[static_cast<unsigned char>(data[i])];
-        if (escape) {
-            out.append(data + start, i - start);
-            out.append(escape, 2);
-            start = i + 1;
-        }
-    }
-    out.append(data + start, length - start);
 }
 
 std::string KeyPart(const std::string& column, const std::optional<unsigned>& subPart)
@@ -198,74 +160,6 @@ std::string PlainKeyLine(const std::string& field, const std::vector<KeyColumn>&
 
 } // namespace
 
-const char* RunKindText(RunKind kind)
-{
-    return kind == RunKind::Automatic ? "Automatic" : "Manual";
-}
-
-std::string BackupFilePath(const std::string& dataDir, const std::string& backupName)
-{
-    return dataDir + "backup_" + backupName + ".tbk";
-}
-
-std::string HeaderText(const DumpHeader& h)
-{
-    std::string text;
-    text += kHyphens + "\n";
-    text += "--\n";
-    text += "--       WARNING - DO NOT MANUALLY EDIT THIS FILE\n";
-    text += "--          DOING SO WILL CORRUPT THIS BACKUP\n";
-    text += "--\n";
-    text += std::string("-- Vorda Quendal Suite - MySQL Backup File - ") + RunKindText(h.kind) + "\n";
-    text += std::string("-- Software Version: ") + kSoftwareVersion + "\n";
-    text += "--\n";
-    text += "-- Host Name / IP Address: " + h.host + "\n";
-    text += "-- Database Name: " + h.database + "\n";
-    text += "-- Backup Name: " + h.backupName + "\n";
-    text += "-- Backup TimeStamp: " + h.startTimeText + "\n";
-    text += "--\n";
-    text += kHyphens + "\n";
-    return text;
-}
-
-std::string DecodeSqlLiteral(const std::string& literal)
-{
-    if (literal.empty() || literal.front() != '\'')
-        return literal;
-    std::string value;
-    for (size_t i = 1; i < literal.size(); ++i) {
-        const char c = literal[i];
-        if (c == '\'') {
-            if (i + 1 < literal.size() && literal[i + 1] == '\'') {
-                value += '\'';
-                ++i;
-                continue;
-            }
-            break;
-        }
-        if (c == '\\' && i + 1 < literal.size()) {
-            const char n = literal[++i];
-            switch (n) {
-            case '0': value += '\0'; break;
-            case 'b': value += '\b'; break;
-            case 'n': value += '\n'; break;
-            case 'r': value += '\r'; break;
-            case 't': value += '\t'; break;
-            case 'Z': value += '\032'; break;
-            case '%':
-            case '_':
-                value += '\\';
-                value += n;
-                break;
-            default: value += n; break;
-            }
-            continue;
-        }
-        value += c;
-    }
-    return value;
-}
-
 ResolvedDefault ResolveDefault(const std::optional<std::string>& describeDefault,
                                const std::optional<std::string>& schemaDefault, bool schemaQuotesLiterals,
                                const std::string& type, const std::string& extra)
@@ -306,11 +200,6 @@ std::string CleanExtra(const std::string& extra)
         tidy.pop_back();
     // Nothing to tidy: keep the server's text exactly as it is.
     return text == extra ? extra : tidy;
-}
-
-std::string StructureHeading(const std::string& table)
-{
-    return "\n---\n--- Table structure for table `" + table + "`\n---\n\nCREATE TABLE `" + table + "` (\n";
 }
 
 SectionText BuildColumnText(const std::vector<ColumnDescription>& columns, const std::vector<KeyColumn>& keys)
@@ -359,135 +248,6 @@ SectionText BuildColumnText(const std::vector<ColumnDescription>& columns, const
     s.text += ")\n";
     ++s.lines;
     return s;
-}
-
-std::string DataHeading(const std::string& table, const std::string& countText)
-{
-    return "\n---\n--- Dumping data for table `" + table + "` - Total rows: " + countText + "\n---\n\n";
-}
-
-void AppendValue(std::string& out, const char* data, size_t length)
-{
-    if (!data) {
-        out += "NULL";
-        return;
-    }
-    out += '\'';
-    AppendEscaped(out, data, length);
-    out += '\'';
-}
-
-void AppendRowStatement(std::string& out, const std::string& table, char** values, const unsigned long* lengths,
-                        unsigned int count)
-{
-    out += "INSERT INTO `";
-    out += table;
-    out += "` VALUES (";
-    for (unsigned int j = 0; j < count; ++j) {
-        if (j > 0)
-            out += ", ";
-        AppendValue(out, values[j], values[j] ? lengths[j] : 0);
-    }
-    out += ")\n";
-}
-
-DumpFile::~DumpFile()
-{
-    Discard();
-}
-
-bool DumpFile::Open(const std::string& finalPath)
-{
-    Discard();
-    failed_ = false;
-    finalPath_ = finalPath;
-    std::string pattern = finalPath + ".tmpXXXXXX";
-    fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd_ < 0) {
-        tempPath_.clear();
-        return false;
-    }
-    ::fchmod(fd_, 0600);
-    tempPath_ = pattern;
-    buffer_.clear();
-    buffer_.reserve(kFileBufferSize + 64 * 1024);
-    return true;
-}
-
-void DumpFile::Write(const std::string& piece)
-{
-    if (fd_ < 0)
-        return;
-    const char* p = piece.data();
-    const char* end = p + piece.size();
-    while (p < end) {
-        const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-        if (!nl) {
-            buffer_.append(p, end);
-            break;
-        }
-        buffer_.append(p, nl);
-        buffer_.append("\r\n", 2);
-        p = nl + 1;
-    }
-    if (buffer_.size() >= kFileBufferSize)
-        Flush();
-}
-
-void DumpFile::Flush()
-{
-    size_t done = 0;
-    while (!failed_ && done < buffer_.size()) {
-        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            failed_ = true;
-        else
-            done += static_cast<size_t>(n);
-    }
-    buffer_.clear();
-}
-
-bool DumpFile::Commit()
-{
-    if (fd_ < 0)
-        return false;
-    Flush();
-    if (!failed_ && ::fdatasync(fd_) != 0)
-        failed_ = true;
-    if (::close(fd_) != 0)
-        failed_ = true;
-    fd_ = -1;
-    if (!failed_ && ::rename(tempPath_.c_str(), finalPath_.c_str()) != 0)
-        failed_ = true;
-    if (failed_) {
-        ::unlink(tempPath_.c_str());
-        tempPath_.clear();
-        return false;
-    }
-    tempPath_.clear();
-    // Make the rename itself durable.
-    const std::string dir = finalPath_.substr(0, finalPath_.find_last_of('/') + 1);
-    const int dirFd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
-}
-
-void DumpFile::Discard()
-{
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (!tempPath_.empty()) {
-        ::unlink(tempPath_.c_str());
-        tempPath_.clear();
-    }
-    buffer_.clear();
 }
 
 bool ReadTableStructure(MysqlConnection& conn, const std::string& table, std::vector<ColumnDescription>& columns,
