@@ -2,6 +2,7 @@
 
 #include "core/dump/DumpFile.h"
 #include "core/dump/TableStructure.h"
+#include "core/engine/RunSkeleton.h"
 #include "core/store/Definitions.h"
 #include "core/store/Numbers.h"
 
@@ -33,19 +34,19 @@ private:
 // scheduled run's log entry (prefix + name + " - Backup Failed") and its
 // level, and whether it ends a scheduled sequence. Failures before the tables
 // are read end it; later ones let it go on with the next backup.
-struct Failure {
+struct BackupFailure {
     const char* message;
     const char* logPrefix;
     bool verbose;
     bool endsSequence;
 };
-constexpr Failure kConnectFailure {backuptext::kConnectFailed, "Host Connect Failure: ", false, true};
-constexpr Failure kFileFailure {backuptext::kFileOpenFailed, "File Open Failure: ", true, true};
-constexpr Failure kDescribeFailure {backuptext::kTableErrored, "Database table error: ", false, true};
-constexpr Failure kColumnsFailure {backuptext::kTableNotFound, "Table not found: ", false, false};
-constexpr Failure kCountFailure {backuptext::kTableErrored, "Row Count Failure: ", false, false};
-constexpr Failure kPageFailure {backuptext::kTableErrored, "Database table error: ", false, false};
-constexpr Failure kLostFailure {backuptext::kTableErrored, "Connection Lost: ", false, false};
+constexpr BackupFailure kConnectFailure {backuptext::kConnectFailed, "Host Connect Failure: ", false, true};
+constexpr BackupFailure kFileFailure {backuptext::kFileOpenFailed, "File Open Failure: ", true, true};
+constexpr BackupFailure kDescribeFailure {backuptext::kTableErrored, "Database table error: ", false, true};
+constexpr BackupFailure kColumnsFailure {backuptext::kTableNotFound, "Table not found: ", false, false};
+constexpr BackupFailure kCountFailure {backuptext::kTableErrored, "Row Count Failure: ", false, false};
+constexpr BackupFailure kPageFailure {backuptext::kTableErrored, "Database table error: ", false, false};
+constexpr BackupFailure kLostFailure {backuptext::kTableErrored, "Connection Lost: ", false, false};
 
 enum class TableOutcome { Done, Cancelled, Failed };
 
@@ -55,56 +56,38 @@ public:
         : state_(state)
         , silent_(ui)
         , panel_(kind == RunKind::Manual ? ui : silent_)
-        , pump_(panel_)
+        , skeleton_(panel_, state.clock)
+        , pump_(skeleton_.Pump())
         , kind_(kind)
         , start_(start)
     {
         out_.startTimeText = FormatLocalTime(start, kLongTimeFormat);
     }
 
-    ~RunContext()
-    {
-        if (waitCursor_)
-            panel_.SetWaitCursor(false);
-    }
-
     BackupOutcome Run(const std::string& name);
 
 private:
     bool Manual() const { return kind_ == RunKind::Manual; }
-    void Fail(const Failure& failure);
+    void Fail(const BackupFailure& failure);
     void Release();
-    void UpdateElapsed(bool show);
     TableOutcome BackUpTable(const std::string& table);
     void Finish(bool completed);
 
     AppState& state_;
     PumpOnlyUi silent_;
     RunUi& panel_;
-    ThrottledPump pump_;
+    RunSkeleton skeleton_;
+    ThrottledPump& pump_;
     const RunKind kind_;
     const std::time_t start_;
     BackupOutcome out_;
     std::string backup_; // B: the definition's name, used for the file, header and log
-    std::string elapsed_;
-    std::time_t lastShown_ = 0;
-    bool waitCursor_ = false;
     MysqlConnection conn_;
     DumpFile file_;
     std::string line_;
     std::vector<ColumnDescription> columns_;
     std::vector<KeyColumn> keys_;
 };
-
-void RunContext::UpdateElapsed(bool show)
-{
-    const std::time_t now = state_.clock();
-    if (show && now == lastShown_)
-        return;
-    lastShown_ = now;
-    elapsed_ = FormatElapsed(static_cast<long long>(now - start_));
-    panel_.SetText(RunField::ElapsedTime, elapsed_);
-}
 
 // Gives back the connection and the temporary file and clears the flag.
 void RunContext::Release()
@@ -116,13 +99,10 @@ void RunContext::Release()
     file_.Discard();
     conn_.Close();
     state_.backupRunning = false;
-    if (waitCursor_) {
-        panel_.SetWaitCursor(false);
-        waitCursor_ = false;
-    }
+    skeleton_.WaitCursorOff();
 }
 
-void RunContext::Fail(const Failure& failure)
+void RunContext::Fail(const BackupFailure& failure)
 {
     Release();
     if (Manual()) {
@@ -132,7 +112,7 @@ void RunContext::Fail(const Failure& failure)
     out_.endsSequence = failure.endsSequence;
     state_.log.AppendEntry(failure.verbose, failure.logPrefix + backup_ + " - Backup Failed");
     if (!failure.endsSequence)
-        state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + elapsed_);
+        state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + skeleton_.ElapsedText());
 }
 
 BackupOutcome RunContext::Run(const std::string& name)
@@ -147,11 +127,7 @@ BackupOutcome RunContext::Run(const std::string& name)
     state_.backupRunning = true;
     panel_.RunStarted();
 
-    UpdateElapsed(false);
-    panel_.SetText(RunField::SiteBackup, name);
-    panel_.SetText(RunField::RunMode, RunKindText(kind_));
-    panel_.SetText(RunField::RunStatus, "Connecting to Site");
-    panel_.SetText(RunField::TableMembers, "Waiting");
+    skeleton_.ShowStart(name, RunKindText(kind_), start_);
 
     const BackupDef definition = BackupDef::Load(state_.store, name);
     backup_ = definition.name;
@@ -168,8 +144,7 @@ BackupOutcome RunContext::Run(const std::string& name)
     // Every table the backup lists is backed up, however many there are.
     const std::vector<std::string>& tables = definition.tables;
     panel_.SetBarRange(RunBar::Overall, static_cast<int>(8 * tables.size()));
-    panel_.SetWaitCursor(true);
-    waitCursor_ = true;
+    skeleton_.WaitCursorOn();
 
     if (!conn_.Initialised()) {
         Release();
@@ -290,7 +265,7 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
                 stream = Stream::WriteFailed;
                 break;
             }
-            UpdateElapsed(true);
+            skeleton_.ShowElapsedIfNewSecond();
             pump_.Always();
             if (!state_.backupRunning) {
                 stream = Stream::Cancelled;
@@ -331,12 +306,7 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
 void RunContext::Finish(bool completed)
 {
     conn_.Close();
-    panel_.SetBarRange(RunBar::CurrentTable, 1);
-    panel_.SetBarRange(RunBar::Overall, 1);
-    panel_.SetText(RunField::TableMembers, "All Copied");
-    panel_.SetText(RunField::CurrentMember, "0");
-    panel_.SetWaitCursor(false);
-    waitCursor_ = false;
+    skeleton_.ShowEnd();
 
     if (completed && !file_.Commit()) {
         Fail(kFileFailure);
@@ -366,7 +336,7 @@ void RunContext::Finish(bool completed)
         BackupDef::StoreLineCount(store, backup_, out_.lineTally);
     state_.backupRunning = false;
     if (!Manual())
-        state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + elapsed_);
+        state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + skeleton_.ElapsedText());
     out_.lastBackup = BackupDef::Load(store, backup_).lastBackup;
 }
 

@@ -2,7 +2,6 @@
 
 #include "core/state/MessageKind.h"
 
-#include <chrono>
 #include <string>
 
 // The execution panel a long run reports to: the backup run's Execute page,
@@ -49,31 +48,4 @@ public:
     int ShowMessage(MessageKind, const std::string&) override { return 0; }
     void Pump() override {}
     void SetWaitCursor(bool) override {}
-};
-
-// Keeps the pump from dominating a run: between rows it lets events through
-// at most every 15 ms; at the cancel check points it always does.
-class ThrottledPump {
-public:
-    explicit ThrottledPump(RunUi& ui) : ui_(ui) {}
-
-    // Between rows and values.
-    void Maybe()
-    {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - last_ >= std::chrono::milliseconds(15)) {
-            last_ = now;
-            ui_.Pump();
-        }
-    }
-    // At a cancel check point.
-    void Always()
-    {
-        last_ = std::chrono::steady_clock::now();
-        ui_.Pump();
-    }
-
-private:
-    RunUi& ui_;
-    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };

@@ -19,19 +19,9 @@ constexpr const char* kIndirectPrefix = "VORDA_";
 constexpr const char* kSafeCopyPrefix = "SAFE_COPY_";
 
 constexpr const char* kAnotherRestoreRunning = "Another Restore is Currently Running.\r\n\r\nPlease wait.";
-constexpr const char* kConnectFailed
-    = "The system failed to connect to the designated host. Connection or ISP problem.";
-constexpr const char* kFileFailed = "The backup file failed to open.";
-constexpr const char* kCreateFailed = "Backup restore has errored.\r\n\r\nCan not create restore table.";
-constexpr const char* kInsertFailed = "Backup restore has errored.\r\n\r\nInsertion error.";
 constexpr const char* kSafeCopyQuestion = "Safe copy not created\r\n\r\nThe source table is either corrupt or "
                                           "does not exist.\r\n\r\nDo you wish to continue?";
-
 constexpr const char* kTerminated = "Restore Terminated";
-constexpr const char* kStatusConnectionFailed = "Connection Failed";
-constexpr const char* kStatusFileError = "File Error";
-constexpr const char* kStatusTableError = "Table Error";
-constexpr const char* kStatusInsertionError = "Insertion error";
 
 int BarMaximum(long long value)
 {
@@ -39,6 +29,23 @@ int BarMaximum(long long value)
         return 0;
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
+
+} // namespace
+
+// How each failure is reported: the status text on the panel and the Error
+// message.
+struct RestoreFailure {
+    const char* status;
+    const char* message;
+};
+
+namespace {
+
+constexpr RestoreFailure kConnectFailure {
+    "Connection Failed", "The system failed to connect to the designated host. Connection or ISP problem."};
+constexpr RestoreFailure kFileFailure {"File Error", "The backup file failed to open."};
+constexpr RestoreFailure kCreateFailure {"Table Error", "Backup restore has errored.\r\n\r\nCan not create restore table."};
+constexpr RestoreFailure kInsertFailure {"Insertion error", "Backup restore has errored.\r\n\r\nInsertion error."};
 
 } // namespace
 
@@ -99,7 +106,8 @@ std::string RestoreSessionSqlMode(const std::string& serverMode)
 RestoreRun::RestoreRun(AppState& state, RunUi& ui)
     : state_(state)
     , ui_(ui)
-    , pump_(ui)
+    , skeleton_(ui, state.clock)
+    , pump_(skeleton_.Pump())
 {
 }
 
@@ -120,13 +128,7 @@ RestoreReport RestoreRun::Run(const std::string& name)
     lastTable_.clear();
     lastTarget_.clear();
 
-    start_ = state_.clock();
-    shownSecond_ = start_;
-    ui_.SetText(RunField::ElapsedTime, FormatElapsed(0));
-    ui_.SetText(RunField::SiteBackup, name);
-    ui_.SetText(RunField::RunMode, "Manual");
-    ui_.SetText(RunField::RunStatus, "Connecting to Site");
-    ui_.SetText(RunField::TableMembers, "Waiting");
+    skeleton_.ShowStart(name, "Manual");
 
     const BackupDef definition = BackupDef::Load(state_.store, name);
     const std::string& logName = definition.name;
@@ -135,7 +137,7 @@ RestoreReport RestoreRun::Run(const std::string& name)
 
     ui_.SetText(RunField::RunStatus, "Attempting to Connect");
     state_.log.AppendEntry(false, "Restore Started: " + logName);
-    ui_.SetWaitCursor(true);
+    skeleton_.WaitCursorOn();
 
     bool failed = false;
     {
@@ -147,13 +149,13 @@ RestoreReport RestoreRun::Run(const std::string& name)
             std::exit(1);
         }
         if (!conn.Connect(params) || !PrepareSession(conn)) {
-            Fail(kStatusConnectionFailed, kConnectFailed);
+            Fail(kConnectFailure);
             failed = true;
         } else {
             ui_.SetText(RunField::RunStatus, "Connected");
             LineReader reader;
             if (!reader.Open(BackupFilePath(state_.paths.dataDir, name))) {
-                Fail(kStatusFileError, kFileFailed);
+                Fail(kFileFailure);
                 failed = true;
             } else {
                 ui_.SetBarRange(RunBar::Overall, BarMaximum(lineCount));
@@ -163,11 +165,7 @@ RestoreReport RestoreRun::Run(const std::string& name)
         }
     }
 
-    ui_.SetBarRange(RunBar::CurrentTable, 1);
-    ui_.SetBarRange(RunBar::Overall, 1);
-    ui_.SetText(RunField::TableMembers, "All Copied");
-    ui_.SetText(RunField::CurrentMember, "0");
-    ui_.SetWaitCursor(false);
+    skeleton_.ShowEnd();
 
     if (failed) {
         ui_.SetText(RunField::RunMode, kTerminated);
@@ -233,7 +231,7 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
         }
         if (result == LineResult::Failed)
             return result;
-        ShowElapsedIfNewSecond();
+        skeleton_.ShowElapsedIfNewSecond();
         // Events are let through at most every 15 ms, but the stop request
         // is looked at after every line.
         pump_.Maybe();
@@ -242,11 +240,11 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
     }
     if (reader.Failed()) {
         Commit(conn);
-        Fail(kStatusFileError, kFileFailed);
+        Fail(kFileFailure);
         return LineResult::Failed;
     }
     if (!Commit(conn)) {
-        Fail(kStatusInsertionError, kInsertFailed);
+        Fail(kInsertFailure);
         return LineResult::Failed;
     }
     return LineResult::Ok;
@@ -256,7 +254,7 @@ RestoreRun::LineResult RestoreRun::HandleCreate(MysqlConnection& conn, LineReade
 {
     // The previous table ends here.
     if (!Commit(conn)) {
-        Fail(kStatusInsertionError, kInsertFailed);
+        Fail(kInsertFailure);
         return LineResult::Failed;
     }
     const StatementLine parts = SplitStatementLine(line);
@@ -279,7 +277,7 @@ RestoreRun::LineResult RestoreRun::HandleCreate(MysqlConnection& conn, LineReade
     const std::string target = Target(parts.table);
     conn.Query("DROP TABLE " + target); // a table that does not exist yet is fine
     if (cut || !Execute(conn, std::string(parts.head) + target + tail)) {
-        Fail(kStatusTableError, kCreateFailed);
+        Fail(kCreateFailure);
         return LineResult::Failed;
     }
     pump_.Always();
@@ -314,12 +312,12 @@ RestoreRun::LineResult RestoreRun::HandleInsert(MysqlConnection& conn, std::stri
     statement_.append(parts.rest);
     if (cut || !Execute(conn, statement_)) {
         Commit(conn);
-        Fail(kStatusInsertionError, kInsertFailed);
+        Fail(kInsertFailure);
         return LineResult::Failed;
     }
     ++report_.rowsInserted;
     if (++uncommittedRows_ >= kRowsPerCommit && !Commit(conn)) {
-        Fail(kStatusInsertionError, kInsertFailed);
+        Fail(kInsertFailure);
         return LineResult::Failed;
     }
     return LineResult::Ok;
@@ -349,20 +347,11 @@ bool RestoreRun::Commit(MysqlConnection& conn)
     return conn.Query("COMMIT");
 }
 
-void RestoreRun::Fail(const char* status, const char* message)
+void RestoreRun::Fail(const RestoreFailure& failure)
 {
     ui_.SetText(RunField::RunMode, kTerminated);
-    ui_.SetText(RunField::RunStatus, status);
-    ui_.ShowMessage(MessageKind::Error, message);
-}
-
-void RestoreRun::ShowElapsedIfNewSecond()
-{
-    const std::time_t now = state_.clock();
-    if (now != shownSecond_) {
-        shownSecond_ = now;
-        ui_.SetText(RunField::ElapsedTime, FormatElapsed(now - start_));
-    }
+    ui_.SetText(RunField::RunStatus, failure.status);
+    ui_.ShowMessage(MessageKind::Error, failure.message);
 }
 
 std::string RestoreRun::Target(const std::string& table) const

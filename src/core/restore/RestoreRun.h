@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/state/AppState.h"
+#include "core/engine/RunSkeleton.h"
 #include "core/engine/RunUi.h"
 
 #include <ctime>
@@ -9,6 +10,7 @@
 
 class LineReader;
 class MysqlConnection;
+struct RestoreFailure;
 
 // How a restore run ended. NotStarted: another restore was running.
 enum class RestoreOutcome { NotStarted, Complete, Failed, Cancelled };
@@ -69,19 +71,17 @@ private:
     // connection and with it the rows not yet committed).
     bool Execute(MysqlConnection& conn, const std::string& sql);
     bool Commit(MysqlConnection& conn);
-    void Fail(const char* status, const char* message);
-    void ShowElapsedIfNewSecond();
+    void Fail(const RestoreFailure& failure);
     std::string Target(const std::string& table) const;
 
     AppState& state_;
     RunUi& ui_;
-    ThrottledPump pump_;
+    RunSkeleton skeleton_;
+    ThrottledPump& pump_;
     RestoreReport report_;
     bool absolute_ = true;
     bool safeCopy_ = false;
     unsigned long long maxPacket_ = 0;
-    std::time_t start_ = 0;
-    std::time_t shownSecond_ = 0;
     std::string statement_;
     std::string lastTable_;  // the table of the previous row statement
     std::string lastTarget_; // and its quoted target name

@@ -1,18 +1,10 @@
 #include "core/restore/ViewerLoader.h"
 
 #include "core/dump/DumpFormat.h"
+#include "core/engine/RunSkeleton.h"
 #include "core/restore/LineReader.h"
 
-#include <chrono>
 #include <cstdio>
-
-namespace {
-
-// Events are let through at most this often while lines are read; the stop
-// flag is looked at after every line.
-constexpr auto kPumpInterval = std::chrono::milliseconds(15);
-
-} // namespace
 
 ViewerLoader::ViewerLoader(AppState& state, ViewerUi& ui)
     : state_(state)
@@ -45,7 +37,9 @@ ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)
     long long percent = 1;
     long long number = 0;
     std::string line;
-    auto lastPump = std::chrono::steady_clock::now();
+    // Events are let through at most every 15 ms while lines are read; the
+    // stop flag is looked at after every line.
+    ThrottledPump pump([this] { ui_.Pump(); });
     while (reader.Next(line)) {
         if (lineNumbers) {
             char prefix[32];
@@ -61,11 +55,7 @@ ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)
             loaded += pending;
             pending.clear();
         }
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastPump >= kPumpInterval) {
-            lastPump = now;
-            ui_.Pump();
-        }
+        pump.Maybe();
         if (!state_.viewerActive)
             return ViewerLoadResult::Stopped;
     }
