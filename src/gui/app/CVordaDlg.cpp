@@ -179,6 +179,12 @@ void CVordaDlg::ShowPage(int pageId)
     OpenWorkPage(pageId);
 }
 
+void CVordaDlg::ForcePage(int pageId)
+{
+    state_->currentPageId = 0;
+    ShowPage(pageId);
+}
+
 void CVordaDlg::ShowConfiguration()
 {
     OpenWorkPage(rid::PAGE_CONFIGURATION);

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "core/state/AppState.h"
 #include "core/history/TimeTexts.h"
+#include "core/state/AppState.h"
+#include "gui/app/PageHost.h"
 
 #include <QPixmap>
 #include <QPointer>
@@ -22,7 +23,7 @@ class Scheduler;
 // The program's only top-level window. Owns the shared state, runs the
 // start-up and shutdown, hosts the menu page at the left and one work-area
 // page at the right, and hides in the system tray instead of minimising.
-class CVordaDlg : public QWidget {
+class CVordaDlg : public QWidget, public PageHost {
     Q_OBJECT
 public:
     static constexpr int kWidth = 900;
@@ -35,17 +36,11 @@ public:
 
     AppState& State() { return *state_; }
 
-    // Page host. ShowPage shows the work-area page of `pageId`, built afresh;
-    // a request for the page on show does nothing unless currentPageId was
-    // cleared first (a forced request). An id without a page closes the
-    // current page and leaves the work area empty.
-    void ShowPage(int pageId);
-    // Replaces the menu page by a new one (after a definition was saved or
-    // the menu picture setting changed).
-    void ReloadMenu();
-    // Replaces the work-area page by a new configuration page, leaving
-    // currentPageId alone (after the settings were reset).
-    void ShowConfiguration();
+    // The page host (see PageHost).
+    void ShowPage(int pageId) override;
+    void ForcePage(int pageId) override;
+    void ReloadMenu() override;
+    void ShowConfiguration() override;
     QWidget* CurrentPage() const { return currentPage_; }
     QWidget* MenuPage() const { return menuPage_; }
     QRect WorkAreaRect() const { return workAreaRect_; }

@@ -2,7 +2,6 @@
 
 #include "core/state/AppState.h"
 #include "gui/app/Art.h"
-#include "gui/app/CVordaDlg.h"
 #include "gui/app/Messages.h"
 #include "gui/app/PageTable.h"
 #include "resources/ResourceIds.h"
@@ -35,10 +34,10 @@ constexpr MenuButton kButtons[] = {
 
 } // namespace
 
-ChildDialog_Backups_Menu::ChildDialog_Backups_Menu(AppState& state, CVordaDlg& window, QWidget* parent)
+ChildDialog_Backups_Menu::ChildDialog_Backups_Menu(AppState& state, PageHost& host, QWidget* parent)
     : QWidget(parent)
     , state_(state)
-    , window_(window)
+    , host_(host)
 {
     QGroupBox* group = PageFrame(this, rid::IDD_MENU, QStringLiteral(" Backup Menu "), 4);
     auto* layout = new QVBoxLayout(group);
@@ -77,7 +76,7 @@ ChildDialog_Backups_Menu::ChildDialog_Backups_Menu(AppState& state, CVordaDlg& w
     // At start-up the statistics page comes with the menu; a rebuilt menu
     // (its sender cleared the flag) leaves the work area alone.
     if (state_.statisticsOnMenuCreate)
-        window_.ShowPage(rid::PAGE_STATISTICS);
+        host_.ShowPage(rid::PAGE_STATISTICS);
     state_.statisticsOnMenuCreate = true;
 }
 
@@ -96,10 +95,12 @@ void ChildDialog_Backups_Menu::OnButton(int id)
         return;
     }
     if (state_.backupRunning) {
-        PageBusy busy(this);
-        if (ShowMessage(MessageKind::YesNo, "A Backup is Currently Running.\r\n\r\nDo you wish to terminate it?", "Yes",
-                        "No")
-            != 1)
+        int answer = 0;
+        RunWhileOpen(this, [&answer] {
+            answer = ShowMessage(MessageKind::YesNo, "A Backup is Currently Running.\r\n\r\nDo you wish to terminate it?",
+                                 "Yes", "No");
+        });
+        if (answer != 1)
             return;
         // The run notices the cleared flag at its next check and stops.
         state_.backupRunning = false;
@@ -110,5 +111,5 @@ void ChildDialog_Backups_Menu::OnButton(int id)
     case rid::IDC_MENU_CREATE_SCHEDULE: state_.scheduleEditorMode = EditorMode::New; break;
     default: break;
     }
-    window_.ShowPage(id);
+    host_.ShowPage(id);
 }

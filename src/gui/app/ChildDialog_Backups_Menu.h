@@ -5,7 +5,7 @@
 #include <map>
 
 class AppState;
-class CVordaDlg;
+class PageHost;
 class QLabel;
 class QPushButton;
 
@@ -16,7 +16,7 @@ class QPushButton;
 class ChildDialog_Backups_Menu : public QWidget {
     Q_OBJECT
 public:
-    ChildDialog_Backups_Menu(AppState& state, CVordaDlg& window, QWidget* parent = nullptr);
+    ChildDialog_Backups_Menu(AppState& state, PageHost& host, QWidget* parent = nullptr);
 
     // The button of a page id (the button's own id).
     QPushButton* Button(int id) const;
@@ -27,7 +27,7 @@ public:
 
 private:
     AppState& state_;
-    CVordaDlg& window_;
+    PageHost& host_;
     std::map<int, QPushButton*> buttons_;
     QLabel* picture_ = nullptr;
 };

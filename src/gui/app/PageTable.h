@@ -1,24 +1,24 @@
 #pragma once
 
+#include "gui/app/PageHost.h"
+
 #include <QPointer>
 #include <QWidget>
 
 #include <functional>
+#include <utility>
 
 class AppState;
-class CVordaDlg;
 class QGroupBox;
 
-// Builds a fresh work-area page. Pages receive the shared state and the main
-// window (for their page requests) by reference; `parent` is the window.
-using PageFactory = std::function<QWidget*(AppState& state, CVordaDlg& window, QWidget* parent)>;
+// Builds a fresh work-area page. Pages receive the shared state and their
+// host (for their page requests) by reference; `parent` is the window.
+using PageFactory = std::function<QWidget*(AppState& state, PageHost& host, QWidget* parent)>;
 
 template <class Page>
 PageFactory PageOf()
 {
-    return [](AppState& state, CVordaDlg& window, QWidget* parent) -> QWidget* {
-        return new Page(state, window, parent);
-    };
+    return [](AppState& state, PageHost& host, QWidget* parent) -> QWidget* { return new Page(state, host, parent); };
 }
 
 // The work-area pages by page id (PageTable.cpp). A page is added with one
@@ -54,3 +54,15 @@ public:
 private:
     QPointer<QWidget> page_;
 };
+
+// Runs `f` (a run, a load or a modal box: anything that dispatches events)
+// while holding PageBusy on `page`. True when the page is still open
+// afterwards; false when it was closed meanwhile: the caller then leaves the
+// page's controls alone and returns (the page goes once the handler is done).
+template <class F>
+bool RunWhileOpen(QWidget* page, F&& f)
+{
+    PageBusy busy(page);
+    std::forward<F>(f)();
+    return !busy.PageClosed();
+}

@@ -53,7 +53,7 @@ QString OrUnavailable(const std::string& text)
 
 } // namespace
 
-ChildDialog_Backups::ChildDialog_Backups(AppState& state, CVordaDlg&, QWidget* parent)
+ChildDialog_Backups::ChildDialog_Backups(AppState& state, PageHost&, QWidget* parent)
     : QWidget(parent)
     , state_(state)
 {
@@ -203,10 +203,8 @@ void ChildDialog_Backups::ClockTick()
     if (state_.settings().firstEntry && state_.quickStartPending) {
         state_.quickStartPending = false;
         // A run that started in the tray never raises the screen.
-        if (!state_.startedMinimised) {
-            PageBusy busy(this);
-            ShowQuickStartScreen(state_, false, window());
-        }
+        if (!state_.startedMinimised)
+            RunWhileOpen(this, [this] { ShowQuickStartScreen(state_, false, window()); });
     }
 }
 
@@ -218,15 +216,15 @@ void ChildDialog_Backups::DelayedRefresh()
 
 void ChildDialog_Backups::OnClearLog()
 {
-    {
-        PageBusy busy(this);
-        if (ShowMessage(MessageKind::YesNo,
-                        "Are you sure you wish to delete the History Log?\r\n\r\nThis action can not be reversed and "
-                        "all log information will be lost.",
-                        "Yes", "No")
-            != 1)
-            return;
-    }
+    int answer = 0;
+    RunWhileOpen(this, [&answer] {
+        answer = ShowMessage(MessageKind::YesNo,
+                             "Are you sure you wish to delete the History Log?\r\n\r\nThis action can not be "
+                             "reversed and all log information will be lost.",
+                             "Yes", "No");
+    });
+    if (answer != 1)
+        return;
     state_.log.Clear();
     state_.log.AppendEntry(false, "Backup History Log Cleared by User");
     Render();

@@ -3,7 +3,7 @@
 #include <QWidget>
 
 class AppState;
-class CVordaDlg;
+class PageHost;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -19,7 +19,7 @@ public:
     static constexpr int kClockMs = 1000;
     static constexpr int kDelayedRefreshMs = 2000;
 
-    ChildDialog_Backups(AppState& state, CVordaDlg& window, QWidget* parent = nullptr);
+    ChildDialog_Backups(AppState& state, PageHost& host, QWidget* parent = nullptr);
 
     // Puts the rendered log into the view, caret at the start.
     void Render();

@@ -31,7 +31,7 @@ int CountOf(const std::string& text, const std::string& part)
 // A page of the test's own, to see what the host does with pages it hosts.
 class PlainPage : public QWidget {
 public:
-    PlainPage(AppState&, CVordaDlg&, QWidget* parent)
+    PlainPage(AppState&, PageHost&, QWidget* parent)
         : QWidget(parent)
     {
         ++built;
@@ -148,6 +148,11 @@ private slots:
         test::DeleteClosedPages();
         QVERIFY(!first);
         QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
+        // ForcePage is that forced request.
+        window->ForcePage(rid::PAGE_STATISTICS);
+        QVERIFY(window->CurrentPage() && window->CurrentPage() != second.data());
+        QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
+        second = window->CurrentPage();
 
         // A page that has no class yet closes the current page and shows nothing.
         window->ShowPage(rid::PAGE_EXECUTE);
@@ -224,6 +229,20 @@ private slots:
         }
         test::DeleteClosedPages();
         QVERIFY(!page);
+
+        // RunWhileOpen holds the page busy the same way and tells whether it
+        // is still open afterwards.
+        window->ShowPage(rid::PAGE_STATISTICS);
+        QPointer<QWidget> next = window->CurrentPage();
+        QVERIFY(next);
+        QVERIFY(RunWhileOpen(next, [] {}));
+        QVERIFY(!RunWhileOpen(next, [&] {
+            window->ShowPage(rid::PAGE_EXECUTE);
+            test::DeleteClosedPages();
+            QVERIFY(next);
+        }));
+        test::DeleteClosedPages();
+        QVERIFY(!next);
     }
 
     void trayHidesTheWindowAndSuppressesMessages()

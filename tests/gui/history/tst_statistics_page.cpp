@@ -32,8 +32,7 @@ QString View(CVordaDlg& window)
 // Builds the statistics page afresh, as a forced page request does.
 void Rebuild(CVordaDlg& window)
 {
-    window.State().currentPageId = 0;
-    window.ShowPage(rid::PAGE_STATISTICS);
+    window.ForcePage(rid::PAGE_STATISTICS);
 }
 
 const char* const kClearQuestion = "Are you sure you wish to delete the History Log?\r\n\r\nThis action can not be "
