@@ -73,6 +73,8 @@ bool MysqlConnection::Connect(const ConnectionParams& p)
     if (!handle_)
         return false;
     mysql_options(handle_, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    const unsigned int timeout = kConnectTimeoutSeconds;
+    mysql_options(handle_, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
     connected_ = mysql_real_connect(handle_, p.host.c_str(), p.user.c_str(), p.password.c_str(),
                                     p.database.c_str(), p.port, nullptr, 0)
         != nullptr;

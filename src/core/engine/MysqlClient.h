@@ -36,6 +36,8 @@ private:
 // the program sends to a server goes through this class.
 class MysqlConnection {
 public:
+    static constexpr unsigned int kConnectTimeoutSeconds = 10;
+
     // Creates the client handle; Initialised() tells whether that worked.
     MysqlConnection();
     ~MysqlConnection();
@@ -44,8 +46,9 @@ public:
 
     bool Initialised() const { return handle_ != nullptr; }
     // Connects with host, user, password, database and port, no socket name
-    // and no client flags. The connection talks utf8mb4, so text of any
-    // column travels without loss.
+    // and no client flags, giving up after kConnectTimeoutSeconds so an
+    // unreachable host never freezes the window for minutes. The connection
+    // talks utf8mb4, so text of any column travels without loss.
     bool Connect(const ConnectionParams& params);
     bool Connected() const { return connected_; }
     // Sends one statement; false when the server refuses it.
