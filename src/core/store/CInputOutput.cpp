@@ -10,18 +10,15 @@
 namespace {
 
 // Table names are made by the program from validated definition names, but
-// they are still written as quoted identifiers so no name can change the
-// meaning of a statement. SQLite stores the name without the quotes.
+// they are still written as quoted identifiers (SQLite's own %w quoting, an
+// embedded double quote doubled) so no name can change the meaning of a
+// statement. SQLite stores the name without the quotes.
 std::string QuoteIdentifier(const std::string& name)
 {
-    std::string quoted = "\"";
-    for (char c : name) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    quoted += '"';
-    return quoted;
+    char* quoted = sqlite3_mprintf("\"%w\"", name.c_str());
+    std::string text = quoted ? quoted : "";
+    sqlite3_free(quoted);
+    return text;
 }
 
 void Exec(sqlite3* db, const std::string& sql)
