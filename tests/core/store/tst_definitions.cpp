@@ -163,11 +163,19 @@ private slots:
     {
         Fixture f;
         for (const char* name : {"shop", "blog"}) {
-            ConnectionDef {.name = name}.Save(f.store);
+            ConnectionDef connection;
+            connection.name = name;
+            connection.Save(f.store);
             f.lists.Add(NameList::Connections, name);
-            BackupDef {.name = name, .connection = name}.Save(f.store);
+            BackupDef backup;
+            backup.name = name;
+            backup.connection = name;
+            backup.Save(f.store);
             f.lists.Add(NameList::Backups, name);
-            ScheduleDef {.name = name, .category = ScheduleDef::kHourly}.Save(f.store);
+            ScheduleDef schedule;
+            schedule.name = name;
+            schedule.category = ScheduleDef::kHourly;
+            schedule.Save(f.store);
             f.lists.Add(NameList::Schedules, name);
         }
         ConnectionDef::Delete(f.store, f.lists, "shop");

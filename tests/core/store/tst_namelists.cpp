@@ -85,8 +85,11 @@ private slots:
         Fixture f;
         f.nameLists.Add(NameList::Backups, "nightly");
         f.nameLists.Add(NameList::Backups, "weekly");
-        BackupDef {.name = "nightly"}.Save(f.store);
-        BackupDef {.name = "weekly"}.Save(f.store);
+        for (const char* name : {"nightly", "weekly"}) {
+            BackupDef backup;
+            backup.name = name;
+            backup.Save(f.store);
+        }
         QCOMPARE(BackupTable("nightly"), std::string("Tesmo_BACKUP_NAME_nightly"));
         BackupDef::Delete(f.store, f.nameLists, "nightly");
         QVERIFY(!f.store.HasTable("Tesmo_BACKUP_NAME_nightly"));

@@ -35,7 +35,10 @@ private slots:
         CVordaDlg window(dir.path(), nullptr, [&now] { return now; });
         AppState& state = window.State();
         test::DefineConnection(state, "local", db.params());
-        ScheduleDef {.name = "hourly", .category = ScheduleDef::kHourly}.Save(state.store);
+        ScheduleDef hourly;
+        hourly.name = "hourly";
+        hourly.category = ScheduleDef::kHourly;
+        hourly.Save(state.store);
         state.nameLists.Add(NameList::Schedules, "hourly");
         test::DefineBackup(state, "due", "local", "items", "hourly");
         test::DefineBackup(state, "unscheduled", "local", "items");
