@@ -1,10 +1,10 @@
 #include "core/dump/TableStructure.h"
 
 #include "core/dump/ValueEscaping.h"
+#include "core/store/Numbers.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <map>
 
 namespace {
@@ -288,10 +288,10 @@ bool ReadTableStructure(MysqlConnection& conn, const std::string& table, std::ve
             KeyColumn k;
             k.unique = RowText(row, lengths, 1) == "0";
             k.keyName = RowText(row, lengths, 2);
-            k.seqInIndex = std::atoi(RowText(row, lengths, 3).c_str());
+            k.seqInIndex = LeadingInt(RowText(row, lengths, 3));
             k.column = RowText(row, lengths, 4);
             if (row[7])
-                k.subPart = static_cast<unsigned>(std::strtoul(row[7], nullptr, 10));
+                k.subPart = static_cast<unsigned>(LeadingInt(row[7]));
             k.indexType = RowText(row, lengths, 10);
             keys.push_back(std::move(k));
         }

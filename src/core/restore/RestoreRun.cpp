@@ -196,7 +196,8 @@ bool RestoreRun::PrepareSession(MysqlConnection& conn)
         if (!row)
             return false;
         serverMode = row[0] ? row[0] : "";
-        maxPacket_ = row[1] ? std::strtoull(row[1], nullptr, 10) : 0;
+        const long long packet = row[1] ? LeadingInteger(row[1]) : 0;
+        maxPacket_ = packet > 0 ? static_cast<unsigned long long>(packet) : 0;
     }
     return conn.Query("SET SESSION sql_mode = '" + conn.Escape(RestoreSessionSqlMode(serverMode))
                       + "', SESSION foreign_key_checks = 0, SESSION autocommit = 0");
