@@ -5,9 +5,9 @@
 // exit status is 0 only when the run completed.
 #include "BenchSupport.h"
 
-#include "app/AppState.h"
-#include "app/MessageKinds.h"
-#include "engine/BackupRun.h"
+#include "core/state/AppState.h"
+#include "core/state/MessageKind.h"
+#include "core/engine/BackupRun.h"
 
 #include <chrono>
 #include <cstdio>
@@ -24,7 +24,7 @@ int RunBackup(const std::vector<std::string>& words)
     }
     const std::string name = args.positional[0];
     AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
-    if (!state.records.IsNameInList(NameList::Backups, name)) {
+    if (!state.nameLists.Contains(NameList::Backups, name)) {
         std::fprintf(stderr, "vorda-bench backup: no backup named %s in %s\n", name.c_str(), state.paths.dataDir.c_str());
         return 1;
     }
@@ -37,7 +37,7 @@ int RunBackup(const std::vector<std::string>& words)
     const BackupOutcome outcome = run.Run(name, RunKind::Manual, start);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (!outcome.resultWord.empty())
-        ui.ShowMessage(kYesNoQuestion, backuptext::ExecuteAnotherQuestion(outcome.resultWord));
+        ui.ShowMessage(MessageKind::YesNo, backuptext::ExecuteAnotherQuestion(outcome.resultWord));
     if (!outcome.serverError.empty())
         std::fprintf(stderr, "server: %s\n", outcome.serverError.c_str());
     std::printf("%s\n", bench::ResultLine(outcome.rowsWritten, seconds).c_str());

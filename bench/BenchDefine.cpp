@@ -4,8 +4,8 @@
 // in DIR, as the editors store them, so a benchmark can run the backup.
 #include "BenchSupport.h"
 
-#include "app/AppState.h"
-#include "store/StoreKeys.h"
+#include "core/state/AppState.h"
+#include "core/store/Definitions.h"
 
 #include <cstdio>
 
@@ -34,27 +34,28 @@ int Define(const std::vector<std::string>& words)
     AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
     state.config.LoadConfiguration();
 
-    const std::string c = ConnectionTable(connection);
-    state.store.SetValue(c, keys::kDbcName, connection);
-    state.store.SetValue(c, keys::kDbcDescription, "benchmark");
-    state.store.SetValue(c, keys::kDbcHost, args.Get("--host", "127.0.0.1"));
-    state.store.SetValue(c, keys::kDbcPort, args.Get("--port", "3306"));
-    state.store.SetValue(c, keys::kDbcBaseName, args.Get("--database"));
-    state.store.SetValue(c, keys::kDbcUserName, args.Get("--user"));
-    state.store.SetValue(c, keys::kDbcPassword, args.Get("--password"));
-    state.store.SetValue(c, keys::kDbcSavePass, keys::kTrue);
-    if (!state.records.IsNameInList(NameList::Connections, connection))
-        state.records.AddToNameList(NameList::Connections, connection);
+    ConnectionDef c;
+    c.name = connection;
+    c.description = "benchmark";
+    c.host = args.Get("--host", "127.0.0.1");
+    c.port = args.Get("--port", "3306");
+    c.database = args.Get("--database");
+    c.user = args.Get("--user");
+    c.password = args.Get("--password");
+    c.savePassword = true;
+    c.Save(state.store);
+    if (!state.nameLists.Contains(NameList::Connections, connection))
+        state.nameLists.Add(NameList::Connections, connection);
 
-    const std::string b = BackupTable(backup);
-    state.store.SetValue(b, keys::kCnsbName, backup);
-    state.store.SetValue(b, keys::kCnsbDesc, "benchmark");
-    state.store.SetValue(b, keys::kCnsbConnection, connection);
-    state.store.SetValue(b, keys::kCnsbTables, args.Get("--tables"));
-    state.store.SetValue(b, keys::kCnsbSchedules, "");
-    state.store.SetValue(b, keys::kLastBackup, keys::kNeverProcessed);
-    if (!state.records.IsNameInList(NameList::Backups, backup))
-        state.records.AddToNameList(NameList::Backups, backup);
+    BackupDef b;
+    b.name = backup;
+    b.description = "benchmark";
+    b.connection = connection;
+    b.tables = SplitBarList(args.Get("--tables"));
+    b.Save(state.store);
+    BackupDef::StoreNeverProcessed(state.store, backup);
+    if (!state.nameLists.Contains(NameList::Backups, backup))
+        state.nameLists.Add(NameList::Backups, backup);
     return 0;
 }
 

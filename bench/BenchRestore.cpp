@@ -6,9 +6,9 @@
 // the exit status is 0 only when the restore completed.
 #include "BenchSupport.h"
 
-#include "app/AppState.h"
-#include "app/MessageKinds.h"
-#include "restore/RestoreRun.h"
+#include "core/state/AppState.h"
+#include "core/state/MessageKind.h"
+#include "core/restore/RestoreRun.h"
 
 #include <chrono>
 #include <cstdio>
@@ -30,7 +30,7 @@ int RunRestore(const std::vector<std::string>& words)
     const std::string name = args.positional[0];
     AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
     state.config.LoadConfiguration();
-    if (!state.records.IsNameInList(NameList::Backups, name)) {
+    if (!state.nameLists.Contains(NameList::Backups, name)) {
         std::fprintf(stderr, "vorda-bench restore: no backup named %s in %s\n", name.c_str(),
                      state.paths.dataDir.c_str());
         return 1;
@@ -43,7 +43,7 @@ int RunRestore(const std::vector<std::string>& words)
     const auto began = std::chrono::steady_clock::now();
     const RestoreReport report = RestoreRun(state, ui).Run(name);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    ui.ShowMessage(kYesNoQuestion, RestoreFinalQuestion(report.outcome));
+    ui.ShowMessage(MessageKind::YesNo, RestoreFinalQuestion(report.outcome));
     std::printf("%s\n", bench::ResultLine(static_cast<unsigned long long>(report.rowsInserted), seconds).c_str());
     return report.outcome == RestoreOutcome::Complete ? 0 : 1;
 }

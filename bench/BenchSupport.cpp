@@ -1,15 +1,15 @@
 #include "BenchSupport.h"
 
-#include "app/StartupCore.h"
+#include "core/state/StartupCore.h"
 
 #include <cstdio>
 #include <sys/resource.h>
 
 namespace bench {
 
-int BenchUi::ShowMessage(int kind, const std::string& text)
+int BenchUi::ShowMessage(MessageKind kind, const std::string& text)
 {
-    std::fprintf(stderr, "[message %d] %s\n", kind, text.c_str());
+    std::fprintf(stderr, "[message %d] %s\n", static_cast<int>(kind), text.c_str());
     return answer_;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/RunUi.h"
+#include "core/engine/RunUi.h"
 
 #include <map>
 #include <set>
@@ -19,7 +19,7 @@ public:
     void SetText(RunField, const std::string&) override {}
     void SetBarRange(RunBar, int) override {}
     void StepBar(RunBar) override {}
-    int ShowMessage(int kind, const std::string& text) override;
+    int ShowMessage(MessageKind kind, const std::string& text) override;
     void Pump() override {}
     void SetWaitCursor(bool) override {}
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png: the main window with the statistics page, on a
 # virtual screen, with a fresh data folder holding a few example definitions.
-# Needs a build (scripts/build.sh), xvfb-run, ImageMagick's import and sqlite3.
+# Needs a build (scripts/build.sh), xvfb-run and ImageMagick's import.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -12,29 +12,10 @@ export XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run" XDG_CACHE_HOME="$w
 data="$XDG_DATA_HOME/Tesmo/Vorda Quendal System"
 
 inside_xvfb() {
-    # A first start creates the folder and the settings.
-    "$top/build/src/vorda" &
-    local pid=$!
-    for _ in $(seq 50); do [ -s "$data/vorda_history.log" ] && break; sleep 0.2; done
-    kill -TERM "$pid"; wait "$pid" || true
-
-    # Example definitions, the last backup and a history of the last days.
-    stamp() { LC_ALL=C date -d "$(date -d "$1" +%F) $2" "+$3"; }
-    short() { stamp "$1" "$2" '%a, %b %d, %Y - %I:%M:%S %p'; }
-    last=$(stamp today 02:00:00 '%A, %B %d, %Y - %I:%M:%S %p')
-    sqlite3 "$data/vorda.db" <<SQL
-INSERT OR REPLACE INTO Tesmo_CONFIGURATION VALUES ('IDC_CONF_BACKUPS_FIRST_ENTRY', 'FALSE');
-CREATE TABLE IF NOT EXISTS CUSTOMER_DATA(name text primary key, value text);
-INSERT OR REPLACE INTO CUSTOMER_DATA VALUES ('connect_names', 'shop|blog');
-INSERT OR REPLACE INTO CUSTOMER_DATA VALUES ('backup_names', 'Nightly_Shop|Blog_Posts|Shop_Orders');
-INSERT OR REPLACE INTO CUSTOMER_DATA VALUES ('schedule_name', 'Nightly|Hourly');
-INSERT OR REPLACE INTO Tesmo_COUNTERS VALUES ('CONNECTIONS_COUNT', '2');
-INSERT OR REPLACE INTO Tesmo_COUNTERS VALUES ('BACKUPS_COUNT', '3');
-INSERT OR REPLACE INTO Tesmo_COUNTERS VALUES ('SCHEDULES_COUNT', '2');
-INSERT OR REPLACE INTO Tesmo_COUNTERS VALUES ('LAST_BACKUP_NAME', 'Nightly_Shop');
-INSERT OR REPLACE INTO Tesmo_COUNTERS VALUES ('LAST_BACKUP_DT', '$last');
-INSERT OR REPLACE INTO Tesmo_COUNTERS VALUES ('LAST_BACKUP_TYPE', 'Automatic');
-SQL
+    # A first start with example definitions, the last backup and the quick
+    # start screen off; then a history of the last days.
+    "$top/build/bench/vorda-bench" example --data-dir "$data"
+    short() { LC_ALL=C date -d "$(date -d "$1" +%F) $2" '+%a, %b %d, %Y - %I:%M:%S %p'; }
     printf '%s\r\n' \
         "0|$(short '2 days ago' 09:12:40)|New Connection Saved: shop" \
         "0|$(short '2 days ago' 09:15:02)|New Connection Saved: blog" \
@@ -52,7 +33,7 @@ SQL
         > "$data/vorda_history.log"
 
     "$top/build/src/vorda" &
-    pid=$!
+    local pid=$!
     sleep 3
     import -window "Vorda - Quendal System - Version: 2.1.2.4" "$top/docs/screenshot.png"
     kill -TERM "$pid"; wait "$pid" || true

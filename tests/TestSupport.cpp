@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "core/store/Numbers.h"
+
 #include <QTest>
 
 #include <atomic>
@@ -53,7 +55,7 @@ ConnectionParams TestServer::Params(const std::string& database)
     };
     ConnectionParams p;
     p.host = env("VORDA_TEST_DB_HOST", "127.0.0.1");
-    p.port = PortFromText(env("VORDA_TEST_DB_PORT", "0"));
+    p.port = static_cast<unsigned int>(LeadingInt(env("VORDA_TEST_DB_PORT", "0")));
     p.user = env("VORDA_TEST_DB_USER", "");
     p.password = env("VORDA_TEST_DB_PASSWORD", "");
     p.database = database;

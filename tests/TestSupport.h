@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/MysqlClient.h"
+#include "core/engine/MysqlClient.h"
 
 #include <QTemporaryDir>
 

@@ -1,0 +1,135 @@
+#include "core/dump/DumpFormat.h"
+
+#include "core/dump/ValueEscaping.h"
+#include "core/store/Numbers.h"
+
+namespace {
+
+const std::string kHyphens(60, '-');
+
+bool StartsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+std::string_view SkipBlanks(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    return text.substr(i);
+}
+
+} // namespace
+
+const char* RunKindText(RunKind kind)
+{
+    return kind == RunKind::Automatic ? "Automatic" : "Manual";
+}
+
+std::string BackupFilePath(const std::string& dataDir, const std::string& backupName)
+{
+    return dataDir + "backup_" + backupName + ".tbk";
+}
+
+std::string HeaderText(const DumpHeader& h)
+{
+    std::string text;
+    text += kHyphens + "\n";
+    text += "--\n";
+    text += "--       WARNING - DO NOT MANUALLY EDIT THIS FILE\n";
+    text += "--          DOING SO WILL CORRUPT THIS BACKUP\n";
+    text += "--\n";
+    text += std::string("-- Vorda Quendal Suite - MySQL Backup File - ") + RunKindText(h.kind) + "\n";
+    text += std::string("-- Software Version: ") + kSoftwareVersion + "\n";
+    text += "--\n";
+    text += "-- Host Name / IP Address: " + h.host + "\n";
+    text += "-- Database Name: " + h.database + "\n";
+    text += "-- Backup Name: " + h.backupName + "\n";
+    text += "-- Backup TimeStamp: " + h.startTimeText + "\n";
+    text += "--\n";
+    text += kHyphens + "\n";
+    return text;
+}
+
+std::string StructureHeading(const std::string& table)
+{
+    return "\n---\n--- Table structure for table `" + table + "`\n---\n\nCREATE TABLE `" + table + "` (\n";
+}
+
+std::string DataHeading(const std::string& table, const std::string& countText)
+{
+    return "\n---\n--- Dumping data for table `" + table + "` - Total rows: " + countText + "\n---\n\n";
+}
+
+void AppendRowStatement(std::string& out, const std::string& table, char** values, const unsigned long* lengths,
+                        unsigned int count)
+{
+    out += "INSERT INTO `";
+    out += table;
+    out += "` VALUES (";
+    for (unsigned int j = 0; j < count; ++j) {
+        if (j > 0)
+            out += ", ";
+        AppendValue(out, values[j], values[j] ? lengths[j] : 0);
+    }
+    out += ")\n";
+}
+
+DumpLineKind ClassifyDumpLine(std::string_view line)
+{
+    const std::string_view start = SkipBlanks(line);
+    if (StartsWith(start, "CREATE TABLE"))
+        return DumpLineKind::CreateTable;
+    if (StartsWith(start, "INSERT INTO"))
+        return DumpLineKind::InsertInto;
+    if (line.find("Dumping data for table") != std::string_view::npos)
+        return DumpLineKind::DumpingData;
+    return DumpLineKind::Other;
+}
+
+StatementLine SplitStatementLine(std::string_view line)
+{
+    StatementLine parts;
+    const size_t open = line.find('`');
+    if (open == std::string_view::npos) {
+        parts.head = line;
+        return parts;
+    }
+    parts.head = line.substr(0, open);
+    size_t i = open + 1;
+    for (; i < line.size(); ++i) {
+        if (line[i] != '`') {
+            parts.table += line[i];
+        } else if (i + 1 < line.size() && line[i + 1] == '`') {
+            parts.table += '`';
+            ++i;
+        } else {
+            break;
+        }
+    }
+    if (i < line.size())
+        parts.rest = line.substr(i + 1);
+    return parts;
+}
+
+std::string_view RowTotalText(std::string_view line)
+{
+    std::string_view tail = line;
+    if (line.find('`') != std::string_view::npos)
+        tail = SplitStatementLine(line).rest;
+    const size_t colon = tail.find(':');
+    if (colon == std::string_view::npos)
+        return {};
+    tail = tail.substr(colon + 1);
+    tail = tail.substr(0, tail.find(':'));
+    size_t i = 0;
+    while (i < tail.size() && (tail[i] == ' ' || tail[i] == '\t' || tail[i] == '\r' || tail[i] == '\n'))
+        ++i;
+    return tail.substr(i);
+}
+
+long long RowTotalOf(std::string_view line)
+{
+    return LeadingInteger(RowTotalText(line));
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The backup file's text, in one place for the backup run that writes it and
+// the restore and viewer that read it: a commented header, then per table a
+// structure section (CREATE TABLE text) and, when the table has rows, a data
+// section with one INSERT line per row. Text is built with "\n" line ends;
+// the file stores every line end as CR LF (see DumpFile).
+
+inline constexpr const char* kSoftwareVersion = "2.1.2.4";
+// Lines of the tally for the header, a structure heading with its CREATE
+// TABLE line, and a data heading.
+inline constexpr long kHeaderLines = 14;
+inline constexpr long kStructureHeadingLines = 6;
+inline constexpr long kDataHeadingLines = 5;
+
+enum class RunKind { Manual, Automatic };
+// "Manual" or "Automatic": the run kind as stored and as written in the header.
+const char* RunKindText(RunKind kind);
+
+// "backup_" + name + ".tbk" in the data directory (which ends with '/').
+std::string BackupFilePath(const std::string& dataDir, const std::string& backupName);
+
+struct DumpHeader {
+    RunKind kind = RunKind::Manual;
+    std::string host;
+    std::string database;
+    std::string backupName;
+    std::string startTimeText; // long time form
+};
+
+// The 14 header lines.
+std::string HeaderText(const DumpHeader& header);
+// The structure heading and the CREATE TABLE line.
+std::string StructureHeading(const std::string& table);
+// The five lines before a table's rows.
+std::string DataHeading(const std::string& table, const std::string& countText);
+// "INSERT INTO `T` VALUES (" + values + ")\n", each value as AppendValue
+// writes it (NULL bare, everything else quoted and escaped).
+void AppendRowStatement(std::string& out, const std::string& table, char** values, const unsigned long* lengths,
+                        unsigned int count);
+
+// The parts of a dump file line that the restore tells apart.
+enum class DumpLineKind { Other, CreateTable, InsertInto, DumpingData };
+
+// A CREATE TABLE or INSERT INTO line cut at its table name: `head` is the
+// text before the opening backquote ("CREATE TABLE ", "INSERT INTO "),
+// `table` the name between the backquotes (a doubled backquote inside stands
+// for one), `rest` everything after the closing backquote to the end of the
+// line, so backquotes inside the row's values stay where they are.
+struct StatementLine {
+    std::string_view head;
+    std::string table;
+    std::string_view rest;
+};
+
+// Classifies a line by the first test that matches: a CREATE TABLE line, a
+// row statement, a "Dumping data for table" heading. Statements are
+// recognised by how the line begins (after blanks), never by text inside it:
+// a row whose values hold the words CREATE TABLE is still a row.
+DumpLineKind ClassifyDumpLine(std::string_view line);
+StatementLine SplitStatementLine(std::string_view line);
+// The row total text of a "Dumping data for table" heading: what follows the
+// first ':' after the table name, up to the next ':', without leading blanks.
+std::string_view RowTotalText(std::string_view line);
+// That text's leading integer (0 when there is none).
+long long RowTotalOf(std::string_view line);

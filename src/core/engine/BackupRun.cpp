@@ -1,0 +1,355 @@
+#include "core/engine/BackupRun.h"
+
+#include "core/dump/DumpFile.h"
+#include "core/dump/TableStructure.h"
+#include "core/engine/RunSkeleton.h"
+#include "core/store/Definitions.h"
+#include "core/store/Numbers.h"
+
+#include <vector>
+
+std::string backuptext::RunQuestion(const std::string& name)
+{
+    return "Backup: " + name + "\n\r\n\rRun this Backup?";
+}
+
+std::string backuptext::ExecuteAnotherQuestion(const std::string& resultWord)
+{
+    return "Backup " + resultWord + "\r\n\r\nDo you wish to execute another?";
+}
+
+namespace {
+
+// What an automatic run sees of the window: nothing but the pump.
+class PumpOnlyUi : public SilentRunUi {
+public:
+    explicit PumpOnlyUi(RunUi& inner) : inner_(inner) {}
+    void Pump() override { inner_.Pump(); }
+
+private:
+    RunUi& inner_;
+};
+
+// How each failure is reported: the manual run's error message, the
+// scheduled run's log entry (prefix + name + " - Backup Failed") and its
+// level, and whether it ends a scheduled sequence. Failures before the tables
+// are read end it; later ones let it go on with the next backup.
+struct BackupFailure {
+    const char* message;
+    const char* logPrefix;
+    bool verbose;
+    bool endsSequence;
+};
+constexpr BackupFailure kConnectFailure {backuptext::kConnectFailed, "Host Connect Failure: ", false, true};
+constexpr BackupFailure kFileFailure {backuptext::kFileOpenFailed, "File Open Failure: ", true, true};
+constexpr BackupFailure kDescribeFailure {backuptext::kTableErrored, "Database table error: ", false, true};
+constexpr BackupFailure kColumnsFailure {backuptext::kTableNotFound, "Table not found: ", false, false};
+constexpr BackupFailure kCountFailure {backuptext::kTableErrored, "Row Count Failure: ", false, false};
+constexpr BackupFailure kPageFailure {backuptext::kTableErrored, "Database table error: ", false, false};
+constexpr BackupFailure kLostFailure {backuptext::kTableErrored, "Connection Lost: ", false, false};
+
+enum class TableOutcome { Done, Cancelled, Failed };
+
+class RunContext {
+public:
+    RunContext(AppState& state, RunUi& ui, RunKind kind, std::time_t start)
+        : state_(state)
+        , silent_(ui)
+        , panel_(kind == RunKind::Manual ? ui : silent_)
+        , skeleton_(panel_, state.clock)
+        , pump_(skeleton_.Pump())
+        , kind_(kind)
+        , start_(start)
+    {
+        out_.startTimeText = FormatLocalTime(start, kLongTimeFormat);
+    }
+
+    BackupOutcome Run(const std::string& name);
+
+private:
+    bool Manual() const { return kind_ == RunKind::Manual; }
+    void Fail(const BackupFailure& failure);
+    void Release();
+    TableOutcome BackUpTable(const std::string& table);
+    void Finish(bool completed);
+
+    AppState& state_;
+    PumpOnlyUi silent_;
+    RunUi& panel_;
+    RunSkeleton skeleton_;
+    ThrottledPump& pump_;
+    const RunKind kind_;
+    const std::time_t start_;
+    BackupOutcome out_;
+    std::string backup_; // B: the definition's name, used for the file, header and log
+    MysqlConnection conn_;
+    DumpFile file_;
+    std::string line_;
+    std::vector<ColumnDescription> columns_;
+    std::vector<KeyColumn> keys_;
+};
+
+// Gives back the connection and the temporary file and clears the flag.
+void RunContext::Release()
+{
+    out_.status = RunStatus::Failed;
+    if (out_.serverError.empty() && conn_.Initialised())
+        out_.serverError = conn_.ErrorText();
+    conn_.Abort();
+    file_.Discard();
+    conn_.Close();
+    state_.backupRunning = false;
+    skeleton_.WaitCursorOff();
+}
+
+void RunContext::Fail(const BackupFailure& failure)
+{
+    Release();
+    if (Manual()) {
+        panel_.ShowMessage(MessageKind::Error, failure.message);
+        return;
+    }
+    out_.endsSequence = failure.endsSequence;
+    state_.log.AppendEntry(failure.verbose, failure.logPrefix + backup_ + " - Backup Failed");
+    if (!failure.endsSequence)
+        state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + skeleton_.ElapsedText());
+}
+
+BackupOutcome RunContext::Run(const std::string& name)
+{
+    if (state_.backupRunning) {
+        out_.status = RunStatus::Refused;
+        out_.endsSequence = !Manual();
+        if (Manual())
+            panel_.ShowMessage(MessageKind::Alert, backuptext::kAnotherRunning);
+        return out_;
+    }
+    state_.backupRunning = true;
+    panel_.RunStarted();
+
+    skeleton_.ShowStart(name, RunKindText(kind_), start_);
+
+    const BackupDef definition = BackupDef::Load(state_.store, name);
+    backup_ = definition.name;
+    out_.backupName = backup_;
+    const ConnectionParams params = ConnectionDef::Load(state_.store, definition.connection).Params();
+
+    if (Manual()) {
+        panel_.SetText(RunField::RunStatus, "Attempting to Connect");
+        state_.log.AppendEntry(false, "Manual Backup Started: " + backup_);
+    } else {
+        state_.log.AppendEntry(false, "Auto Backup Executed: " + backup_);
+    }
+
+    // Every table the backup lists is backed up, however many there are.
+    const std::vector<std::string>& tables = definition.tables;
+    panel_.SetBarRange(RunBar::Overall, static_cast<int>(8 * tables.size()));
+    skeleton_.WaitCursorOn();
+
+    if (!conn_.Initialised()) {
+        Release();
+        out_.endsSequence = !Manual();
+        state_.log.AppendEntry(true, "MySQL Initialization Failure: " + backup_);
+        return out_;
+    }
+    // All tables are read inside one consistent snapshot, so rows that other
+    // clients change during the run neither appear half-way nor vanish. The
+    // long write timeout keeps the server from dropping a streamed table
+    // while the window waits for the user (a question box during a pump).
+    if (!conn_.Connect(params) || !conn_.Query("SET SESSION TRANSACTION ISOLATION LEVEL REPEATABLE READ")
+        || !conn_.Query("START TRANSACTION WITH CONSISTENT SNAPSHOT")) {
+        Fail(kConnectFailure);
+        return out_;
+    }
+    conn_.Query("SET SESSION net_write_timeout = 3600");
+    panel_.SetText(RunField::RunStatus, "Connected");
+
+    if (!file_.Open(BackupFilePath(state_.paths.dataDir, backup_))) {
+        Fail(kFileFailure);
+        return out_;
+    }
+    file_.Write(HeaderText({kind_, params.host, params.database, backup_, out_.startTimeText}));
+    out_.lineTally = kHeaderLines;
+
+    for (const std::string& table : tables) {
+        const TableOutcome t = BackUpTable(table);
+        if (t == TableOutcome::Failed)
+            return out_;
+        if (t == TableOutcome::Cancelled)
+            break;
+    }
+    Finish(state_.backupRunning);
+    return out_;
+}
+
+TableOutcome RunContext::BackUpTable(const std::string& table)
+{
+    const std::string quoted = QuoteIdentifier(table);
+    file_.Write(StructureHeading(table));
+    out_.lineTally += kStructureHeadingLines;
+    if (!ReadTableStructure(conn_, table, columns_, keys_)) {
+        Fail(kDescribeFailure);
+        return TableOutcome::Failed;
+    }
+    const SectionText section = BuildColumnText(columns_, keys_);
+    file_.Write(section.text);
+    out_.lineTally += section.lines;
+    // The structure took a few round trips; let the window breathe.
+    pump_.Always();
+
+    if (!conn_.Query("show columns from " + quoted)) {
+        Fail(kColumnsFailure);
+        return TableOutcome::Failed;
+    }
+    (void)conn_.StoreResult();
+
+    std::string countText;
+    if (conn_.Query("select count(*) from " + quoted)) {
+        MysqlResult count = conn_.StoreResult();
+        MYSQL_ROW row = count.FetchRow();
+        if (row && row[0])
+            countText = row[0];
+    }
+    if (countText.empty()) {
+        Fail(kCountFailure);
+        return TableOutcome::Failed;
+    }
+    const long long rows = LeadingInteger(countText);
+    if (rows == 0)
+        return state_.backupRunning ? TableOutcome::Done : TableOutcome::Cancelled;
+
+    const long long pages = rows / kPageSize; // P: pages 0..P are read
+    const long long step = pages / 7;
+    panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(pages + 1));
+    panel_.SetText(RunField::RunStatus, "Backing up " + table);
+    panel_.SetText(RunField::TableMembers, countText + " rows");
+    panel_.SetText(RunField::CurrentMember, "0");
+    file_.Write(DataHeading(table, countText));
+    out_.lineTally += kDataHeadingLines;
+    panel_.StepBar(RunBar::Overall);
+
+    // The table is streamed in one statement and cut into pages of 100 rows
+    // on this side: time stays linear in the rows and memory flat.
+    if (!conn_.Query("select * from " + quoted)) {
+        Fail(kPageFailure);
+        return TableOutcome::Failed;
+    }
+    enum class Stream { Ended, Cancelled, Refused, Lost, WriteFailed } stream = Stream::Ended;
+    {
+        MysqlResult result = conn_.UseResult();
+        const unsigned int fields = result.FieldCount();
+        bool streamEnded = !result;
+        if (!result && conn_.ErrorNumber() != 0)
+            stream = Stream::Refused;
+        for (long long p = 0; result && p <= pages; ++p) {
+            panel_.SetText(RunField::CurrentMember, std::to_string(p * kPageSize));
+            for (int inPage = 0; !streamEnded && inPage < kPageSize; ++inPage) {
+                unsigned long* lengths = nullptr;
+                MYSQL_ROW row = result.FetchRow(&lengths);
+                if (!row) {
+                    streamEnded = true;
+                    if (conn_.ErrorNumber() != 0)
+                        stream = Stream::Lost;
+                    break;
+                }
+                line_.clear();
+                AppendRowStatement(line_, table, row, lengths, fields);
+                file_.Write(line_);
+                ++out_.lineTally;
+                ++out_.rowsWritten;
+                pump_.Maybe();
+            }
+            if (stream == Stream::Lost)
+                break;
+            if (file_.Failed()) {
+                stream = Stream::WriteFailed;
+                break;
+            }
+            skeleton_.ShowElapsedIfNewSecond();
+            pump_.Always();
+            if (!state_.backupRunning) {
+                stream = Stream::Cancelled;
+                break;
+            }
+            panel_.StepBar(RunBar::CurrentTable);
+            if (p == step || p == 2 * step || p == 3 * step || p == 4 * step || p == 5 * step || p == 6 * step)
+                panel_.StepBar(RunBar::Overall);
+        }
+        // A run that stops early does not wait for the rest of a large table:
+        // the connection is cut (the run closes it anyway) before the result
+        // is released, which would otherwise read every remaining row.
+        if (!streamEnded && stream != Stream::Ended)
+            conn_.Abort();
+    }
+    switch (stream) {
+    case Stream::Ended:
+        break;
+    case Stream::Cancelled:
+        return TableOutcome::Cancelled;
+    case Stream::Refused:
+        Fail(kPageFailure);
+        return TableOutcome::Failed;
+    case Stream::Lost:
+        Fail(kLostFailure);
+        return TableOutcome::Failed;
+    case Stream::WriteFailed:
+        Fail(kFileFailure);
+        return TableOutcome::Failed;
+    }
+    panel_.StepBar(RunBar::Overall);
+    pump_.Always();
+    if (!state_.backupRunning)
+        return TableOutcome::Cancelled;
+    return TableOutcome::Done;
+}
+
+void RunContext::Finish(bool completed)
+{
+    conn_.Close();
+    skeleton_.ShowEnd();
+
+    if (completed && !file_.Commit()) {
+        Fail(kFileFailure);
+        return;
+    }
+    file_.Discard();
+
+    const CInputOutput& store = state_.store;
+    if (completed) {
+        out_.status = RunStatus::Completed;
+        out_.resultWord = "Complete";
+        out_.listRowText = out_.startTimeText;
+        panel_.SetText(RunField::RunStatus, "Backup Complete");
+        BackupDef::StoreLastBackup(store, backup_, out_.startTimeText);
+    } else {
+        // The previous backup file is still in place, so LAST_BACKUP and
+        // LINE_COUNT keep describing it.
+        out_.status = RunStatus::Cancelled;
+        out_.resultWord = "Cancelled";
+        out_.listRowText = "Backup Cancelled";
+        panel_.SetText(RunField::RunStatus, "Backup Cancelled");
+    }
+    if (Manual())
+        state_.log.AppendEntry(false, (completed ? "Backup Successful: " : "Backup Cancelled: ") + backup_);
+    state_.nameLists.StoreLastRun({backup_, out_.startTimeText, RunKindText(kind_)});
+    if (completed)
+        BackupDef::StoreLineCount(store, backup_, out_.lineTally);
+    state_.backupRunning = false;
+    if (!Manual())
+        state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + skeleton_.ElapsedText());
+    out_.lastBackup = BackupDef::Load(store, backup_).lastBackup;
+}
+
+} // namespace
+
+BackupRun::BackupRun(AppState& state, RunUi& ui)
+    : state_(state)
+    , ui_(ui)
+{
+}
+
+BackupOutcome BackupRun::Run(const std::string& name, RunKind kind, std::time_t startTime)
+{
+    RunContext run(state_, ui_, kind, startTime);
+    return run.Run(name);
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "core/state/AppState.h"
+#include "core/dump/DumpFormat.h"
+#include "core/engine/RunUi.h"
+
+#include <ctime>
+#include <string>
+
+// Texts the Execute page and the run show.
+namespace backuptext {
+inline constexpr const char* kAnotherRunning = "Another Backup is Currently Running.\r\n\r\nPlease wait.";
+inline constexpr const char* kNoneSelected = "No backup entry has been selected.";
+inline constexpr const char* kConnectFailed = "The system failed to connect to the designated host.";
+inline constexpr const char* kFileOpenFailed = "The backup file failed to open.";
+inline constexpr const char* kTableErrored = "The database table errored.";
+inline constexpr const char* kTableNotFound = "The system could not locate the requested table.";
+inline constexpr const char* kCancelQuestion = "A Backup is Currently Running.\r\n\r\nDo you wish to terminate it?";
+// "Backup: <name>\n\r\n\rRun this Backup?"
+std::string RunQuestion(const std::string& name);
+// "Backup <Complete|Cancelled>\r\n\r\nDo you wish to execute another?"
+std::string ExecuteAnotherQuestion(const std::string& resultWord);
+} // namespace backuptext
+
+// Rows are read and shown in pages of this many.
+inline constexpr int kPageSize = 100;
+
+enum class RunStatus {
+    Completed, // the file is in place and the outcome stored
+    Cancelled, // backupRunning was cleared during the run; the previous file stays
+    Failed,    // a connection, file or query failure; nothing stored
+    Refused,   // another backup run was going; nothing done
+};
+
+struct BackupOutcome {
+    RunStatus status = RunStatus::Failed;
+    // For a scheduled run: whether the sequence must stop here (a failure
+    // before any table was read, or another run going).
+    bool endsSequence = false;
+    std::string backupName;    // the definition's IDC_CNSB_NAME
+    std::string startTimeText; // long time form, as in the header and the store
+    std::string resultWord;    // "Complete" or "Cancelled"; empty otherwise
+    std::string listRowText;   // what the Execute page shows in the run's "Last Backup" cell
+    std::string lastBackup;    // LAST_BACKUP as stored after the run
+    long long lineTally = 0;
+    unsigned long long rowsWritten = 0;
+    std::string serverError; // the server's text for a failure, when there is one
+};
+
+// One backup run, started by the user (Manual) or by the scheduler
+// (Automatic). A manual run reports to its page through `ui`; an automatic
+// run touches no text, bar, cursor or message box and only lets the window
+// breathe through `ui.Pump()`. The run sets backupRunning and clears it on
+// every path; clearing it from outside cancels the run at the next page or
+// table.
+class BackupRun {
+public:
+    BackupRun(AppState& state, RunUi& ui);
+
+    // Runs backup `name` (its record name) of kind `kind`; `startTime` is
+    // when the run was asked for.
+    BackupOutcome Run(const std::string& name, RunKind kind, std::time_t startTime);
+
+private:
+    AppState& state_;
+    RunUi& ui_;
+};

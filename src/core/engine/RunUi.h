@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/state/MessageKind.h"
+
+#include <string>
+
+// The execution panel a long run reports to: the backup run's Execute page,
+// the restore run's Database Backups page, or nothing at all (a scheduled run,
+// the benchmark). The same six value texts and two bars serve both pages.
+enum class RunField {
+    SiteBackup,    // the backup name
+    RunMode,       // "Manual", "Automatic", "Restore Terminated"
+    RunStatus,     // the run's status text
+    ElapsedTime,   // "HH:MM:SS"
+    TableMembers,  // "Waiting", "<n> rows", "All Copied"
+    CurrentMember, // page offset or inserted-row counter
+};
+
+enum class RunBar { CurrentTable, Overall };
+
+class RunUi {
+public:
+    virtual ~RunUi() = default;
+
+    virtual void SetText(RunField field, const std::string& text) = 0;
+    // Sets a bar's range to 0..maximum with step 1 and its position to 0.
+    virtual void SetBarRange(RunBar bar, int maximum) = 0;
+    // Advances a bar by one step.
+    virtual void StepBar(RunBar bar) = 0;
+    // Shows the one message box (MessageKind) and returns its answer.
+    virtual int ShowMessage(MessageKind kind, const std::string& text) = 0;
+    // Lets the window handle every pending event (clicks, timers, tray).
+    virtual void Pump() = 0;
+    virtual void SetWaitCursor(bool on) = 0;
+    // Called once the run has taken its running flag, before it connects.
+    // The page that started the run clears currentPageId here, so that a page
+    // request during or after the run (Cancel, "execute another") rebuilds
+    // the page. A run never touches the page host's state itself.
+    virtual void RunStarted() {}
+};
+
+// A run that shows nothing: every question is answered No.
+class SilentRunUi : public RunUi {
+public:
+    void SetText(RunField, const std::string&) override {}
+    void SetBarRange(RunBar, int) override {}
+    void StepBar(RunBar) override {}
+    int ShowMessage(MessageKind, const std::string&) override { return 0; }
+    void Pump() override {}
+    void SetWaitCursor(bool) override {}
+};

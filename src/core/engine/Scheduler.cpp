@@ -1,0 +1,228 @@
+#include "core/engine/Scheduler.h"
+
+#include "core/store/Numbers.h"
+#include "core/store/Definitions.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace {
+
+// Cuts `text` at every `separator`, skipping empty pieces.
+std::vector<std::string> SplitAt(const std::string& text, char separator)
+{
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start)
+            pieces.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
+std::string Piece(const std::vector<std::string>& pieces, size_t i)
+{
+    return i < pieces.size() ? pieces[i] : std::string();
+}
+
+std::string Trimmed(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Hour, minute and suffix from the hour piece and the rest ("15 AM").
+void ParseTime(const std::string& hourPiece, const std::string& rest, EntryTime& time)
+{
+    const std::vector<std::string> parts = SplitAt(rest, ' ');
+    time.minute = LeadingInt(Piece(parts, 0));
+    time.hour = HourOfDay(LeadingInt(hourPiece), Piece(parts, 1));
+}
+
+const std::array<const char*, 7> kWeekdays = {"Sunday", "Monday", "Tuesday", "Wednesday",
+                                              "Thursday", "Friday", "Saturday"};
+
+std::string Ordinal(int day)
+{
+    const char* suffix = "th";
+    if (day % 10 == 1 && day != 11)
+        suffix = "st";
+    else if (day % 10 == 2 && day != 12)
+        suffix = "nd";
+    else if (day % 10 == 3 && day != 13)
+        suffix = "rd";
+    return std::to_string(day) + suffix;
+}
+
+// "<Word>: <name> - Time: hh:mm AM": the time and the name.
+EntryTime ParseNamedEntry(const std::string& entry)
+{
+    const std::vector<std::string> pieces = SplitAt(entry, ':');
+    EntryTime time;
+    ParseTime(Piece(pieces, 2), Piece(pieces, 3), time);
+    const std::string middle = Piece(pieces, 1);
+    time.name = Trimmed(middle.substr(0, middle.find('-')));
+    return time;
+}
+
+} // namespace
+
+ScheduleMoment MomentFromLocalTime(const std::tm& local)
+{
+    return {local.tm_min, local.tm_hour, local.tm_wday + 1, local.tm_mday};
+}
+
+int HourOfDay(int hour, const std::string& suffix)
+{
+    if (suffix == "AM" && hour == 12)
+        return 0;
+    if (suffix == "PM" && hour >= 1 && hour <= 11)
+        return hour + 12;
+    return hour;
+}
+
+EntryTime ParseDailyEntry(const std::string& entry)
+{
+    const std::vector<std::string> pieces = SplitAt(entry, ':');
+    EntryTime time;
+    ParseTime(Piece(pieces, 1), Piece(pieces, 2), time);
+    return time;
+}
+
+EntryTime ParseWeeklyEntry(const std::string& entry)
+{
+    EntryTime time = ParseNamedEntry(entry);
+    time.weekday = kUnknownWeekday;
+    for (size_t i = 0; i < kWeekdays.size() && time.weekday == kUnknownWeekday; ++i) {
+        if (time.name == kWeekdays[i])
+            time.weekday = static_cast<int>(i) + 1;
+    }
+    return time;
+}
+
+EntryTime ParseMonthlyEntry(const std::string& entry)
+{
+    EntryTime time = ParseNamedEntry(entry);
+    time.day = kUnknownDay;
+    for (int day = 1; day <= 31 && time.day == kUnknownDay; ++day) {
+        if (time.name == Ordinal(day))
+            time.day = day;
+    }
+    return time;
+}
+
+bool ScheduleIsDue(const std::string& category, const std::vector<std::string>& entries, const ScheduleMoment& m)
+{
+    if (category == ScheduleDef::kHourly)
+        return m.minute == 0;
+    const bool daily = category == ScheduleDef::kDaily;
+    const bool weekly = category == ScheduleDef::kWeekly;
+    const bool monthly = category == ScheduleDef::kMonthly;
+    if (!daily && !weekly && !monthly)
+        return false;
+    const size_t count = std::min(entries.size(), kMaxScheduleEntries);
+    for (size_t i = 0; i < count; ++i) {
+        const std::string& entry = entries[i];
+        const EntryTime t = daily ? ParseDailyEntry(entry) : weekly ? ParseWeeklyEntry(entry) : ParseMonthlyEntry(entry);
+        if (t.hour != m.hour || t.minute != m.minute)
+            continue;
+        if ((weekly && t.weekday != m.weekday) || (monthly && t.day != m.day))
+            continue;
+        return true;
+    }
+    return false;
+}
+
+Scheduler::Scheduler(AppState& state, RunUi& pumpUi, std::function<void(bool)> showIndicator)
+    : state_(state)
+    , ui_(pumpUi)
+    , showIndicator_(std::move(showIndicator))
+{
+}
+
+std::vector<std::string> Scheduler::EvaluateDueSchedules(const ScheduleMoment& moment) const
+{
+    std::vector<std::string> due;
+    for (const std::string& name : state_.nameLists.Load(NameList::Schedules)) {
+        const ScheduleDef schedule = ScheduleDef::Load(state_.store, name);
+        if (ScheduleIsDue(schedule.category, schedule.entries, moment) && due.size() < kMaxRunList)
+            due.push_back(name);
+    }
+    return due;
+}
+
+std::vector<std::string> Scheduler::CollectDueBackups(const std::vector<std::string>& dueSchedules) const
+{
+    std::vector<std::string> backups;
+    for (const std::string& name : state_.nameLists.Load(NameList::Backups)) {
+        bool uses = false;
+        for (const std::string& schedule : BackupDef::Load(state_.store, name).schedules) {
+            for (const std::string& dueName : dueSchedules) {
+                if (schedule == dueName) {
+                    uses = true;
+                    break;
+                }
+            }
+            if (uses)
+                break;
+        }
+        if (uses && backups.size() < kMaxRunList)
+            backups.push_back(name);
+    }
+    return backups;
+}
+
+void Scheduler::RunSequence(const std::vector<std::string>& backups)
+{
+    outcomes_.clear();
+    state_.runKind = "Automatic";
+    if (showIndicator_)
+        showIndicator_(true);
+    state_.selectedName.clear();
+    for (const std::string& name : backups) {
+        state_.selectedName = name;
+        if (name.empty())
+            break;
+        BackupRun run(state_, ui_);
+        outcomes_.push_back(run.Run(name, RunKind::Automatic, state_.clock()));
+        if (outcomes_.back().endsSequence) {
+            state_.log.AppendEntry(false, "Automated Backup Sequence Terminated Due to Error");
+            break;
+        }
+    }
+    if (showIndicator_)
+        showIndicator_(false);
+    state_.runKind = "Manual";
+    state_.log.logChanged = true;
+}
+
+bool Scheduler::StartedAnyRun() const
+{
+    for (const BackupOutcome& outcome : outcomes_) {
+        if (outcome.status != RunStatus::Refused)
+            return true;
+    }
+    return false;
+}
+
+int Scheduler::Tick()
+{
+    if (state_.sequenceBusy)
+        return 0;
+    state_.sequenceBusy = true;
+    const std::time_t now = state_.clock();
+    std::tm local {};
+    localtime_r(&now, &local);
+    const std::vector<std::string> due = EvaluateDueSchedules(MomentFromLocalTime(local));
+    if (!due.empty())
+        RunSequence(CollectDueBackups(due));
+    state_.sequenceBusy = false;
+    return static_cast<int>(due.size());
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "core/state/AppState.h"
+#include "core/engine/BackupRun.h"
+#include "core/engine/RunUi.h"
+
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+// The moment a tick looks at: minute 0-59, hour 0-23, weekday 1 (Sunday)
+// to 7 (Saturday), day of month 1-31.
+struct ScheduleMoment {
+    int minute = 0;
+    int hour = 0;
+    int weekday = 1;
+    int day = 1;
+};
+ScheduleMoment MomentFromLocalTime(const std::tm& local);
+
+// A parsed schedule entry. A weekday name that is not known gives 8 and an
+// ordinal that is not known gives 32, which match no day.
+struct EntryTime {
+    int hour = 0; // 0-23 after the AM/PM rule
+    int minute = 0;
+    int weekday = 0;
+    int day = 0;
+    std::string name; // the weekday or ordinal text of the entry
+};
+inline constexpr int kUnknownWeekday = 8;
+inline constexpr int kUnknownDay = 32;
+// A schedule is read for at most 96 entries; the due schedules and the due
+// backups of one tick are at most 1000 each.
+inline constexpr size_t kMaxScheduleEntries = 96;
+inline constexpr size_t kMaxRunList = 1000;
+
+// "Time: hh:mm AM"
+EntryTime ParseDailyEntry(const std::string& entry);
+// "Day: <weekday> - Time: hh:mm PM"
+EntryTime ParseWeeklyEntry(const std::string& entry);
+// "Date: <ordinal> - Time: hh:mm AM"
+EntryTime ParseMonthlyEntry(const std::string& entry);
+// 12 AM is hour 0; 1 PM to 11 PM add 12; 12 PM stays 12; anything else stands.
+int HourOfDay(int hour, const std::string& suffix);
+
+// Whether a schedule of `category` (SCHD_*) with `entries` is due at `moment`.
+bool ScheduleIsDue(const std::string& category, const std::vector<std::string>& entries, const ScheduleMoment& moment);
+
+// The scheduled runs: at every quarter-hour tick, the schedules due now,
+// the backups that use them, and those backups run one after the other.
+// The window owns the timer and the automatic-run indicator; it calls Tick
+// and is told through `showIndicator` when a sequence starts and ends.
+class Scheduler {
+public:
+    Scheduler(AppState& state, RunUi& pumpUi, std::function<void(bool shown)> showIndicator = {});
+
+    // One tick: unless a sequence is already busy, evaluates the schedules
+    // at the current local time (the state's clock), collects the due
+    // backups and runs them. Returns the number of due schedules found.
+    int Tick();
+
+    // The names of the schedules due at `moment`, in schedule-list order.
+    std::vector<std::string> EvaluateDueSchedules(const ScheduleMoment& moment) const;
+    // The backups that use any of the due schedules, each once, in
+    // backup-list order.
+    std::vector<std::string> CollectDueBackups(const std::vector<std::string>& dueSchedules) const;
+    // Runs the backups in order; stops after a failure that ends the sequence.
+    void RunSequence(const std::vector<std::string>& backups);
+
+    // Outcomes of the runs of the last sequence, in order.
+    const std::vector<BackupOutcome>& LastOutcomes() const { return outcomes_; }
+    // Whether the last sequence started at least one backup run (a run that
+    // found another one going did not start).
+    bool StartedAnyRun() const;
+
+private:
+    AppState& state_;
+    RunUi& ui_;
+    std::function<void(bool)> showIndicator_;
+    std::vector<BackupOutcome> outcomes_;
+};

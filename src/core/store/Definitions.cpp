@@ -1,0 +1,195 @@
+#include "core/store/Definitions.h"
+
+#include "core/store/Numbers.h"
+#include "core/store/StoreKeys.h"
+
+#include <string_view>
+
+namespace {
+
+// Connection keys, in the order the connection editor stores them.
+constexpr const char* kDbcName = "IDC_DBC_NAME";
+constexpr const char* kDbcDescription = "IDC_DBC_DESCRIPTION";
+constexpr const char* kDbcHost = "IDC_DBC_HOST";
+constexpr const char* kDbcPort = "IDC_DBC_PORT_NUMBER";
+constexpr const char* kDbcBaseName = "IDC_DBC_BASENAME";
+constexpr const char* kDbcUserName = "IDC_DBC_USERNAME";
+constexpr const char* kDbcPassword = "IDC_DBC_PASSWORD";
+constexpr const char* kDbcSavePass = "IDC_DBC_SAVEPASS";
+
+// Backup keys, in the order the backup editor stores them, then the run facts.
+constexpr const char* kCnsbName = "IDC_CNSB_NAME";
+constexpr const char* kCnsbDesc = "IDC_CNSB_DESC";
+constexpr const char* kCnsbConnection = "IDC_CNSB_COMBO_1";
+constexpr const char* kCnsbTables = "IDC_LIST1";
+constexpr const char* kCnsbSchedules = "IDC_SCHD_LIST";
+constexpr const char* kLastBackup = "LAST_BACKUP";
+constexpr const char* kLineCount = "LINE_COUNT";
+
+// Schedule keys, in the order the schedule editor stores them.
+constexpr const char* kSchdName = "IDC_SCHD_NAME";
+constexpr const char* kSchdDesc = "IDC_SCHD_DESC";
+constexpr const char* kSchdCategory = "IDC_SCHEDULE_CATEGORY_SELECTED";
+constexpr const char* kSchdEntries = "IDC_SCHEDULE";
+
+// Drops a definition's table, then takes its name off its list.
+void DeleteDefinition(const CInputOutput& store, NameLists& lists, NameList list, const std::string& table,
+                      const std::string& name)
+{
+    store.DropTable(table);
+    lists.Remove(list, name);
+}
+
+} // namespace
+
+std::string ConnectionTable(const std::string& name)
+{
+    return std::string(keys::kPrefix) + "_" + name;
+}
+
+std::string BackupTable(const std::string& name)
+{
+    return std::string(keys::kPrefix) + "_" + "BACKUP_NAME" + "_" + name;
+}
+
+std::string ScheduleTable(const std::string& name)
+{
+    return std::string(keys::kPrefix) + "_" + "SCHEDULE_NAME" + "_" + name;
+}
+
+bool IsValidName(const std::string& text)
+{
+    for (unsigned char c : text) {
+        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+bool IsReservedConnectionName(const std::string& name)
+{
+    // SQLite compares table names without regard to letter case, so the
+    // reserved names are refused in any case too.
+    std::string upper = name;
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    const std::string_view v(upper);
+    return v == "CONFIGURATION" || v == "COUNTERS" || v.starts_with("BACKUP_NAME_")
+        || v.starts_with("SCHEDULE_NAME_");
+}
+
+ConnectionDef ConnectionDef::Load(const CInputOutput& store, const std::string& name)
+{
+    const std::string table = ConnectionTable(name);
+    ConnectionDef def;
+    def.name = store.GetValue(table, kDbcName);
+    def.description = store.GetValue(table, kDbcDescription);
+    def.host = store.GetValue(table, kDbcHost);
+    def.port = store.GetValue(table, kDbcPort);
+    def.database = store.GetValue(table, kDbcBaseName);
+    def.user = store.GetValue(table, kDbcUserName);
+    def.password = store.GetValue(table, kDbcPassword);
+    def.savePassword = store.GetValue(table, kDbcSavePass) == keys::kTrue;
+    return def;
+}
+
+void ConnectionDef::Save(const CInputOutput& store) const
+{
+    const std::string table = ConnectionTable(name);
+    store.SetValue(table, kDbcName, name);
+    store.SetValue(table, kDbcDescription, description);
+    store.SetValue(table, kDbcHost, host);
+    store.SetValue(table, kDbcPort, port);
+    store.SetValue(table, kDbcBaseName, database);
+    store.SetValue(table, kDbcUserName, user);
+    store.SetValue(table, kDbcPassword, savePassword ? password : std::string());
+    store.SetValue(table, kDbcSavePass, savePassword ? keys::kTrue : keys::kFalse);
+}
+
+void ConnectionDef::Delete(const CInputOutput& store, NameLists& lists, const std::string& name)
+{
+    DeleteDefinition(store, lists, NameList::Connections, ConnectionTable(name), name);
+}
+
+unsigned int ConnectionDef::PortNumber() const
+{
+    const long long value = LeadingInteger(port);
+    return value < 0 || value > 0xFFFFFFFFLL ? 0 : static_cast<unsigned int>(value);
+}
+
+ConnectionParams ConnectionDef::Params() const
+{
+    return {host, PortNumber(), database, user, password};
+}
+
+BackupDef BackupDef::Load(const CInputOutput& store, const std::string& name)
+{
+    const std::string table = BackupTable(name);
+    BackupDef def;
+    def.name = store.GetValue(table, kCnsbName);
+    def.description = store.GetValue(table, kCnsbDesc);
+    def.connection = store.GetValue(table, kCnsbConnection);
+    def.tables = SplitBarList(store.GetValue(table, kCnsbTables));
+    def.schedules = SplitBarList(store.GetValue(table, kCnsbSchedules));
+    def.lastBackup = store.GetValue(table, kLastBackup);
+    def.lineCount = store.GetValue(table, kLineCount);
+    return def;
+}
+
+void BackupDef::Save(const CInputOutput& store) const
+{
+    const std::string table = BackupTable(name);
+    store.SetValue(table, kCnsbName, name);
+    store.SetValue(table, kCnsbDesc, description);
+    store.SetValue(table, kCnsbConnection, connection);
+    store.SetValue(table, kCnsbTables, JoinBarList(tables));
+    store.SetValue(table, kCnsbSchedules, JoinBarList(schedules));
+}
+
+void BackupDef::StoreNeverProcessed(const CInputOutput& store, const std::string& name)
+{
+    StoreLastBackup(store, name, kNeverProcessed);
+}
+
+void BackupDef::StoreLastBackup(const CInputOutput& store, const std::string& name, const std::string& text)
+{
+    store.SetValue(BackupTable(name), kLastBackup, text);
+}
+
+void BackupDef::StoreLineCount(const CInputOutput& store, const std::string& name, long long lines)
+{
+    store.SetValue(BackupTable(name), kLineCount, std::to_string(lines));
+}
+
+void BackupDef::Delete(const CInputOutput& store, NameLists& lists, const std::string& name)
+{
+    DeleteDefinition(store, lists, NameList::Backups, BackupTable(name), name);
+}
+
+ScheduleDef ScheduleDef::Load(const CInputOutput& store, const std::string& name)
+{
+    const std::string table = ScheduleTable(name);
+    ScheduleDef def;
+    def.name = store.GetValue(table, kSchdName);
+    def.description = store.GetValue(table, kSchdDesc);
+    def.category = store.GetValue(table, kSchdCategory);
+    def.entries = SplitBarList(store.GetValue(table, kSchdEntries));
+    return def;
+}
+
+void ScheduleDef::Save(const CInputOutput& store) const
+{
+    const std::string table = ScheduleTable(name);
+    store.SetValue(table, kSchdName, name);
+    store.SetValue(table, kSchdDesc, description);
+    store.SetValue(table, kSchdCategory, category);
+    store.SetValue(table, kSchdEntries, JoinBarList(entries));
+}
+
+void ScheduleDef::Delete(const CInputOutput& store, NameLists& lists, const std::string& name)
+{
+    DeleteDefinition(store, lists, NameList::Schedules, ScheduleTable(name), name);
+}

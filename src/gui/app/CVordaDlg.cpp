@@ -1,0 +1,366 @@
+#include "gui/app/CVordaDlg.h"
+
+#include "gui/app/Art.h"
+#include "gui/app/ChildDialog_Backups_Menu.h"
+#include "gui/app/Help.h"
+#include "gui/app/Messages.h"
+#include "gui/app/PageTable.h"
+#include "core/state/StartupCore.h"
+#include "core/engine/RunUi.h"
+#include "core/engine/Scheduler.h"
+#include "resources/ResourceIds.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+
+#include <utility>
+
+namespace {
+
+// What a scheduled sequence sees of the window: no panel, only the pump that
+// keeps the window, the tray and the Cancel button alive while it runs.
+class PumpOnlyRunUi : public SilentRunUi {
+public:
+    void Pump() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+};
+
+
+constexpr QRect kWorkAreaPlaceholder {CVordaDlg::kWorkPagePos, QSize(640, 520)};
+constexpr QRect kMenuPlaceholder {CVordaDlg::kMenuPagePos, QSize(200, 520)};
+constexpr int kTrayRetryMs = 1000;
+
+// The buttons on the dark header band.
+const char* const kHeaderButtonStyle =
+    "QPushButton { color: white; background: rgba(255, 255, 255, 28); border: 1px solid rgba(255, 255, 255, 120);"
+    " border-radius: 4px; padding: 3px 14px; font-weight: bold; }"
+    "QPushButton:hover { background: rgba(255, 255, 255, 60); }"
+    "QPushButton:pressed { background: rgba(0, 0, 0, 40); }"
+    "QPushButton:focus { border-color: rgb(240, 138, 36); }";
+
+} // namespace
+
+std::function<bool()>& CVordaDlg::TrayAvailable()
+{
+    static std::function<bool()> check = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    return check;
+}
+
+CVordaDlg::CVordaDlg(const std::string& dataDir, QWidget* parent, Clock clock)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint)
+    , state_(std::make_unique<AppState>(dataDir, std::move(clock)))
+    , schedulerUi_(std::make_unique<PumpOnlyRunUi>())
+{
+    setObjectName(QStringLiteral("IDD_102"));
+    setWindowTitle(QStringLiteral("Vorda - Quendal System - Version: 2.1.2.4"));
+    setWindowIcon(ProgramIcon());
+    setFixedSize(kWidth, kHeight);
+
+    scheduleTimer_ = new QTimer(this);
+    scheduleTimer_->setObjectName(QStringLiteral("TIMER_6000"));
+    scheduleTimer_->setSingleShot(true);
+    connect(scheduleTimer_, &QTimer::timeout, this, &CVordaDlg::OnScheduleTimer);
+    startMinTimer_ = new QTimer(this);
+    startMinTimer_->setObjectName(QStringLiteral("TIMER_6003"));
+    startMinTimer_->setSingleShot(true);
+    connect(startMinTimer_, &QTimer::timeout, this, &CVordaDlg::OnStartMinimisedTimer);
+
+    SetMessagesEnabledFlag(&state_->messagesEnabled);
+    SetMessageParent(this);
+    OnInitDialog();
+}
+
+CVordaDlg::~CVordaDlg()
+{
+    ShutDown(*state_);
+    RemoveTrayIcon();
+    // The pages (also those closed and waiting to be destroyed) refer to the
+    // state; they go before it does.
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+    SetMessageParent(nullptr);
+    SetMessagesEnabledFlag(nullptr);
+}
+
+void CVordaDlg::OnInitDialog()
+{
+    // Settings and totals, the first start, the log cleared when configured.
+    StartUpBeforePages(*state_);
+    if (state_->startedMinimised)
+        startMinTimer_->start(1);
+    CreateControls();
+    workAreaRect_ = workPlaceholder_->geometry();
+    workPlaceholder_->hide();
+    background_ = Bitmap(rid::IDB_BACKGROUND);
+    update();
+    CreateTrayMenu();
+    // The menu page asks for the statistics page, which loads the log and
+    // records the start.
+    CreateMenuPage();
+    state_->currentPageId = rid::PAGE_STATISTICS;
+    indicator_->hide();
+    ArmScheduleTimer();
+    StartUpAfterPages(*state_);
+}
+
+void CVordaDlg::CreateControls()
+{
+    workPlaceholder_ = new QLabel(QStringLiteral("Work Area Placeholder"), this);
+    workPlaceholder_->setObjectName(ControlName(rid::IDC_WORK_AREA_PLACEHOLDER));
+    workPlaceholder_->setGeometry(kWorkAreaPlaceholder);
+    menuPlaceholder_ = new QLabel(QStringLiteral("Main Menu Placeholder"), this);
+    menuPlaceholder_->setObjectName(ControlName(rid::IDC_MENU_PLACEHOLDER));
+    menuPlaceholder_->setGeometry(kMenuPlaceholder);
+
+    banner_ = new QLabel(this);
+    banner_->setObjectName(ControlName(rid::IDC_BANNER));
+    banner_->setPixmap(Bitmap(rid::IDB_BANNER));
+    banner_->setGeometry(20, 4, 470, 48);
+
+    homeButton_ = new QPushButton(QStringLiteral("Home"), this);
+    homeButton_->setObjectName(ControlName(rid::IDC_HOME));
+    helpButton_ = new QPushButton(QStringLiteral("Help"), this);
+    helpButton_->setObjectName(ControlName(rid::IDC_HELP));
+    for (QPushButton* button : {homeButton_, helpButton_}) {
+        button->setStyleSheet(QString::fromLatin1(kHeaderButtonStyle));
+        button->setCursor(Qt::PointingHandCursor);
+        button->setAutoDefault(false);
+    }
+    homeButton_->setGeometry(kWidth - 21 - 2 * 80 - 8, 14, 80, 28);
+    helpButton_->setGeometry(kWidth - 21 - 80, 14, 80, 28);
+    connect(helpButton_, &QPushButton::clicked, this, [] { OpenHelpPage(help::kContents); });
+    connect(homeButton_, &QPushButton::clicked, this, [] { OpenHelpPage(help::kHome); });
+
+    indicator_ = new QLabel(this);
+    indicator_->setObjectName(ControlName(rid::IDC_AUTO_RUN_INDICATOR));
+    indicator_->setPixmap(Bitmap(rid::IDB_AUTO_RUN_INDICATOR));
+    indicator_->setGeometry(kMenuPlaceholder.left(), kMenuPlaceholder.bottom() + 12, 200, 30);
+    indicator_->setToolTip(QStringLiteral("Scheduled backups are running"));
+}
+
+void CVordaDlg::CreateTrayMenu()
+{
+    trayMenu_ = new QMenu(this);
+    trayMenu_->setObjectName(QStringLiteral("IDR_176"));
+    auto add = [this](const QString& text, int id, auto handler) {
+        QAction* action = trayMenu_->addAction(text);
+        action->setObjectName(ControlName(id));
+        connect(action, &QAction::triggered, this, handler);
+    };
+    add(QStringLiteral("Maximize Vorda"), rid::ID_TRAY_MAXIMIZE, [this] { RestoreFromTray(); });
+    trayMenu_->addSeparator();
+    add(QStringLiteral("Vorda Products"), rid::ID_TRAY_PRODUCTS, [] { OpenHelpPage(help::kProducts); });
+    add(QStringLiteral("Downloads Area"), rid::ID_TRAY_DOWNLOADS, [] { OpenHelpPage(help::kDownloads); });
+    add(QStringLiteral("Customer Support"), rid::ID_TRAY_SUPPORT, [] { OpenHelpPage(help::kSupport); });
+    add(QStringLiteral("Check for Updates"), rid::ID_TRAY_UPDATES, [] { OpenHelpPage(help::kUpdates); });
+    trayMenu_->addSeparator();
+    add(QStringLiteral("Exit Vorda"), rid::ID_TRAY_EXIT, [this] { ExitVorda(); });
+}
+
+void CVordaDlg::CreateMenuPage()
+{
+    menuPlaceholder_->hide();
+    auto* page = new ChildDialog_Backups_Menu(*state_, *this, this);
+    page->setGeometry(QRect(kMenuPagePos, menuPlaceholder_->size()));
+    menuPage_ = page;
+    page->show();
+}
+
+void CVordaDlg::ShowPage(int pageId)
+{
+    if (currentPage_ && pageId == state_->currentPageId)
+        return;
+    state_->currentPageId = pageId;
+    OpenWorkPage(pageId);
+}
+
+void CVordaDlg::ForcePage(int pageId)
+{
+    state_->currentPageId = 0;
+    ShowPage(pageId);
+}
+
+void CVordaDlg::ShowConfiguration()
+{
+    OpenWorkPage(rid::PAGE_CONFIGURATION);
+}
+
+void CVordaDlg::OpenWorkPage(int pageId)
+{
+    ClosePage(currentPage_);
+    currentPage_ = nullptr;
+    state_->viewerActive = false;
+    const PageFactory* factory = FindPage(pageId);
+    if (!factory)
+        return;
+    if (pageId == rid::PAGE_VIEWER)
+        state_->viewerActive = true;
+    QWidget* page = (*factory)(*state_, *this, this);
+    page->setGeometry(QRect(kWorkPagePos, workAreaRect_.size()));
+    currentPage_ = page;
+    page->show();
+}
+
+void CVordaDlg::ReloadMenu()
+{
+    ClosePage(menuPage_);
+    menuPage_ = nullptr;
+    CreateMenuPage();
+}
+
+void CVordaDlg::ArmScheduleTimer()
+{
+    scheduleTimer_->start(QuarterHourDelayMs(state_->clock()));
+}
+
+void CVordaDlg::OnScheduleTimer()
+{
+    scheduleTimer_->stop();
+    // Quarter hours that pass while a sequence runs get no tick of their own:
+    // the timer is armed again only after the sequence.
+    if (!exiting_) {
+        if (!scheduler_)
+            scheduler_ = std::make_unique<Scheduler>(*state_, *schedulerUi_,
+                                                     [this](bool shown) { SetAutoRunIndicatorVisible(shown); });
+        // A scheduled run leaves the Execute page as it was; the next request
+        // for it rebuilds it with the run's outcome.
+        if (scheduler_->Tick() > 0 && scheduler_->StartedAnyRun())
+            state_->currentPageId = 0;
+    }
+    emit scheduleTick();
+    ArmScheduleTimer();
+}
+
+void CVordaDlg::SetAutoRunIndicatorVisible(bool visible)
+{
+    indicator_->setVisible(visible);
+}
+
+void CVordaDlg::OnStartMinimisedTimer()
+{
+    startMinTimer_->stop();
+    if (MinimizeToTray()) {
+        // In the tray for this run; the stored setting stays as it is.
+        state_->settings().startMin = false;
+        return;
+    }
+    // No tray yet (the desktop may still be starting): the window waits
+    // minimised on the taskbar and moves into the tray once one appears,
+    // unless the user has opened it meanwhile.
+    if (isMinimized())
+        startMinTimer_->start(kTrayRetryMs);
+}
+
+bool CVordaDlg::MinimizeToTray()
+{
+    if (!TrayAvailable()()) {
+        // Hiding the window with no tray to bring it back from would lose it.
+        showMinimized();
+        return false;
+    }
+    hide();
+    // Comes back as a normal window.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    state_->messagesEnabled = false;
+    if (!tray_) {
+        tray_ = new QSystemTrayIcon(ProgramIcon(), this);
+        tray_->setObjectName(QStringLiteral("TRAY_4001"));
+        tray_->setToolTip(QStringLiteral("Vorda Quendal System"));
+        tray_->setContextMenu(trayMenu_);
+        connect(tray_, &QSystemTrayIcon::activated, this, &CVordaDlg::OnTrayActivated);
+    }
+    tray_->show();
+    return true;
+}
+
+void CVordaDlg::RestoreFromTray()
+{
+    state_->messagesEnabled = true;
+    showNormal();
+    raise();
+    activateWindow();
+    RemoveTrayIcon();
+    state_->log.logChanged = true;
+    state_->delayedRefreshRequested = true;
+}
+
+void CVordaDlg::RemoveTrayIcon()
+{
+    if (!tray_)
+        return;
+    tray_->hide();
+    tray_->setContextMenu(nullptr);
+    tray_->deleteLater();
+    tray_ = nullptr;
+}
+
+void CVordaDlg::OnTrayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    // A right click opens the tray menu by itself.
+    if (reason == QSystemTrayIcon::Trigger)
+        RestoreFromTray();
+}
+
+void CVordaDlg::ExitVorda()
+{
+    PrepareExit();
+    hide();
+    emit quitRequested();
+}
+
+void CVordaDlg::PrepareExit()
+{
+    RemoveTrayIcon();
+    exiting_ = true;
+    // A run or a load in progress stops at its next check (a cancelled backup
+    // keeps the previous good file), and nothing pops up while the program
+    // ends.
+    state_->backupRunning = false;
+    state_->restoreRunning = false;
+    state_->viewerActive = false;
+    state_->messagesEnabled = false;
+}
+
+void CVordaDlg::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0xe6, 0xec, 0xf3));
+    painter.drawPixmap(0, 0, background_);
+}
+
+void CVordaDlg::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // Minimising always goes to the tray (when there is one).
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && !exiting_ && TrayAvailable()())
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized() && !exiting_)
+                MinimizeToTray();
+        });
+}
+
+void CVordaDlg::closeEvent(QCloseEvent* event)
+{
+    // Only the caption's close box comes from the window system; a close
+    // from inside the program (quitting, a termination signal) always ends it.
+    if (exiting_ || !event->spontaneous()) {
+        PrepareExit();
+        event->accept();
+        return;
+    }
+    event->ignore();
+    OnCloseBox();
+}
+
+void CVordaDlg::OnCloseBox()
+{
+    if (state_->settings().minClose)
+        MinimizeToTray();
+    else
+        ExitVorda();
+}

@@ -1,0 +1,115 @@
+#include "gui/app/ChildDialog_Backups_Menu.h"
+
+#include "core/state/AppState.h"
+#include "gui/app/Art.h"
+#include "gui/app/Messages.h"
+#include "gui/app/PageTable.h"
+#include "resources/ResourceIds.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+struct MenuButton {
+    int id;
+    const char* text;
+};
+
+// In screen order; each button's id is the id of the page it asks for.
+constexpr MenuButton kButtons[] = {
+    {rid::IDC_MENU_STATISTICS, "Backup Statistics"},
+    {rid::IDC_MENU_EXECUTE, "Execute a Backup"},
+    {rid::IDC_MENU_CREATE_CONNECTION, "Create a New Connection"},
+    {rid::IDC_MENU_CREATE_BACKUP, "Create a New Backup"},
+    {rid::IDC_MENU_CREATE_SCHEDULE, "Create a New Schedule"},
+    {rid::IDC_MENU_EDIT_CONNECTIONS, "Edit an Existing Connection"},
+    {rid::IDC_MENU_EDIT_BACKUPS, "Edit an Existing Backup"},
+    {rid::IDC_MENU_EDIT_SCHEDULES, "Edit an Existing Schedule"},
+    {rid::IDC_MENU_RESTORE, "Database Backups"},
+    {rid::IDC_MENU_CONFIGURATION, "Configuration"},
+};
+
+} // namespace
+
+ChildDialog_Backups_Menu::ChildDialog_Backups_Menu(AppState& state, PageHost& host, QWidget* parent)
+    : QWidget(parent)
+    , state_(state)
+    , host_(host)
+{
+    QGroupBox* group = PageFrame(this, rid::IDD_MENU, QStringLiteral(" Backup Menu "), 4);
+    auto* layout = new QVBoxLayout(group);
+    layout->setContentsMargins(5, 8, 5, 6);
+    layout->setSpacing(6);
+    for (const MenuButton& entry : kButtons) {
+        auto* button = new QPushButton(QString::fromLatin1(entry.text), group);
+        button->setObjectName(ControlName(entry.id));
+        button->setMinimumHeight(30);
+        button->setAutoDefault(false);
+        const int id = entry.id;
+        connect(button, &QPushButton::clicked, this, [this, id] { OnButton(id); });
+        layout->addWidget(button);
+        buttons_[entry.id] = button;
+    }
+    layout->addSpacing(8);
+    picture_ = new QLabel(group);
+    picture_->setObjectName(ControlName(rid::IDC_MENU_PICTURE));
+    picture_->setPixmap(Bitmap(rid::IDB_MENU_PICTURE));
+    picture_->setAlignment(Qt::AlignCenter);
+    layout->addWidget(picture_);
+    layout->addStretch();
+
+    // Grey what would have nothing to work on.
+    const bool noConnections = state_.nameLists.Load(NameList::Connections).empty();
+    const bool noBackups = state_.nameLists.Load(NameList::Backups).empty();
+    const bool noSchedules = state_.nameLists.Load(NameList::Schedules).empty();
+    for (int id : {rid::IDC_MENU_CREATE_BACKUP, rid::IDC_MENU_EDIT_CONNECTIONS, rid::IDC_MENU_CREATE_SCHEDULE})
+        buttons_[id]->setEnabled(!noConnections);
+    for (int id : {rid::IDC_MENU_EXECUTE, rid::IDC_MENU_EDIT_BACKUPS, rid::IDC_MENU_RESTORE})
+        buttons_[id]->setEnabled(!noBackups);
+    buttons_[rid::IDC_MENU_EDIT_SCHEDULES]->setEnabled(!noSchedules);
+
+    picture_->setVisible(state_.settings().showImage);
+
+    // At start-up the statistics page comes with the menu; a rebuilt menu
+    // (its sender cleared the flag) leaves the work area alone.
+    if (state_.statisticsOnMenuCreate)
+        host_.ShowPage(rid::PAGE_STATISTICS);
+    state_.statisticsOnMenuCreate = true;
+}
+
+QPushButton* ChildDialog_Backups_Menu::Button(int id) const
+{
+    const auto it = buttons_.find(id);
+    return it == buttons_.end() ? nullptr : it->second;
+}
+
+void ChildDialog_Backups_Menu::OnButton(int id)
+{
+    // The connection list can have emptied since the menu was built.
+    if (id == rid::IDC_MENU_EDIT_CONNECTIONS && state_.nameLists.Load(NameList::Connections).empty()) {
+        ShowMessage(MessageKind::Alert, "You must first\nCreate a New Connection.\n\nUse the \n\"Create a New "
+                                   "Connection\"\nOption on the left.");
+        return;
+    }
+    if (state_.backupRunning) {
+        int answer = 0;
+        RunWhileOpen(this, [&answer] {
+            answer = ShowMessage(MessageKind::YesNo, "A Backup is Currently Running.\r\n\r\nDo you wish to terminate it?",
+                                 "Yes", "No");
+        });
+        if (answer != 1)
+            return;
+        // The run notices the cleared flag at its next check and stops.
+        state_.backupRunning = false;
+    }
+    switch (id) {
+    case rid::IDC_MENU_CREATE_CONNECTION: state_.connectionEditorMode = EditorMode::New; break;
+    case rid::IDC_MENU_CREATE_BACKUP: state_.backupEditorMode = EditorMode::New; break;
+    case rid::IDC_MENU_CREATE_SCHEDULE: state_.scheduleEditorMode = EditorMode::New; break;
+    default: break;
+    }
+    host_.ShowPage(id);
+}

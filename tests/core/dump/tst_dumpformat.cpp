@@ -1,0 +1,381 @@
+#include "core/engine/ExampleBackup.h"
+#include "TestSupport.h"
+#include "core/dump/DumpFile.h"
+#include "core/dump/DumpFormat.h"
+#include "core/dump/TableStructure.h"
+#include "core/dump/ValueEscaping.h"
+#include "core/history/TimeTexts.h"
+
+#include <QTest>
+
+#include <climits>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace {
+
+std::string Quoted(const std::string& value)
+{
+    std::string out;
+    AppendValue(out, value.data(), value.size());
+    return out;
+}
+
+ColumnDescription Column(const std::string& field, const std::string& type, const std::string& null,
+                         const std::string& key, std::optional<std::string> def = {}, const std::string& extra = {},
+                         bool expression = false)
+{
+    ColumnDescription c;
+    c.field = field;
+    c.type = type;
+    c.null = null;
+    c.key = key;
+    c.defaultValue = std::move(def);
+    c.extra = extra;
+    c.defaultIsExpression = expression;
+    return c;
+}
+
+KeyColumn Key(const std::string& name, bool unique, int seq, const std::string& column,
+              std::optional<unsigned> subPart = {}, const std::string& type = "BTREE")
+{
+    return KeyColumn {name, unique, seq, column, subPart, type};
+}
+
+std::vector<std::string> FilesIn(const std::string& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
+        ::closedir(d);
+    }
+    return names;
+}
+
+} // namespace
+
+class TestDumpFormat : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        tzset();
+    }
+
+    // The example backup, written piece by piece as a run writes it (see
+    // ExampleBackup.h for the two row lines that differ from the old format).
+    void exampleFileIsReproduced()
+    {
+        test::TempDataDir dir;
+        const std::time_t start = test::kExampleStart;
+        const std::string startText = FormatLocalTime(start, kLongTimeFormat);
+        QCOMPARE(startText, std::string("Monday, December 07, 2026 - 02:14:35 AM"));
+
+        DumpFile file;
+        const std::string path = BackupFilePath(dir.path(), "Nightly_Shop");
+        QVERIFY(file.Open(path));
+        file.Write(HeaderText({RunKind::Manual, "192.168.1.20", "shop", "Nightly_Shop", startText}));
+        long tally = kHeaderLines;
+        file.Write(StructureHeading("items"));
+        tally += kStructureHeadingLines;
+        const std::vector<ColumnDescription> columns = {
+            Column("id", "int(11)", "NO", "PRI", {}, "auto_increment"),
+            Column("name", "varchar(40)", "YES", "MUL"),
+            Column("price", "decimal(8,2)", "NO", "", std::string("0.00")),
+        };
+        const std::vector<KeyColumn> keys = {Key("PRIMARY", true, 1, "id"), Key("name", false, 1, "name")};
+        const SectionText section = BuildColumnText(columns, keys);
+        file.Write(section.text);
+        tally += section.lines;
+        file.Write(DataHeading("items", "2"));
+        tally += kDataHeadingLines;
+        std::string line;
+        const char* row1[] = {"1", "O'Brien`s tea", "3.50"};
+        const unsigned long len1[] = {1, 13, 4};
+        AppendRowStatement(line, "items", const_cast<char**>(row1), len1, 3);
+        file.Write(line);
+        line.clear();
+        const char* row2[] = {"2", nullptr, "0.00"};
+        const unsigned long len2[] = {1, 0, 4};
+        AppendRowStatement(line, "items", const_cast<char**>(row2), len2, 3);
+        file.Write(line);
+        tally += 2;
+        QVERIFY(!test::FileExists(path)); // nothing in place before the commit
+        QVERIFY(file.Commit());
+
+        const std::string expected = test::ExampleBackup("192.168.1.20", "shop");
+        QCOMPARE(test::ReadFile(path), expected);
+        QCOMPARE(tally, 34L);
+        QCOMPARE(std::count(expected.begin(), expected.end(), '\n'), 33L);
+
+        struct stat st {};
+        QCOMPARE(::stat(path.c_str(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, 0600u);
+    }
+
+    void headerFormsDifferOnlyInLineSix()
+    {
+        const DumpHeader manual {RunKind::Manual, "h", "d", "b", "t"};
+        DumpHeader automatic = manual;
+        automatic.kind = RunKind::Automatic;
+        const std::string a = HeaderText(manual);
+        const std::string b = HeaderText(automatic);
+        QCOMPARE(std::count(a.begin(), a.end(), '\n'), kHeaderLines);
+        const size_t at = a.find("-- Vorda Quendal Suite - MySQL Backup File - Manual\n");
+        QVERIFY(at != std::string::npos);
+        QCOMPARE(b, std::string(a).replace(at, 51, "-- Vorda Quendal Suite - MySQL Backup File - Automatic"));
+    }
+
+    void valuesAreEscapedOverTheirFullLength_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("plain") << QByteArray("abc") << QByteArray("'abc'");
+        QTest::newRow("empty") << QByteArray("") << QByteArray("''");
+        QTest::newRow("apostrophe") << QByteArray("It's") << QByteArray("'It\\'s'");
+        QTest::newRow("backquote kept") << QByteArray("a`b") << QByteArray("'a`b'");
+        QTest::newRow("backslash") << QByteArray("C:\\") << QByteArray("'C:\\\\'");
+        QTest::newRow("double quote") << QByteArray("say \"hi\"") << QByteArray("'say \\\"hi\\\"'");
+        QTest::newRow("line ends") << QByteArray("a\r\nb\nc") << QByteArray("'a\\r\\nb\\nc'");
+        QTest::newRow("tab kept") << QByteArray("a\tb") << QByteArray("'a\tb'");
+        QTest::newRow("zero bytes") << QByteArray("x\0y\0", 4) << QByteArray("'x\\0y\\0'");
+        QTest::newRow("ctrl-z") << QByteArray("\x1a") << QByteArray("'\\Z'");
+        QTest::newRow("utf-8") << QByteArray("Gr\xc3\xbc\xc3\x9f \xf0\x9f\x98\x80")
+                               << QByteArray("'Gr\xc3\xbc\xc3\x9f \xf0\x9f\x98\x80'");
+        QTest::newRow("high bytes") << QByteArray("\xff\x5c\x27") << QByteArray("'\xff\\\\\\''");
+    }
+
+    void valuesAreEscapedOverTheirFullLength()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, written);
+        const std::string out = Quoted(value.toStdString());
+        QCOMPARE(QByteArray::fromStdString(out), written);
+        QVERIFY(out.find('\n') == std::string::npos && out.find('\r') == std::string::npos);
+    }
+
+    void nullIsWrittenUnquoted()
+    {
+        std::string out;
+        AppendValue(out, nullptr, 0);
+        QCOMPARE(out, std::string("NULL"));
+        std::string line;
+        const char* row[] = {nullptr, "", "0"};
+        const unsigned long lengths[] = {0, 0, 1};
+        AppendRowStatement(line, "my table", const_cast<char**>(row), lengths, 3);
+        QCOMPARE(line, std::string("INSERT INTO `my table` VALUES (NULL, '', '0')\n"));
+    }
+
+    // The tally counts one line more than the file holds for each structure
+    // section with key lines: the removed trailing comma counts as a line.
+    void structureTallyAndKeyLines()
+    {
+        // No key lines: the last column has no comma.
+        SectionText plain = BuildColumnText({Column("a", "int(11)", "YES", ""), Column("b", "text", "YES", "UNI")}, {});
+        QCOMPARE(plain.text, std::string("  `a` int(11) NULL,\n  `b` text NULL\n)\n"));
+        QCOMPARE(plain.lines, 3L); // 1 more column, 1 after the columns, 1 closing
+        QCOMPARE(std::count(plain.text.begin(), plain.text.end(), '\n'), plain.lines);
+
+        // A primary key over two columns is one line, in key order.
+        const std::vector<ColumnDescription> composite = {
+            Column("x", "int(11)", "NO", "PRI"),
+            Column("y", "int(11)", "NO", "PRI"),
+            Column("z", "int(11)", "YES", "MUL"),
+        };
+        const std::vector<KeyColumn> keys = {Key("PRIMARY", true, 1, "y"), Key("PRIMARY", true, 2, "x"),
+                                             Key("z", false, 1, "z")};
+        const SectionText s = BuildColumnText(composite, keys);
+        QCOMPARE(s.text, std::string("  `x` int(11) NOT NULL,\n"
+                                     "  `y` int(11) NOT NULL,\n"
+                                     "  `z` int(11) NULL,\n"
+                                     "  PRIMARY KEY `y` (`y`,`x`),\n"
+                                     "  KEY `z` (`z`)\n"
+                                     ")\n"));
+        QCOMPARE(s.lines, 2L + 2 + 1 + 1 + 1); // columns after the first, key lines, after, comma, closing
+        QCOMPARE(std::count(s.text.begin(), s.text.end(), '\n') + 1, s.lines);
+
+        // Without a server primary key, the unique key shown as primary is used.
+        const SectionText promoted = BuildColumnText(
+            {Column("u", "int(11)", "NO", "PRI"), Column("v", "int(11)", "NO", "PRI")},
+            {Key("v", true, 1, "v"), Key("v", true, 2, "u")});
+        QVERIFY(promoted.text.find("  PRIMARY KEY `v` (`v`,`u`)\n") != std::string::npos);
+        // Without any key list, the primary columns in column order.
+        const SectionText bare = BuildColumnText(
+            {Column("u", "int(11)", "NO", "PRI"), Column("v", "int(11)", "NO", "PRI")}, {});
+        QVERIFY(bare.text.find("  PRIMARY KEY `u` (`u`,`v`)\n") != std::string::npos);
+    }
+
+    void keyLinesCarryPrefixesAndIndexKinds()
+    {
+        const std::vector<ColumnDescription> columns = {
+            Column("body", "text", "YES", "MUL"),
+            Column("notes", "text", "YES", "MUL"),
+            Column("place", "point", "NO", "MUL"),
+            Column("odd`name", "int(11)", "YES", "MUL"),
+        };
+        const std::vector<KeyColumn> keys = {
+            Key("ft", false, 1, "body", {}, "FULLTEXT"), Key("body", false, 1, "body", 20u),
+            Key("notes", false, 1, "notes", {}, "FULLTEXT"), Key("place", false, 1, "place", {}, "SPATIAL"),
+            Key("odd", false, 1, "odd`name")};
+        const std::string text = BuildColumnText(columns, keys).text;
+        QVERIFY2(text.find("  KEY `body` (`body`(20)),\n") != std::string::npos, text.c_str());
+        QVERIFY(text.find("  FULLTEXT KEY `notes` (`notes`),\n") != std::string::npos);
+        QVERIFY(text.find("  SPATIAL KEY `place` (`place`),\n") != std::string::npos);
+        QVERIFY(text.find("  `odd``name` int(11) NULL,\n") != std::string::npos);
+        QVERIFY(text.find("  KEY `odd``name` (`odd``name`)\n") != std::string::npos);
+    }
+
+    void defaultsAreWrittenSoTheServerAcceptsThem()
+    {
+        const std::string text = BuildColumnText(
+            {
+                Column("a", "varchar(20)", "YES", "", std::string("O'Brien\\")),
+                Column("b", "varchar(20)", "YES", "", std::string("")),
+                Column("c", "timestamp", "NO", "", std::string("current_timestamp()"),
+                       "on update current_timestamp()", true),
+                Column("d", "datetime", "NO", "", std::string("CURRENT_TIMESTAMP"), "DEFAULT_GENERATED", true),
+            },
+            {})
+                                     .text;
+        QVERIFY2(text.find("  `a` varchar(20) NULL default 'O\\'Brien\\\\',\n") != std::string::npos, text.c_str());
+        QVERIFY(text.find("  `b` varchar(20) NULL default '',\n") != std::string::npos);
+        QVERIFY(text.find("  `c` timestamp NOT NULL default current_timestamp() on update current_timestamp(),\n")
+                != std::string::npos);
+        QVERIFY(text.find("  `d` datetime NOT NULL default CURRENT_TIMESTAMP\n") != std::string::npos);
+    }
+
+    void defaultsAreResolvedFromWhatTheServerShows()
+    {
+        using O = std::optional<std::string>;
+        // A server that quotes literals in information_schema.
+        auto q = [](O describe, O schema, const std::string& type = "varchar(10)") {
+            return ResolveDefault(describe, schema, true, type, "");
+        };
+        QVERIFY(!q({}, O("NULL")).value);
+        QVERIFY(!q(O("x"), O("NULL")).value);
+        ResolvedDefault r = q(O("'x'"), O("'x'"), "text"); // text columns show the quoted form in describe too
+        QCOMPARE(*r.value, std::string("x"));
+        QVERIFY(!r.isExpression);
+        r = q(O("O'Brien"), O("'O''Brien'"));
+        QCOMPARE(*r.value, std::string("O'Brien"));
+        r = q(O("C:\\x"), O("'C:\\\\x'"));
+        QCOMPARE(*r.value, std::string("C:\\x"));
+        r = q(O("0.00"), O("0.00"), "decimal(8,2)");
+        QCOMPARE(*r.value, std::string("0.00"));
+        QVERIFY(!r.isExpression);
+        r = q(O("current_timestamp()"), O("current_timestamp()"), "timestamp");
+        QVERIFY(r.isExpression);
+        r = q(O("b'1'"), O("b'1'"), "bit(1)");
+        QVERIFY(r.isExpression);
+        QCOMPARE(*r.value, std::string("b'1'"));
+        r = q(O("-1.5e3"), O("-1.5e3"), "double");
+        QVERIFY(!r.isExpression);
+
+        // A server that does not quote: only the timestamp functions and
+        // what it marks as generated are expressions.
+        r = ResolveDefault(O("CURRENT_TIMESTAMP"), O("CURRENT_TIMESTAMP"), false, "timestamp", "");
+        QVERIFY(r.isExpression);
+        r = ResolveDefault(O("CURRENT_TIMESTAMP"), O("CURRENT_TIMESTAMP"), false, "varchar(20)", "");
+        QVERIFY(!r.isExpression);
+        r = ResolveDefault(O("(rand())"), O("(rand())"), false, "double", "DEFAULT_GENERATED");
+        QVERIFY(r.isExpression);
+        r = ResolveDefault(O("abc"), O("abc"), false, "varchar(20)", "");
+        QVERIFY(!r.isExpression);
+
+        QCOMPARE(CleanExtra("DEFAULT_GENERATED on update CURRENT_TIMESTAMP"),
+                 std::string("on update CURRENT_TIMESTAMP"));
+        QCOMPARE(CleanExtra("DEFAULT_GENERATED"), std::string());
+        QCOMPARE(CleanExtra("auto_increment"), std::string("auto_increment"));
+        QCOMPARE(DecodeSqlLiteral("'a\\nb\\0''c\\%'"), std::string("a\nb\0'c\\%", 8));
+    }
+
+    // A run that does not complete leaves the previous backup file as it was
+    // and no temporary file behind.
+    void onlyACommitReplacesThePreviousFile()
+    {
+        test::TempDataDir dir;
+        const std::string path = BackupFilePath(dir.path(), "b");
+        test::WriteFile(path, "previous");
+        {
+            DumpFile file;
+            QVERIFY(file.Open(path));
+            file.Write("half\n");
+            QVERIFY(test::FileExists(file.TempPath()));
+            struct stat st {};
+            QCOMPARE(::stat(file.TempPath().c_str(), &st), 0);
+            QCOMPARE(st.st_mode & 0777, 0600u);
+        }
+        QCOMPARE(test::ReadFile(path), std::string("previous"));
+        QCOMPARE(FilesIn(dir.path()).size(), size_t(1));
+
+        DumpFile file;
+        QVERIFY(file.Open(path));
+        std::string big(300 * 1024, 'x');
+        big += "\nend\n";
+        file.Write(big);
+        QVERIFY(file.Commit());
+        QCOMPARE(test::ReadFile(path), std::string(300 * 1024, 'x') + "\r\nend\r\n");
+        QCOMPARE(FilesIn(dir.path()).size(), size_t(1));
+
+        DumpFile missing;
+        QVERIFY(!missing.Open(dir.file("no-such-dir/backup_x.tbk")));
+    }
+
+    void linesAreClassifiedByHowTheyBegin()
+    {
+        QCOMPARE(ClassifyDumpLine("CREATE TABLE `t` ("), DumpLineKind::CreateTable);
+        QCOMPARE(ClassifyDumpLine("CREATE TABLE `INSERT INTO` ("), DumpLineKind::CreateTable);
+        QCOMPARE(ClassifyDumpLine("INSERT INTO `t` VALUES ('1')"), DumpLineKind::InsertInto);
+        // Row values that hold statement words or a heading stay rows.
+        QCOMPARE(ClassifyDumpLine("INSERT INTO `sql` VALUES ('CREATE TABLE x (a int)')"), DumpLineKind::InsertInto);
+        QCOMPARE(ClassifyDumpLine("INSERT INTO `n` VALUES ('Dumping data for table `x` - Total rows: 9')"),
+                 DumpLineKind::InsertInto);
+        QCOMPARE(ClassifyDumpLine("--- Dumping data for table `t` - Total rows: 2"), DumpLineKind::DumpingData);
+        // The structure heading of a table whose name is a statement word.
+        QCOMPARE(ClassifyDumpLine("--- Table structure for table `CREATE TABLE`"), DumpLineKind::Other);
+        QCOMPARE(ClassifyDumpLine("-- Backup Name: INSERT INTO"), DumpLineKind::Other);
+        QCOMPARE(ClassifyDumpLine(std::string(60, '-')), DumpLineKind::Other);
+        QCOMPARE(ClassifyDumpLine("  INSERT INTO `t` VALUES ('1')"), DumpLineKind::InsertInto);
+    }
+
+    void statementLinesSplitAtTheQuotedName()
+    {
+        StatementLine s = SplitStatementLine("INSERT INTO `my table` VALUES ('a`b', 'c``d', NULL)");
+        QCOMPARE(s.head, std::string_view("INSERT INTO "));
+        QCOMPARE(s.table, std::string("my table"));
+        QCOMPARE(s.rest, std::string_view(" VALUES ('a`b', 'c``d', NULL)"));
+
+        s = SplitStatementLine("CREATE TABLE `we``ird` (");
+        QCOMPARE(s.table, std::string("we`ird"));
+        QCOMPARE(s.rest, std::string_view(" ("));
+
+        s = SplitStatementLine("CREATE TABLE plain (");
+        QCOMPARE(s.head, std::string_view("CREATE TABLE plain ("));
+        QCOMPARE(s.table, std::string());
+        QCOMPARE(s.rest, std::string_view());
+
+        s = SplitStatementLine("INSERT INTO `unterminated");
+        QCOMPARE(s.table, std::string("unterminated"));
+        QCOMPARE(s.rest, std::string_view());
+    }
+
+    void rowTotalIsTheNumberAfterTheName()
+    {
+        QCOMPARE(RowTotalOf("--- Dumping data for table `items` - Total rows: 2"), 2LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `a:b` - Total rows: 250"), 250LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `t` - Total rows:\t 1000000"), 1000000LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `t` - Total rows: 12x"), 12LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `t`"), 0LL);
+        QCOMPARE(RowTotalOf("--- Dumping data for table `t` - Total rows: 99999999999999999999999"), LLONG_MAX);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDumpFormat)
+#include "tst_dumpformat.moc"

@@ -1,0 +1,177 @@
+#include "TestSupport.h"
+#include "core/history/HistoryLog.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+// Monday 7 December 2026, 02:14:39 UTC.
+constexpr std::time_t kMonday = 1796609679;
+
+Clock Stepping(std::time_t start)
+{
+    auto t = std::make_shared<std::time_t>(start);
+    return [t] { return (*t)++; };
+}
+
+Settings View(ReportingState reporting, LogDirection direction, bool timestamps, bool doubleSpace)
+{
+    Settings s;
+    s.reporting = reporting;
+    s.direction = direction;
+    s.showTimestamp = timestamps;
+    s.doubleSpace = doubleSpace;
+    return s;
+}
+
+} // namespace
+
+class TestHistoryLog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        tzset();
+    }
+
+    void timeTextsAreEnglishAndFixedWidth()
+    {
+        QCOMPARE(FormatLocalTime(kMonday, kShortTimeFormat), std::string("Mon, Dec 07, 2026 - 02:14:39 AM"));
+        QCOMPARE(FormatLocalTime(kMonday, kLongTimeFormat), std::string("Monday, December 07, 2026 - 02:14:39 AM"));
+        QCOMPARE(FormatElapsed(3 * 3600 + 2 * 60 + 1), std::string("03:02:01"));
+        QCOMPARE(FormatElapsed(0), std::string("00:00:00"));
+    }
+
+    void appendWritesOneLinePerEntry()
+    {
+        test::TempDataDir dir;
+        HistoryLog log(dir.file("vorda_history.log"), [] { return kMonday; });
+        log.AppendEntry(false, "Backup Successful: nightly");
+        log.AppendEntry(true, "Vorda Software Exited");
+        QVERIFY(log.logChanged);
+        QCOMPARE(test::ReadFile(dir.file("vorda_history.log")),
+                 std::string("0|Mon, Dec 07, 2026 - 02:14:39 AM|Backup Successful: nightly\r\n"
+                             "1|Mon, Dec 07, 2026 - 02:14:39 AM|Vorda Software Exited\r\n"));
+        struct stat st {};
+        QCOMPARE(::stat(dir.file("vorda_history.log").c_str(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, 0600u);
+        // No temporary file is left beside the log.
+        QCOMPARE(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files | QDir::Hidden),
+                 QStringList {"vorda_history.log"});
+
+        HistoryLog reread(dir.file("vorda_history.log"));
+        QVERIFY(reread.Load());
+        QCOMPARE(reread.Count(), size_t(2));
+        QCOMPARE(reread.Entries()[1].verbose, static_cast<unsigned char>(1));
+        QCOMPARE(reread.Entries()[0].message, std::string("Backup Successful: nightly"));
+    }
+
+    void the1001stEntryDropsTheOldest()
+    {
+        test::TempDataDir dir;
+        HistoryLog log(dir.file("vorda_history.log"), Stepping(kMonday));
+        for (int i = 0; i < 1001; ++i)
+            log.AppendEntry(false, "entry " + std::to_string(i));
+        QCOMPARE(log.Count(), size_t(1000));
+        const std::string file = test::ReadFile(dir.file("vorda_history.log"));
+        QCOMPARE(std::count(file.begin(), file.end(), '\n'), 1000L);
+        QVERIFY(file.starts_with("0|Mon, Dec 07, 2026 - 02:14:40 AM|entry 1\r\n"));
+        QVERIFY(file.ends_with("|entry 1000\r\n"));
+    }
+
+    void loadReadsTheRulesFromHandEditedFiles()
+    {
+        test::TempDataDir dir;
+        const std::string path = dir.file("vorda_history.log");
+        test::WriteFile(path,
+                        "1|Mon, Dec 07, 2026 - 02:14:39 AM|Vorda System Started\r\n"
+                        "7|ts|odd flag\r\n"
+                        "0||only two fields\n"
+                        "no bars at all\r\n"
+                        "0|ts|" + std::string(100 * 1024, 'x') + "\r\n"
+                        "\r\n"
+                        "0|ts|after the blank line\r\n");
+        HistoryLog log(path);
+        QVERIFY(log.Load());
+        QCOMPARE(log.Count(), size_t(5));
+        QCOMPARE(log.Entries()[0].verbose, static_cast<unsigned char>(1));
+        QCOMPARE(log.Entries()[0].message, std::string("Vorda System Started"));
+        QCOMPARE(log.Entries()[1].verbose, static_cast<unsigned char>(1));
+        // "0||only two fields": empty fields are skipped, so the text lands
+        // in the timestamp and the message is empty.
+        QCOMPARE(log.Entries()[2].timestamp, std::string("only two fields"));
+        QCOMPARE(log.Entries()[2].message, std::string());
+        QCOMPARE(log.Entries()[3].verbose, static_cast<unsigned char>(1));
+        QCOMPARE(log.Entries()[4].message.size(), size_t(100 * 1024));
+
+        // Standard reporting hides the verbose start entry; the ascending walk
+        // ends at the entry without a message.
+        const Settings standard = View(ReportingState::Standard, LogDirection::Ascend, false, false);
+        QCOMPARE(log.RenderText(standard), std::string());
+        const Settings verbose = View(ReportingState::Verbose, LogDirection::Ascend, false, false);
+        QCOMPARE(log.RenderText(verbose), std::string("Vorda System Started\r\nodd flag\r\n"));
+        const Settings descending = View(ReportingState::Verbose, LogDirection::Descend, false, false);
+        QCOMPARE(log.RenderText(descending).size(), 100 * 1024 + 2u);
+    }
+
+    void loadOfAnUnreadableFileKeepsMemory()
+    {
+        test::TempDataDir dir;
+        HistoryLog log(dir.file("missing-dir/vorda_history.log"), [] { return kMonday; });
+        log.AppendEntry(false, "kept in memory");
+        QVERIFY(!log.Load());
+        QCOMPARE(log.Count(), size_t(1));
+
+        // A missing file is created empty by Load.
+        HistoryLog fresh(dir.file("vorda_history.log"));
+        QVERIFY(fresh.Load());
+        QCOMPARE(fresh.Count(), size_t(0));
+        QVERIFY(test::FileExists(dir.file("vorda_history.log")));
+    }
+
+    void renderFollowsTheViewSettings()
+    {
+        test::TempDataDir dir;
+        HistoryLog log(dir.file("vorda_history.log"), Stepping(kMonday));
+        log.AppendEntry(false, "A");
+        log.AppendEntry(true, "V");
+        log.AppendEntry(false, "B");
+        QCOMPARE(log.RenderText(View(ReportingState::Standard, LogDirection::Descend, true, false)),
+                 std::string("Mon, Dec 07, 2026 - 02:14:41 AM: B\r\nMon, Dec 07, 2026 - 02:14:39 AM: A\r\n"));
+        QCOMPARE(log.RenderText(View(ReportingState::Verbose, LogDirection::Ascend, false, true)),
+                 std::string("A\r\n\r\nV\r\n\r\nB\r\n\r\n"));
+        QCOMPARE(log.RenderText(View(ReportingState::Standard, LogDirection::Ascend, false, false)),
+                 std::string("A\r\nB\r\n"));
+    }
+
+    void clearLeavesAnEmptyFile()
+    {
+        test::TempDataDir dir;
+        HistoryLog log(dir.file("vorda_history.log"), [] { return kMonday; });
+        log.AppendEntry(false, "A");
+        log.Clear();
+        QCOMPARE(log.Count(), size_t(0));
+        QVERIFY(test::FileExists(dir.file("vorda_history.log")));
+        QCOMPARE(test::ReadFile(dir.file("vorda_history.log")), std::string());
+        QCOMPARE(log.RenderText(Settings {}), std::string());
+    }
+
+    void messagesStayOnOneLine()
+    {
+        test::TempDataDir dir;
+        HistoryLog log(dir.file("vorda_history.log"), [] { return kMonday; });
+        log.AppendEntry(false, "two\r\nlines|bar");
+        HistoryLog reread(dir.file("vorda_history.log"));
+        QVERIFY(reread.Load());
+        QCOMPARE(reread.Count(), size_t(1));
+        QCOMPARE(reread.Entries()[0].message, std::string("two  lines/bar"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHistoryLog)
+#include "tst_historylog.moc"

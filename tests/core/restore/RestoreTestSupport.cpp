@@ -1,0 +1,200 @@
+#include "RestoreTestSupport.h"
+
+#include "core/store/Definitions.h"
+
+#include <QTest>
+
+namespace test {
+
+void RecordingRunUi::SetText(RunField field, const std::string& text)
+{
+    texts[field].push_back(text);
+    if (onText)
+        onText(field, text);
+}
+
+void RecordingRunUi::SetBarRange(RunBar bar, int maximum)
+{
+    bars[bar].push_back({maximum, 0});
+}
+
+void RecordingRunUi::StepBar(RunBar bar)
+{
+    auto& list = bars[bar];
+    if (list.empty())
+        list.push_back({-1, 0}); // stepped before any range was set
+    ++list.back().steps;
+}
+
+int RecordingRunUi::ShowMessage(MessageKind kind, const std::string& text)
+{
+    messages.push_back({kind, text});
+    if (answers.empty())
+        return 0;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+std::string RecordingRunUi::Last(RunField field)
+{
+    const auto& list = texts[field];
+    return list.empty() ? std::string() : list.back();
+}
+
+bool RecordingRunUi::Showed(RunField field, const std::string& text)
+{
+    for (const std::string& t : texts[field])
+        if (t == text)
+            return true;
+    return false;
+}
+
+std::string CrLf(const std::vector<std::string>& lines)
+{
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + "\r\n";
+    return out;
+}
+
+std::vector<std::string> DumpHeaderLines(const std::string& backupName, const std::string& database)
+{
+    const std::string rule(60, '-');
+    return {
+        rule,
+        "--",
+        "--       WARNING - DO NOT MANUALLY EDIT THIS FILE",
+        "--          DOING SO WILL CORRUPT THIS BACKUP",
+        "--",
+        "-- Vorda Quendal Suite - MySQL Backup File - Manual",
+        "-- Software Version: 2.1.2.4",
+        "--",
+        "-- Host Name / IP Address: 127.0.0.1",
+        "-- Database Name: " + database,
+        "-- Backup Name: " + backupName,
+        "-- Backup TimeStamp: Monday, December 07, 2026 - 02:14:35 AM",
+        "--",
+        rule,
+    };
+}
+
+std::string DumpValue(const std::optional<std::string>& value)
+{
+    if (!value)
+        return "NULL";
+    std::string out = "'";
+    for (char c : *value) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\'': out += "\\'"; break;
+        case '"': out += "\\\""; break;
+        case '\0': out += "\\0"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\x1a': out += "\\Z"; break;
+        default: out += c;
+        }
+    }
+    return out + "'";
+}
+
+std::string DumpRow(const std::string& table, const std::vector<std::optional<std::string>>& values)
+{
+    std::string row = "INSERT INTO `" + table + "` VALUES (";
+    for (size_t i = 0; i < values.size(); ++i)
+        row += (i ? ", " : "") + DumpValue(values[i]);
+    return row + ")";
+}
+
+std::string HexLiteral(const std::optional<std::string>& value)
+{
+    if (!value)
+        return "NULL";
+    static const char* digits = "0123456789ABCDEF";
+    std::string out = "X'";
+    for (unsigned char c : *value) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out + "'";
+}
+
+std::vector<std::string> TableRows(ScratchDatabase& db, const std::string& table, const std::string& order)
+{
+    std::vector<std::string> rows;
+    MysqlConnection& conn = db.sql();
+    if (!conn.Query("SELECT * FROM " + QuoteIdentifier(table) + " ORDER BY " + order)) {
+        QTest::qFail(("cannot read " + table + ": " + conn.ErrorText()).c_str(), __FILE__, __LINE__);
+        return rows;
+    }
+    MysqlResult result = conn.StoreResult();
+    const unsigned int fields = result.FieldCount();
+    unsigned long* lengths = nullptr;
+    while (MYSQL_ROW row = result.FetchRow(&lengths)) {
+        std::string text;
+        for (unsigned int i = 0; i < fields; ++i) {
+            text += i ? "|" : "";
+            text += row[i] ? HexLiteral(std::string(row[i], lengths[i])) : "NULL";
+        }
+        rows.push_back(text);
+    }
+    return rows;
+}
+
+bool TableExists(ScratchDatabase& db, const std::string& table)
+{
+    return db.scalar("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = '"
+                     + db.sql().Escape(table) + "'")
+        == "1";
+}
+
+RestoreFixture::RestoreFixture(const std::string& prefix, Clock clock)
+    : state(dir.path(), std::move(clock))
+    , db(prefix)
+    , name("nightly")
+{
+    const ConnectionParams p = db.params();
+    ConnectionDef site;
+    site.name = "site";
+    site.host = p.host;
+    site.port = std::to_string(p.port);
+    site.database = p.database;
+    site.user = p.user;
+    site.password = p.password;
+    site.savePassword = true;
+    site.Save(state.store);
+    BackupDef backup;
+    backup.name = name;
+    backup.connection = "site";
+    backup.Save(state.store);
+    state.selectedName = name;
+    SetMode(RestoreMode::Indirect, false);
+}
+
+void RestoreFixture::WriteDump(const std::string& bytes, long long lineCount)
+{
+    WriteFile(DumpPath(), bytes);
+    if (lineCount < 0)
+        lineCount = std::count(bytes.begin(), bytes.end(), '\n');
+    BackupDef::StoreLineCount(state.store, name, lineCount);
+}
+
+void RestoreFixture::WriteDump(const std::vector<std::string>& lines)
+{
+    WriteDump(CrLf(lines));
+}
+
+void RestoreFixture::SetMode(RestoreMode mode, bool safeCopy)
+{
+    state.settings().restoreMode = mode;
+    state.settings().safeCopy = safeCopy;
+}
+
+std::string RestoreFixture::LastLog() const
+{
+    const auto& entries = state.log.Entries();
+    return entries.empty() ? std::string() : entries.back().message;
+}
+
+} // namespace test

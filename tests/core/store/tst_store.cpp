@@ -1,0 +1,128 @@
+#include "TestSupport.h"
+#include "core/store/CInputOutput.h"
+
+#include <QTest>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+class TestStore : public QObject {
+    Q_OBJECT
+
+private slots:
+    void freshDirectoryReadsEmptyAndCreatesNothing()
+    {
+        test::TempDataDir dir;
+        CInputOutput store(dir.file("vorda.db"));
+        QCOMPARE(store.GetValue("Tesmo_CONFIGURATION", "IDC_CONF_BACKUPS_START_MIN"), std::string());
+        QVERIFY(!store.HasTable("Tesmo_CONFIGURATION"));
+        QVERIFY(!test::FileExists(dir.file("vorda.db")));
+    }
+
+    void secondSetUpdatesTheSingleRow()
+    {
+        test::TempDataDir dir;
+        CInputOutput store(dir.file("vorda.db"));
+        store.SetValue("Tesmo_CONFIGURATION", "IDC_CONF_BACKUPS_START_MIN", "TRUE");
+        store.SetValue("Tesmo_CONFIGURATION", "IDC_CONF_BACKUPS_START_MIN", "TRUE");
+        store.SetValue("Tesmo_CONFIGURATION", "IDC_CONF_BACKUPS_START_MIN", "FALSE");
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(dir.file("vorda.db").c_str(), &db), SQLITE_OK);
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, "select count(*) from Tesmo_CONFIGURATION", -1, &stmt, nullptr);
+        QCOMPARE(sqlite3_step(stmt), SQLITE_ROW);
+        QCOMPARE(sqlite3_column_int(stmt, 0), 1);
+        sqlite3_finalize(stmt);
+        sqlite3_close(db);
+        QCOMPARE(store.GetValue("Tesmo_CONFIGURATION", "IDC_CONF_BACKUPS_START_MIN"), std::string("FALSE"));
+    }
+
+    void anyTextRoundTripsByteForByte_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("apostrophe") << QByteArray("Joe's site");
+        QTest::newRow("quotes and injection") << QByteArray("x'); drop table Tesmo_CONFIGURATION; --\"");
+        QTest::newRow("bars") << QByteArray("|a||b|");
+        QTest::newRow("utf8") << QByteArray("Zürich – 東京 🙂");
+        QTest::newRow("latin1 bytes") << QByteArray("caf\xe9 \xff\xfe");
+        QTest::newRow("zero byte") << QByteArray("a\0b", 3);
+        QTest::newRow("line breaks") << QByteArray("one\r\ntwo\n");
+        QTest::newRow("long") << QByteArray(70000, 'x');
+    }
+
+    void anyTextRoundTripsByteForByte()
+    {
+        QFETCH(QByteArray, text);
+        test::TempDataDir dir;
+        CInputOutput store(dir.file("vorda.db"));
+        const std::string bytes(text.constData(), static_cast<size_t>(text.size()));
+        store.SetValue("Tesmo_shop", "IDC_DBC_DESCRIPTION", bytes);
+        store.SetValue("Tesmo_shop", bytes, "as a name");
+        QCOMPARE(store.GetValue("Tesmo_shop", "IDC_DBC_DESCRIPTION"), bytes);
+        QCOMPARE(store.GetValue("Tesmo_shop", bytes), std::string("as a name"));
+    }
+
+    void emptyValueKeepsTheRow()
+    {
+        test::TempDataDir dir;
+        CInputOutput store(dir.file("vorda.db"));
+        store.SetValue("T", "k", "v");
+        store.SetValue("T", "k", "");
+        QCOMPARE(store.GetValue("T", "k"), std::string());
+        sqlite3* db = nullptr;
+        sqlite3_open(dir.file("vorda.db").c_str(), &db);
+        QCOMPARE(CInputOutput::ReadRow(db, "T", "k", "Name"), std::string("k"));
+        QCOMPARE(CInputOutput::ReadRow(db, "T", "k", "name"), std::string());
+        QCOMPARE(CInputOutput::ReadRow(db, "T", "missing", "Name"), std::string());
+        QCOMPARE(CInputOutput::ReadRow(db, "Missing_Table", "k", "Value"), std::string());
+        sqlite3_close(db);
+        store.SetValue("T", "k", "again");
+        QCOMPARE(store.GetValue("T", "k"), std::string("again"));
+    }
+
+    void dropTableForgetsEverything()
+    {
+        test::TempDataDir dir;
+        CInputOutput store(dir.file("vorda.db"));
+        store.SetValue("Tesmo_BACKUP_NAME_nightly", "IDC_CNSB_NAME", "nightly");
+        store.SetValue("Tesmo_BACKUP_NAME_nightly", "IDC_CNSB_DESC", "d");
+        store.SetValue("Tesmo_other", "x", "kept");
+        store.DropTable("Tesmo_BACKUP_NAME_nightly");
+        QVERIFY(!store.HasTable("Tesmo_BACKUP_NAME_nightly"));
+        QCOMPARE(store.GetValue("Tesmo_BACKUP_NAME_nightly", "IDC_CNSB_NAME"), std::string());
+        QCOMPARE(store.GetValue("Tesmo_other", "x"), std::string("kept"));
+        store.DropTable("Tesmo_BACKUP_NAME_nightly"); // a missing table is no error
+        store.SetValue("Tesmo_BACKUP_NAME_nightly", "IDC_CNSB_DESC", "new");
+        QCOMPARE(store.GetValue("Tesmo_BACKUP_NAME_nightly", "IDC_CNSB_DESC"), std::string("new"));
+        QCOMPARE(store.GetValue("Tesmo_BACKUP_NAME_nightly", "IDC_CNSB_NAME"), std::string());
+    }
+
+    void databaseFileIsPrivate()
+    {
+        test::TempDataDir dir;
+        CInputOutput store(dir.file("vorda.db"));
+        store.SetValue("T", "password", "secret");
+        struct stat st {};
+        QCOMPARE(::stat(dir.file("vorda.db").c_str(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, 0600u);
+    }
+
+    void failuresAreSilent()
+    {
+        test::TempDataDir dir;
+        // A file that is not a database.
+        test::WriteFile(dir.file("vorda.db"), std::string(5000, 'j') + "not sqlite");
+        CInputOutput junk(dir.file("vorda.db"));
+        junk.SetValue("T", "k", "v");
+        QCOMPARE(junk.GetValue("T", "k"), std::string());
+        junk.DropTable("T");
+        // A directory that does not exist.
+        CInputOutput missing(dir.file("no/such/dir/vorda.db"));
+        missing.SetValue("T", "k", "v");
+        QCOMPARE(missing.GetValue("T", "k"), std::string());
+        QVERIFY(!test::FileExists(dir.file("no")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "tst_store.moc"

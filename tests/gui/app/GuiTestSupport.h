@@ -1,0 +1,67 @@
+#pragma once
+
+#include "TestSupport.h"
+#include "gui/app/CStartUpScreen.h"
+#include "gui/app/CVordaDlg.h"
+#include "gui/app/Messages.h"
+#include "core/state/StartupCore.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+#include <functional>
+#include <memory>
+
+namespace test {
+
+// Message boxes and the quick start screen answer from prepared answers and
+// record what was asked, so no test ever blocks on a modal window.
+struct GuiHooks {
+    GuiHooks()
+    {
+        MessageHook::Enable();
+        MessageHook::Reset();
+        QuickStartHook::Enable();
+        QuickStartHook::Reset();
+    }
+    ~GuiHooks()
+    {
+        MessageHook::Reset();
+        MessageHook::Enable(false);
+        QuickStartHook::Reset();
+        QuickStartHook::Enable(false);
+    }
+};
+
+// Runs a first start of the program on `dir` without a window, then lets
+// `change` alter the stored data, so the next window opens as a later start.
+inline void PrepareEarlierRun(const TempDataDir& dir, const std::function<void(AppState&)>& change = {})
+{
+    AppState state(dir.path());
+    StartUpBeforePages(state);
+    StartUpAfterPages(state);
+    if (change)
+        change(state);
+}
+
+inline std::unique_ptr<CVordaDlg> OpenWindow(const TempDataDir& dir)
+{
+    return std::make_unique<CVordaDlg>(dir.path());
+}
+
+// Destroys the pages that were closed.
+inline void DeleteClosedPages()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The texts the message hook was asked to show, in order.
+inline std::vector<std::string> AskedTexts()
+{
+    std::vector<std::string> texts;
+    for (const auto& request : MessageHook::Requests())
+        texts.push_back(request.text);
+    return texts;
+}
+
+} // namespace test

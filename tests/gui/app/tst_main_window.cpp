@@ -1,0 +1,487 @@
+#include "GuiTestSupport.h"
+#include "gui/app/ChildDialog_Backups_Menu.h"
+#include "gui/app/Help.h"
+#include "gui/app/PageTable.h"
+#include "gui/history/ChildDialog_Backups.h"
+#include "resources/ResourceIds.h"
+#include "core/store/StoreKeys.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QRegularExpression>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+int CountOf(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
+// A page of the test's own, to see what the host does with pages it hosts.
+class PlainPage : public QWidget {
+public:
+    PlainPage(AppState&, PageHost&, QWidget* parent)
+        : QWidget(parent)
+    {
+        ++built;
+    }
+    static inline int built = 0;
+};
+
+} // namespace
+
+// The main window: start-up, the page host, the tray and the help links.
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("XDG_CACHE_HOME", cacheHome_.path().toUtf8());
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    void init()
+    {
+        CVordaDlg::TrayAvailable() = [] { return true; };
+        SetUrlOpener({});
+    }
+
+    void startUpBuildsTheWindowInOrder()
+    {
+        test::GuiHooks hooks;
+        test::TempDataDir dir;
+        test::WriteFile(dir.file("vorda_history.log"), "0|Mon, Dec 07, 2026 - 02:14:39 AM|from an old run\r\n");
+        const std::time_t before = std::time(nullptr);
+        auto window = test::OpenWindow(dir);
+        const std::time_t after = std::time(nullptr);
+        AppState& state = window->State();
+
+        QCOMPARE(window->windowTitle(), QStringLiteral("Vorda - Quendal System - Version: 2.1.2.4"));
+        QVERIFY(!window->windowIcon().isNull());
+        QVERIFY(state.messagesEnabled);
+        QVERIFY(!IsFirstStart(state.store));
+        // The first run starts with an empty log, then records the start.
+        const std::string log = test::ReadFile(dir.file("vorda_history.log"));
+        QVERIFY2(log.starts_with("1|") && log.ends_with("|Vorda System Started\r\n") && CountOf(log, "\r\n") == 1,
+                 log.c_str());
+
+        auto* menu = qobject_cast<ChildDialog_Backups_Menu*>(window->MenuPage());
+        QVERIFY(menu);
+        QCOMPARE(menu->pos(), CVordaDlg::kMenuPagePos);
+        QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
+        auto* statistics = qobject_cast<ChildDialog_Backups*>(window->CurrentPage());
+        QVERIFY(statistics);
+        QCOMPARE(statistics->geometry(), QRect(CVordaDlg::kWorkPagePos, window->WorkAreaRect().size()));
+        QVERIFY(window->WorkAreaRect().width() >= 610);
+        QVERIFY(!window->findChild<QWidget*>(ControlName(rid::IDC_WORK_AREA_PLACEHOLDER))->isVisibleTo(window.get()));
+        QVERIFY(!window->findChild<QWidget*>(ControlName(rid::IDC_MENU_PLACEHOLDER))->isVisibleTo(window.get()));
+
+        // Pages lie inside the window and do not overlap.
+        QVERIFY(window->rect().contains(menu->geometry()));
+        QVERIFY(window->rect().contains(statistics->geometry()));
+        QVERIFY(!menu->geometry().intersects(statistics->geometry()));
+        for (int id : {rid::IDC_BANNER, rid::IDC_HELP, rid::IDC_HOME, rid::IDC_AUTO_RUN_INDICATOR}) {
+            auto* control = window->findChild<QWidget*>(ControlName(id));
+            QVERIFY2(control, qPrintable(ControlName(id)));
+            QVERIFY(window->rect().contains(control->geometry()));
+            QVERIFY(!control->geometry().intersects(menu->geometry()));
+            QVERIFY(!control->geometry().intersects(statistics->geometry()));
+        }
+        QCOMPARE(window->findChild<QPushButton*>(ControlName(rid::IDC_HELP))->text(), QStringLiteral("Help"));
+        QCOMPARE(window->findChild<QPushButton*>(ControlName(rid::IDC_HOME))->text(), QStringLiteral("Home"));
+
+        // The indicator waits hidden for the scheduler, which can show it.
+        QLabel* indicator = window->AutoRunIndicator();
+        QVERIFY(!indicator->isVisibleTo(window.get()));
+        QVERIFY(!indicator->pixmap().isNull());
+        window->SetAutoRunIndicatorVisible(true);
+        QVERIFY(indicator->isVisibleTo(window.get()));
+        window->SetAutoRunIndicatorVisible(false);
+
+        // Timer 6000 is armed for the next quarter hour.
+        QVERIFY(window->ScheduleTimer()->isActive());
+        QVERIFY(window->ScheduleTimer()->isSingleShot());
+        bool armedForTheQuarterHour = false;
+        for (std::time_t t = before; t <= after; ++t)
+            armedForTheQuarterHour |= window->ScheduleTimer()->interval() == QuarterHourDelayMs(t);
+        QVERIFY(armedForTheQuarterHour);
+        QVERIFY(!window->StartMinimisedTimer()->isActive());
+        QSignalSpy ticks(window.get(), &CVordaDlg::scheduleTick);
+        window->ScheduleTimer()->setInterval(1);
+        QTRY_COMPARE(ticks.count(), 1);
+        QVERIFY(window->ScheduleTimer()->isActive()); // re-armed
+        QVERIFY(window->ScheduleTimer()->interval() > 1);
+
+        window.reset();
+        QVERIFY(test::ReadFile(dir.file("vorda_history.log")).ends_with("|Vorda Software Exited\r\n"));
+    }
+
+    void pageRequestsBuildFreshPages()
+    {
+        test::GuiHooks hooks;
+        test::TempDataDir dir;
+        auto window = test::OpenWindow(dir);
+        AppState& state = window->State();
+        QPointer<QWidget> first = window->CurrentPage();
+
+        // The page on show is not rebuilt...
+        window->ShowPage(rid::PAGE_STATISTICS);
+        QCOMPARE(window->CurrentPage(), first.data());
+        // ...unless currentPageId was cleared: a forced request.
+        state.currentPageId = 0;
+        window->ShowPage(rid::PAGE_STATISTICS);
+        QPointer<QWidget> second = window->CurrentPage();
+        QVERIFY(second && second != first);
+        QVERIFY(first->isHidden());
+        test::DeleteClosedPages();
+        QVERIFY(!first);
+        QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
+        // ForcePage is that forced request.
+        window->ForcePage(rid::PAGE_STATISTICS);
+        QVERIFY(window->CurrentPage() && window->CurrentPage() != second.data());
+        QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
+        second = window->CurrentPage();
+
+        // A page that has no class yet closes the current page and shows nothing.
+        window->ShowPage(rid::PAGE_EXECUTE);
+        QVERIFY(!window->CurrentPage());
+        QCOMPARE(state.currentPageId, rid::PAGE_EXECUTE);
+        test::DeleteClosedPages();
+        QVERIFY(!second);
+        window->ShowPage(rid::PAGE_EXECUTE);
+        QVERIFY(!window->CurrentPage());
+
+        // The viewer's flag is set for the viewer and cleared by any request.
+        PlainPage::built = 0;
+        RegisterPage(rid::PAGE_VIEWER, PageOf<PlainPage>());
+        window->ShowPage(rid::PAGE_VIEWER);
+        QCOMPARE(PlainPage::built, 1);
+        QVERIFY(state.viewerActive);
+        QCOMPARE(window->CurrentPage()->geometry().topLeft(), CVordaDlg::kWorkPagePos);
+        window->ShowPage(rid::PAGE_STATISTICS);
+        QVERIFY(!state.viewerActive);
+        UnregisterPage(rid::PAGE_VIEWER);
+
+        // Resetting the settings reopens the configuration page, which is not
+        // there yet: the work area empties and currentPageId stays.
+        window->ShowConfiguration();
+        QVERIFY(!window->CurrentPage());
+        QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
+    }
+
+    void menuRebuildKeepsOrShowsTheStatistics()
+    {
+        test::GuiHooks hooks;
+        test::TempDataDir dir;
+        auto window = test::OpenWindow(dir);
+        AppState& state = window->State();
+        QPointer<QWidget> menu = window->MenuPage();
+        QPointer<QWidget> work = window->CurrentPage();
+
+        // An editor saved a definition: the menu is rebuilt, the work area stays.
+        state.statisticsOnMenuCreate = false;
+        window->ReloadMenu();
+        QVERIFY(window->MenuPage() && window->MenuPage() != menu.data());
+        QCOMPARE(window->MenuPage()->pos(), CVordaDlg::kMenuPagePos);
+        QCOMPARE(window->CurrentPage(), work.data());
+        QVERIFY(state.statisticsOnMenuCreate);
+        test::DeleteClosedPages();
+        QVERIFY(!menu);
+
+        // Without the flag cleared, a rebuilt menu brings the statistics page.
+        window->ShowPage(rid::PAGE_CONFIGURATION);
+        QVERIFY(!window->CurrentPage());
+        window->ReloadMenu();
+        QVERIFY(qobject_cast<ChildDialog_Backups*>(window->CurrentPage()));
+        QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
+
+        // The run of the program records its start only once.
+        QCOMPARE(CountOf(test::ReadFile(dir.file("vorda_history.log")), "Vorda System Started"), 1);
+    }
+
+    void aBusyPageOutlivesItsClosing()
+    {
+        test::GuiHooks hooks;
+        test::TempDataDir dir;
+        auto window = test::OpenWindow(dir);
+        QPointer<QWidget> page = window->CurrentPage();
+        {
+            PageBusy busy(page);
+            // As if the menu page switched pages while this page's run pumps.
+            window->ShowPage(rid::PAGE_EXECUTE);
+            QVERIFY(busy.PageClosed());
+            QVERIFY(page->isHidden());
+            test::DeleteClosedPages();
+            QVERIFY(page); // still there for the handler that runs on it
+            QVERIFY(!qobject_cast<ChildDialog_Backups*>(page.data())->ClockTimer()->isActive());
+        }
+        test::DeleteClosedPages();
+        QVERIFY(!page);
+
+        // RunWhileOpen holds the page busy the same way and tells whether it
+        // is still open afterwards.
+        window->ShowPage(rid::PAGE_STATISTICS);
+        QPointer<QWidget> next = window->CurrentPage();
+        QVERIFY(next);
+        QVERIFY(RunWhileOpen(next, [] {}));
+        QVERIFY(!RunWhileOpen(next, [&] {
+            window->ShowPage(rid::PAGE_EXECUTE);
+            test::DeleteClosedPages();
+            QVERIFY(next);
+        }));
+        test::DeleteClosedPages();
+        QVERIFY(!next);
+    }
+
+    void trayHidesTheWindowAndSuppressesMessages()
+    {
+        test::GuiHooks hooks;
+        test::TempDataDir dir;
+        auto window = test::OpenWindow(dir);
+        AppState& state = window->State();
+        window->show();
+
+        QVERIFY(window->MinimizeToTray());
+        QVERIFY(window->isHidden());
+        QVERIFY(!state.messagesEnabled);
+        QSystemTrayIcon* tray = window->TrayIcon();
+        QVERIFY(tray);
+        QCOMPARE(tray->toolTip(), QStringLiteral("Vorda Quendal System"));
+        QVERIFY(!tray->icon().isNull());
+        QStringList items;
+        for (QAction* action : tray->contextMenu()->actions())
+            items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(items, QStringList({"Maximize Vorda", "-", "Vorda Products", "Downloads Area", "Customer Support",
+                                     "Check for Updates", "-", "Exit Vorda"}));
+
+        // In the tray every question is answered No without being shown.
+        MessageHook::SetNextAnswer(1);
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Really?", "Yes", "No"), 0);
+        QCOMPARE(ShowMessage(MessageKind::Error, "Broken."), 0);
+        QCOMPARE(MessageHook::Requests().size(), size_t(2));
+        QVERIFY(MessageHook::Requests()[0].suppressed && MessageHook::Requests()[1].suppressed);
+
+        // A right click only opens the menu; a left click brings the window back.
+        emit tray->activated(QSystemTrayIcon::Context);
+        QVERIFY(window->InTray());
+        state.log.logChanged = false;
+        emit tray->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(!window->InTray());
+        QVERIFY(window->isVisible());
+        QVERIFY(state.messagesEnabled);
+        // The statistics page renders now and again two seconds later.
+        QVERIFY(state.log.logChanged);
+        QVERIFY(state.delayedRefreshRequested);
+        // The answer prepared before is still there for the next question.
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Really?", "Yes", "No"), 1);
+
+        // Minimising always goes to the tray.
+        window->showMinimized();
+        QTRY_VERIFY(window->InTray());
+        QVERIFY(window->isHidden());
+        window->TrayMenu()->findChild<QAction*>(ControlName(rid::ID_TRAY_MAXIMIZE))->trigger();
+        QVERIFY(!window->InTray());
+        QVERIFY(window->isVisible() && !window->isMinimized());
+    }
+
+    void closeBoxFollowsTheSetting()
+    {
+        test::GuiHooks hooks;
+        test::TempDataDir dir;
+        auto window = test::OpenWindow(dir);
+        AppState& state = window->State();
+        QSignalSpy quit(window.get(), &CVordaDlg::quitRequested);
+        window->show();
+
+        QVERIFY(state.settings().minClose); // the default
+        window->OnCloseBox();
+        QVERIFY(window->InTray());
+        QCOMPARE(quit.count(), 0);
+        window->RestoreFromTray();
+
+        state.config.WriteMinClose(false);
+        window->OnCloseBox();
+        QCOMPARE(quit.count(), 1);
+        QVERIFY(!window->InTray());
+
+        // A close from inside the program (quitting) is never turned into the tray.
+        test::TempDataDir other;
+        auto second = test::OpenWindow(other);
+        second->show();
+        QVERIFY(second->State().settings().minClose);
+        second->State().restoreRunning = true;
+        QVERIFY(second->close());
+        QVERIFY(!second->InTray());
+        QVERIFY(!second->State().restoreRunning);
+    }
+
+    void exitFromTheTrayMenuEndsTheProgram()
+    {
+        test::GuiHooks hooks;
+        test::TempDataDir dir;
+        auto window = test::OpenWindow(dir);
+        QSignalSpy quit(window.get(), &CVordaDlg::quitRequested);
+        QVERIFY(window->MinimizeToTray());
+        // A backup running in the tray stops at its next check.
+        window->State().backupRunning = true;
+        window->TrayMenu()->findChild<QAction*>(ControlName(rid::ID_TRAY_EXIT))->trigger();
+        QCOMPARE(quit.count(), 1);
+        QVERIFY(!window->InTray()); // no icon left behind
+        QVERIFY(!window->State().backupRunning);
+        QVERIFY(!window->State().messagesEnabled);
+        window.reset();
+        QVERIFY(test::ReadFile(dir.file("vorda_history.log")).ends_with("|Vorda Software Exited\r\n"));
+    }
+
+    void withoutATrayTheWindowIsMinimisedNormally()
+    {
+        test::GuiHooks hooks;
+        CVordaDlg::TrayAvailable() = [] { return false; };
+        test::TempDataDir dir;
+        auto window = test::OpenWindow(dir);
+        window->show();
+        QVERIFY(!window->MinimizeToTray());
+        QVERIFY(!window->InTray());
+        QVERIFY(!window->isHidden());
+        QVERIFY(window->isMinimized());
+        QVERIFY(window->State().messagesEnabled);
+        // The close box, too, leaves the window where the taskbar can reach it.
+        window->showNormal();
+        window->OnCloseBox();
+        QVERIFY(!window->isHidden());
+        QVERIFY(window->isMinimized());
+    }
+
+    void startMinimisedGoesToTheTrayOnce()
+    {
+        test::GuiHooks hooks;
+        test::TempDataDir dir;
+        test::PrepareEarlierRun(dir, [](AppState& state) { state.config.WriteStartMin(true); });
+        auto window = test::OpenWindow(dir);
+        AppState& state = window->State();
+        window->show();
+        QVERIFY(state.startedMinimised);
+        QVERIFY(window->StartMinimisedTimer()->isActive());
+        QTRY_VERIFY(window->InTray());
+        QVERIFY(window->isHidden());
+        // Switched off for this run only.
+        QVERIFY(!state.settings().startMin);
+        QCOMPARE(state.store.GetValue(keys::kConfigurationTable, keys::kStartMin), std::string("TRUE"));
+        // A run started in the tray never raises the quick start screen.
+        auto* statistics = qobject_cast<ChildDialog_Backups*>(window->CurrentPage());
+        statistics->ClockTick();
+        QCOMPARE(QuickStartHook::Count(), 0);
+        QVERIFY(!state.quickStartPending);
+    }
+
+    void startMinimisedWaitsForATray()
+    {
+        test::GuiHooks hooks;
+        bool trayThere = false;
+        CVordaDlg::TrayAvailable() = [&trayThere] { return trayThere; };
+        test::TempDataDir dir;
+        test::PrepareEarlierRun(dir, [](AppState& state) { state.config.WriteStartMin(true); });
+        auto window = test::OpenWindow(dir);
+        window->show();
+        QTRY_VERIFY(window->isMinimized());
+        QVERIFY(!window->InTray());
+        // Tried again every second while no tray exists.
+        QVERIFY(window->StartMinimisedTimer()->isActive());
+        QCOMPARE(window->StartMinimisedTimer()->interval(), 1000);
+        trayThere = true;
+        window->StartMinimisedTimer()->start(1);
+        QTRY_VERIFY(window->InTray());
+        QVERIFY(!window->State().settings().startMin);
+    }
+
+    void helpAndMakerLinksOpenVordasOwnHelp()
+    {
+        test::GuiHooks hooks;
+        test::TempDataDir dir;
+        auto window = test::OpenWindow(dir);
+        QList<QUrl> opened;
+        SetUrlOpener([&opened](const QUrl& url) {
+            opened << url;
+            return true;
+        });
+        window->findChild<QPushButton*>(ControlName(rid::IDC_HELP))->click();
+        window->findChild<QPushButton*>(ControlName(rid::IDC_HOME))->click();
+        for (int id : {rid::ID_TRAY_PRODUCTS, rid::ID_TRAY_DOWNLOADS, rid::ID_TRAY_SUPPORT, rid::ID_TRAY_UPDATES})
+            window->TrayMenu()->findChild<QAction*>(ControlName(id))->trigger();
+        QCOMPARE(opened.size(), 6);
+        QCOMPARE(opened[0].fileName(), QStringLiteral("index.html"));
+        QVERIFY(opened[0].fragment().isEmpty());
+        for (const QUrl& url : opened) {
+            // A page of the help, copied out where a browser can read it, with
+            // the section the link names.
+            QVERIFY2(url.isLocalFile(), qPrintable(url.toString()));
+            QVERIFY(url.toLocalFile().startsWith(HelpFolder()));
+            const std::string page = test::ReadFile(url.toLocalFile().toStdString());
+            QVERIFY2(page.find("<html") != std::string::npos, qPrintable(url.toString()));
+            if (!url.fragment().isEmpty())
+                QVERIFY2(page.find("id=\"" + url.fragment().toStdString() + "\"") != std::string::npos,
+                         qPrintable(url.toString()));
+        }
+        QVERIFY(MessageHook::Requests().empty());
+
+        // When no browser takes it, the user is told.
+        SetUrlOpener([](const QUrl&) { return false; });
+        QVERIFY(!OpenHelpPage(help::kContents));
+        QCOMPARE(MessageHook::Requests().size(), size_t(1));
+        QCOMPARE(MessageHook::Requests()[0].kind, MessageKind::Error);
+    }
+
+    void everyHelpLinkLeadsToAPageAndSection()
+    {
+        test::GuiHooks hooks;
+        QList<QUrl> opened;
+        SetUrlOpener([&opened](const QUrl& url) {
+            opened << url;
+            return true;
+        });
+        QVERIFY(OpenHelpPage(help::kContents));
+        QDir folder(HelpFolder());
+        const QStringList pages = folder.entryList({"*.html"}, QDir::Files);
+        QCOMPARE(pages.size(), 10);
+        // Every link between the help pages points at a page and a section that exist.
+        const QRegularExpression link(QStringLiteral("href=\"([^\"#]*)(#([^\"]*))?\""));
+        int links = 0;
+        for (const QString& name : pages) {
+            const QString text = QString::fromStdString(test::ReadFile(folder.filePath(name).toStdString()));
+            for (auto it = link.globalMatch(text); it.hasNext();) {
+                const auto match = it.next();
+                const QString target = match.captured(1).isEmpty() ? name : match.captured(1);
+                if (target.startsWith(QStringLiteral("http")) || target.endsWith(QStringLiteral(".css")))
+                    continue;
+                QVERIFY2(pages.contains(target), qPrintable(name + " -> " + target));
+                ++links;
+                if (match.captured(3).isEmpty())
+                    continue;
+                const std::string other = test::ReadFile(folder.filePath(target).toStdString());
+                QVERIFY2(other.find("id=\"" + match.captured(3).toStdString() + "\"") != std::string::npos,
+                         qPrintable(name + " -> " + target + "#" + match.captured(3)));
+            }
+            QVERIFY2(!text.contains(QStringLiteral("http://")) && !text.contains(QStringLiteral("https://")),
+                     qPrintable(name));
+        }
+        QVERIFY(links > 20);
+    }
+
+private:
+    QTemporaryDir cacheHome_;
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"

@@ -1,0 +1,217 @@
+#include "GuiTestSupport.h"
+#include "gui/app/CStartUpScreen.h"
+#include "gui/app/Messages.h"
+#include "resources/ResourceIds.h"
+#include "core/store/StoreKeys.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+// Runs `check` on the modal window once it is up (no later than after 5 s).
+void WhenModalShows(std::function<void(QWidget*)> check)
+{
+    auto* poll = new QTimer;
+    auto* waited = new QElapsedTimer;
+    waited->start();
+    QObject::connect(poll, &QTimer::timeout, [poll, waited, check] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && waited->elapsed() < 5000)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        delete waited;
+        if (modal)
+            check(modal);
+    });
+    poll->start(10);
+}
+
+QPushButton* ButtonOf(QWidget* box, int id)
+{
+    return box->findChild<QPushButton*>(ControlName(id));
+}
+
+} // namespace
+
+class TestMessages : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup()
+    {
+        MessageHook::Enable(false);
+        MessageHook::Reset();
+        SetMessagesEnabledFlag(nullptr);
+    }
+
+    void lineBreaksOfTheMessageTexts()
+    {
+        QCOMPARE(Messages::DisplayText("A\r\rB"), QStringLiteral("A\n\nB"));
+        QCOMPARE(Messages::DisplayText("A\r\n\r\nB"), QStringLiteral("A\n\nB"));
+        QCOMPARE(Messages::DisplayText("A\n\r\n\rB"), QStringLiteral("A\n\nB"));
+        QCOMPARE(Messages::DisplayText("A\n\nB\nC"), QStringLiteral("A\n\nB\nC"));
+        QCOMPARE(Messages::DisplayText("Saved\r\n\r\n    Again?"), QStringLiteral("Saved\n\n    Again?"));
+        QCOMPARE(Messages::DisplayText("end\n\n"), QStringLiteral("end\n\n"));
+        QCOMPARE(Messages::DisplayText("\xc3\xa9t\xc3\xa9"), QStringLiteral("\u00e9t\u00e9"));
+    }
+
+    void eachKindShowsItsImageAndButtons()
+    {
+        struct Case {
+            MessageKind kind;
+            bool yesNo;
+            bool cont;
+        };
+        for (const Case& c : {Case {MessageKind::Error, false, true}, Case {MessageKind::Alert, false, true},
+                              Case {MessageKind::YesNo, true, false}, Case {MessageKind::SelfClosingAlert, false, false}}) {
+            Messages box(c.kind, QStringLiteral("Line one\nLine two"));
+            box.show();
+            auto* image = box.findChild<QLabel*>(ControlName(rid::IDC_MESSAGE_IMAGE));
+            QVERIFY(image && !image->pixmap().isNull());
+            QCOMPARE(box.findChild<QLabel*>(ControlName(rid::IDC_MESSAGE_TEXT))->text(),
+                     QStringLiteral("Line one\nLine two"));
+            QCOMPARE(ButtonOf(&box, rid::IDC_MESSAGE_YES)->isVisible(), c.yesNo);
+            QCOMPARE(ButtonOf(&box, rid::IDC_MESSAGE_NO)->isVisible(), c.yesNo);
+            QCOMPARE(ButtonOf(&box, rid::IDC_MESSAGE_CONTINUE)->isVisible(), c.cont);
+            QVERIFY(box.windowFlags() & Qt::FramelessWindowHint);
+            QVERIFY(box.width() >= 400);
+        }
+        // The caption images differ by kind; the self-closing alert uses the alert's.
+        auto imageOf = [](MessageKind kind) {
+            Messages box(kind, QStringLiteral("x"));
+            return box.findChild<QLabel*>(ControlName(rid::IDC_MESSAGE_IMAGE))->pixmap().toImage();
+        };
+        QVERIFY(imageOf(MessageKind::Error) != imageOf(MessageKind::Alert));
+        QVERIFY(imageOf(MessageKind::YesNo) != imageOf(MessageKind::Alert));
+        QCOMPARE(imageOf(MessageKind::SelfClosingAlert), imageOf(MessageKind::Alert));
+    }
+
+    void aLongTextMakesTheBoxTaller()
+    {
+        std::string text;
+        for (int i = 0; i < 30; ++i)
+            text += "A line of the message\r\n";
+        Messages box(MessageKind::Alert, Messages::DisplayText(text));
+        box.show();
+        auto* label = box.findChild<QLabel*>(ControlName(rid::IDC_MESSAGE_TEXT));
+        QVERIFY(label->height() >= label->heightForWidth(label->width()));
+        QVERIFY(box.height() > 230);
+    }
+
+    void answersOfTheRealBox()
+    {
+        WhenModalShows([](QWidget* box) { ButtonOf(box, rid::IDC_MESSAGE_YES)->click(); });
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Run this Backup?"), 1);
+        WhenModalShows([](QWidget* box) { ButtonOf(box, rid::IDC_MESSAGE_NO)->click(); });
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Run this Backup?"), 0);
+        WhenModalShows([](QWidget* box) { ButtonOf(box, rid::IDC_MESSAGE_CONTINUE)->click(); });
+        QCOMPARE(ShowMessage(MessageKind::Error, "The backup file failed to open."), 0);
+        WhenModalShows([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Escape?"), 0);
+        // Enter answers a question the harmless way.
+        WhenModalShows([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Delete this connection?"), 0);
+    }
+
+    void theSelfClosingAlertClosesItself()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        bool shown = false;
+        WhenModalShows([&shown](QWidget* box) {
+            shown = box->findChild<QLabel*>(ControlName(rid::IDC_MESSAGE_TEXT))->text()
+                == QStringLiteral("No backup entry has been selected.");
+        });
+        QCOMPARE(ShowMessage(MessageKind::SelfClosingAlert, "No backup entry has been selected."), 0);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY(shown);
+        QVERIFY2(elapsed >= 1900 && elapsed < 6000, qPrintable(QString::number(elapsed)));
+    }
+
+    void suppressedWhileInTheTray()
+    {
+        bool enabled = false;
+        SetMessagesEnabledFlag(&enabled);
+        // Nothing is shown: if a box came up, this would close it and fail.
+        bool appeared = false;
+        QTimer guard;
+        QObject::connect(&guard, &QTimer::timeout, [&appeared] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                appeared = true;
+                modal->close();
+            }
+        });
+        guard.start(10);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "Do you wish to execute another?"), 0);
+        QCOMPARE(ShowMessage(MessageKind::SelfClosingAlert, "gone"), 0);
+        QVERIFY(clock.elapsed() < 500);
+        QVERIFY(!appeared);
+    }
+
+    void theHookAnswersInOrderAndRecords()
+    {
+        MessageHook::Enable();
+        MessageHook::SetNextAnswer(1);
+        MessageHook::SetNextAnswer(0);
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "first"), 1);
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "second"), 0);
+        QCOMPARE(ShowMessage(MessageKind::YesNo, "third"), 0); // nothing prepared
+        QCOMPARE(MessageHook::Requests().size(), size_t(3));
+        QCOMPARE(MessageHook::Requests()[1].text, std::string("second"));
+        QCOMPARE(MessageHook::Requests()[2].kind, MessageKind::YesNo);
+        QVERIFY(!MessageHook::Requests()[2].suppressed);
+    }
+
+    void quickStartScreenStoresAtOnce()
+    {
+        test::TempDataDir dir;
+        test::PrepareEarlierRun(dir);
+        AppState state(dir.path());
+        StartUpBeforePages(state);
+        QVERIFY(state.settings().firstEntry);
+
+        bool checked = false;
+        WhenModalShows([&](QWidget* screen) {
+            QCOMPARE(screen->windowTitle(), QStringLiteral("Vorda - MySQL Backup System Quick Start Screen"));
+            auto* picture = screen->findChild<QLabel*>(ControlName(rid::IDC_QUICK_START_PICTURE));
+            QCOMPARE(picture->pixmap().size(), QSize(600, 500));
+            auto* box = screen->findChild<QCheckBox*>(ControlName(rid::IDC_QUICK_START_CHECK));
+            QCOMPARE(box->text(), QStringLiteral("Show this screen at system start - may be turned back on in the "
+                                                 "configuration area "));
+            QVERIFY(box->isChecked() && box->isEnabled());
+            box->click();
+            // Stored the moment it changed, before the screen closes.
+            checked = state.store.GetValue(keys::kConfigurationTable, keys::kFirstEntry) == "FALSE";
+            ButtonOf(screen, rid::IDCANCEL)->click();
+        });
+        ShowQuickStartScreen(state, false);
+        QVERIFY(checked);
+        QVERIFY(!state.settings().firstEntry);
+        QCOMPARE(state.store.GetValue(keys::kConfigurationTable, keys::kFirstEntry), std::string("FALSE"));
+
+        // From the configuration page the check box is greyed.
+        bool greyed = false;
+        WhenModalShows([&](QWidget* screen) {
+            auto* box = screen->findChild<QCheckBox*>(ControlName(rid::IDC_QUICK_START_CHECK));
+            greyed = !box->isEnabled() && !box->isChecked() && !state.quickStartCheckEnabled;
+            screen->close();
+        });
+        ShowQuickStartScreen(state, true);
+        QVERIFY(greyed);
+        QVERIFY(state.quickStartCheckEnabled);
+    }
+};
+
+QTEST_MAIN(TestMessages)
+#include "tst_messages.moc"
