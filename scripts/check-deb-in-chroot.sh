@@ -59,10 +59,9 @@ as_user() { chroot --userspec=tester:tester "$root" /usr/bin/env -i PATH=/usr/bi
 
 mounted_inside() { awk -v r="$root/" 'index($2 "/", r) == 1 { found = 1 } END { exit !found }' /proc/self/mounts; }
 unmount_all() {
-    local m
-    for m in "$root/proc"; do
-        mountpoint -q "$m" 2>/dev/null && umount "$m"
-    done
+    if mountpoint -q "$root/proc" 2>/dev/null; then
+        umount "$root/proc"
+    fi
     if mounted_inside; then
         echo "something is still mounted under $root; not touching it" >&2
         return 1
@@ -77,7 +76,10 @@ if [[ ! -f "$base/etc/debian_version" ]]; then
 fi
 
 step "fresh copy of the clean system in $root"
-[[ -e "$root" ]] && { unmount_all; rm -rf "$root"; }
+if [[ -e "$root" ]]; then
+    unmount_all || exit 1
+    rm -rf "$root"
+fi
 cp -a "$base" "$root"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 cat >"$root/etc/apt/sources.list" <<EOF

@@ -10,6 +10,7 @@
 # a free port of its choosing. Needs the mariadb-server and mariadb-client
 # packages (scripts/install-deps.sh --test installs them).
 set -euo pipefail
+# shellcheck source=lib/private-mariadb.sh
 source "$(dirname "$0")/lib/private-mariadb.sh"
 
 stop() {

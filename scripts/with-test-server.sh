@@ -8,6 +8,7 @@
 # options (benchmarks use it to size the buffer pool);
 # VORDA_TEST_DB_PORT_WANTED names the port to try first.
 set -euo pipefail
+# shellcheck source=lib/private-mariadb.sh
 source "$(dirname "$0")/lib/private-mariadb.sh"
 
 trap private_mariadb_stop EXIT

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that start a MariaDB server of their own
 # (scripts/with-test-server.sh, scripts/try-server.sh and, through the first,
 # the benchmarks). The server listens on 127.0.0.1 only, keeps its data,
