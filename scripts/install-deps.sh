@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Vorda needs to build and run; with --test
-# also those of the test suite and the benchmarks. Safe to run again.
+# also those of the test suite and the benchmarks, with --package those that
+# build the Debian package and check it in a clean chroot. Safe to run again.
 set -euo pipefail
 
 packages=(
@@ -9,9 +10,10 @@ packages=(
     libmariadb-dev libsqlite3-dev
     fonts-dejavu-core
 )
-if [[ "${1:-}" == "--test" ]]; then
-    packages+=(mariadb-server mariadb-client xvfb xauth time)
-fi
+case "${1:-}" in
+--test) packages+=(mariadb-server mariadb-client xvfb xauth time desktop-file-utils appstream) ;;
+--package) packages+=(dpkg-dev debootstrap) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

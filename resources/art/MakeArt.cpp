@@ -1,9 +1,14 @@
 // Draws Vorda's pictures and icon into PNG files:
-//   vorda-make-art <output folder>
-// The PNGs are committed in resources/images/ and compiled into the program;
-// run resources/art/make-art.sh after changing this file.
+//   vorda-make-art <output folder> [<icon theme folder>]
+// The PNGs are committed in resources/images/ and compiled into the program.
+// With a second folder it also writes the program icon for the desktop's icon
+// theme there: hicolor/<N>x<N>/apps/vorda.png in the usual sizes and
+// hicolor/scalable/apps/vorda.svg, drawn from the same shapes as the PNGs
+// (packaging/icons/, installed with the program).
+// Run resources/art/make-art.sh after changing this file.
 
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -17,6 +22,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -42,9 +48,9 @@ QImage NewImage(int w, int h, const QColor& fill = Qt::transparent)
     return image;
 }
 
-void Save(const QImage& image, const char* name)
+void Save(const QImage& image, const char* name, const QString& folder = g_out)
 {
-    const QString path = g_out + "/" + QString::fromLatin1(name);
+    const QString path = folder + "/" + QString::fromLatin1(name);
     if (!image.save(path, "PNG"))
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
     else
@@ -67,8 +73,202 @@ void Smooth(QPainter& p)
     p.setRenderHint(QPainter::SmoothPixmapTransform);
 }
 
+// Where the shapes of the icon and of the pictures that reuse its parts are
+// drawn: a QPainter for the PNGs, or SVG text for the scalable icon. Both get
+// the same shapes with the same pens and brushes, so the two icons match.
+class Canvas {
+public:
+    virtual ~Canvas() = default;
+    virtual void RoundedRect(const QRectF& r, qreal radius, const QPen& pen, const QBrush& brush) = 0;
+    virtual void Ellipse(const QRectF& r, const QPen& pen, const QBrush& brush) = 0;
+    // An arc of the ellipse in r, angles in degrees counter-clockwise from three o'clock.
+    virtual void Arc(const QRectF& r, int startDeg, int spanDeg, const QPen& pen) = 0;
+    virtual void Polygon(const QPolygonF& polygon, const QPen& pen, const QBrush& brush) = 0;
+    virtual void Path(const QPainterPath& path, const QPen& pen, const QBrush& brush) = 0;
+};
+
+class PainterCanvas : public Canvas {
+public:
+    explicit PainterCanvas(QPainter& p) : p_(p) {}
+    void RoundedRect(const QRectF& r, qreal radius, const QPen& pen, const QBrush& brush) override
+    {
+        Use(pen, brush);
+        p_.drawRoundedRect(r, radius, radius);
+    }
+    void Ellipse(const QRectF& r, const QPen& pen, const QBrush& brush) override
+    {
+        Use(pen, brush);
+        p_.drawEllipse(r);
+    }
+    void Arc(const QRectF& r, int startDeg, int spanDeg, const QPen& pen) override
+    {
+        Use(pen, Qt::NoBrush);
+        p_.drawArc(r, startDeg * 16, spanDeg * 16);
+    }
+    void Polygon(const QPolygonF& polygon, const QPen& pen, const QBrush& brush) override
+    {
+        Use(pen, brush);
+        p_.drawPolygon(polygon);
+    }
+    void Path(const QPainterPath& path, const QPen& pen, const QBrush& brush) override
+    {
+        Use(pen, brush);
+        p_.drawPath(path);
+    }
+
+private:
+    void Use(const QPen& pen, const QBrush& brush)
+    {
+        p_.setPen(pen);
+        p_.setBrush(brush);
+    }
+    QPainter& p_;
+};
+
+// Writes the shapes as SVG 1.1 elements; linear gradients in user space
+// become <linearGradient> definitions.
+class SvgCanvas : public Canvas {
+public:
+    void RoundedRect(const QRectF& r, qreal radius, const QPen& pen, const QBrush& brush) override
+    {
+        const qreal rx = qMin(radius, r.width() / 2);
+        const qreal ry = qMin(radius, r.height() / 2);
+        Element(QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"%5\" ry=\"%6\"")
+                    .arg(N(r.x()), N(r.y()), N(r.width()), N(r.height()), N(rx), N(ry)),
+                pen, brush);
+    }
+    void Ellipse(const QRectF& r, const QPen& pen, const QBrush& brush) override
+    {
+        Element(QStringLiteral("<ellipse cx=\"%1\" cy=\"%2\" rx=\"%3\" ry=\"%4\"")
+                    .arg(N(r.center().x()), N(r.center().y()), N(r.width() / 2), N(r.height() / 2)),
+                pen, brush);
+    }
+    void Arc(const QRectF& r, int startDeg, int spanDeg, const QPen& pen) override
+    {
+        const qreal rx = r.width() / 2;
+        const qreal ry = r.height() / 2;
+        const auto at = [&](int deg) {
+            const qreal a = qDegreesToRadians(static_cast<qreal>(deg));
+            return QPointF(r.center().x() + rx * std::cos(a), r.center().y() - ry * std::sin(a));
+        };
+        const QPointF from = at(startDeg);
+        const QPointF to = at(startDeg + spanDeg);
+        // Counter-clockwise on screen is SVG's negative sweep.
+        Element(QStringLiteral("<path d=\"M %1 %2 A %3 %4 0 %5 %6 %7 %8\"")
+                    .arg(N(from.x()), N(from.y()), N(rx), N(ry), QString::number(std::abs(spanDeg) > 180 ? 1 : 0),
+                         QString::number(spanDeg > 0 ? 0 : 1), N(to.x()), N(to.y())),
+                pen, Qt::NoBrush);
+    }
+    void Polygon(const QPolygonF& polygon, const QPen& pen, const QBrush& brush) override
+    {
+        QStringList points;
+        for (const QPointF& point : polygon)
+            points << N(point.x()) + QLatin1Char(',') + N(point.y());
+        Element(QStringLiteral("<polygon points=\"%1\"").arg(points.join(QLatin1Char(' '))), pen, brush);
+    }
+    void Path(const QPainterPath& path, const QPen& pen, const QBrush& brush) override
+    {
+        QString d;
+        for (int i = 0; i < path.elementCount(); ++i) {
+            const QPainterPath::Element e = path.elementAt(i);
+            switch (e.type) {
+            case QPainterPath::MoveToElement:
+                d += QStringLiteral("M %1 %2 ").arg(N(e.x), N(e.y));
+                break;
+            case QPainterPath::LineToElement:
+                d += QStringLiteral("L %1 %2 ").arg(N(e.x), N(e.y));
+                break;
+            case QPainterPath::CurveToElement: {
+                const QPainterPath::Element c2 = path.elementAt(i + 1);
+                const QPainterPath::Element end = path.elementAt(i + 2);
+                d += QStringLiteral("C %1 %2 %3 %4 %5 %6 ")
+                         .arg(N(e.x), N(e.y), N(c2.x), N(c2.y), N(end.x), N(end.y));
+                i += 2;
+                break;
+            }
+            case QPainterPath::CurveToDataElement:
+                break;
+            }
+        }
+        Element(QStringLiteral("<path d=\"%1Z\"").arg(d), pen, brush);
+    }
+
+    QByteArray Document(int size) const
+    {
+        QString svg = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                     "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" "
+                                     "width=\"%1\" height=\"%1\" viewBox=\"0 0 %1 %1\">\n")
+                          .arg(size);
+        svg += QStringLiteral("  <title>Vorda</title>\n");
+        if (!defs_.isEmpty())
+            svg += QStringLiteral("  <defs>\n") + defs_ + QStringLiteral("  </defs>\n");
+        svg += body_ + QStringLiteral("</svg>\n");
+        return svg.toUtf8();
+    }
+
+private:
+    static QString N(qreal v) { return QString::number(std::round(v * 1000) / 1000, 'g', 10); }
+
+    static QString Color(const QColor& c) { return c.name(QColor::HexRgb); }
+
+    static QString Opacity(const char* attribute, const QColor& c)
+    {
+        return c.alpha() == 255 ? QString()
+                                : QStringLiteral(" %1=\"%2\"").arg(QLatin1String(attribute), N(c.alphaF()));
+    }
+
+    QString Paint(const QBrush& brush)
+    {
+        switch (brush.style()) {
+        case Qt::NoBrush:
+            return QStringLiteral(" fill=\"none\"");
+        case Qt::SolidPattern:
+            return QStringLiteral(" fill=\"%1\"").arg(Color(brush.color())) + Opacity("fill-opacity", brush.color());
+        case Qt::LinearGradientPattern: {
+            const auto* g = static_cast<const QLinearGradient*>(brush.gradient());
+            const QString id = QStringLiteral("g%1").arg(++gradients_);
+            defs_ += QStringLiteral("    <linearGradient id=\"%1\" gradientUnits=\"userSpaceOnUse\" x1=\"%2\" "
+                                    "y1=\"%3\" x2=\"%4\" y2=\"%5\">\n")
+                         .arg(id, N(g->start().x()), N(g->start().y()), N(g->finalStop().x()), N(g->finalStop().y()));
+            for (const QGradientStop& stop : g->stops()) {
+                defs_ += QStringLiteral("      <stop offset=\"%1\" stop-color=\"%2\"%3/>\n")
+                             .arg(N(stop.first), Color(stop.second), Opacity("stop-opacity", stop.second));
+            }
+            defs_ += QStringLiteral("    </linearGradient>\n");
+            return QStringLiteral(" fill=\"url(#%1)\"").arg(id);
+        }
+        default:
+            std::fprintf(stderr, "SvgCanvas: unsupported brush\n");
+            return QStringLiteral(" fill=\"none\"");
+        }
+    }
+
+    static QString Stroke(const QPen& pen)
+    {
+        if (pen.style() == Qt::NoPen)
+            return QStringLiteral(" stroke=\"none\"");
+        const QString cap = pen.capStyle() == Qt::RoundCap ? QStringLiteral("round")
+                            : pen.capStyle() == Qt::FlatCap ? QStringLiteral("butt")
+                                                            : QStringLiteral("square");
+        const QString join = pen.joinStyle() == Qt::RoundJoin ? QStringLiteral("round")
+                             : pen.joinStyle() == Qt::MiterJoin ? QStringLiteral("miter")
+                                                                : QStringLiteral("bevel");
+        return QStringLiteral(" stroke=\"%1\"%2 stroke-width=\"%3\" stroke-linecap=\"%4\" stroke-linejoin=\"%5\"")
+            .arg(Color(pen.color()), Opacity("stroke-opacity", pen.color()), N(pen.widthF()), cap, join);
+    }
+
+    void Element(const QString& start, const QPen& pen, const QBrush& brush)
+    {
+        body_ += QStringLiteral("  ") + start + Paint(brush) + Stroke(pen) + QStringLiteral("/>\n");
+    }
+
+    QString defs_;
+    QString body_;
+    int gradients_ = 0;
+};
+
 // A database cylinder of three discs, centred at (cx, cy) with width w and height h.
-void DrawCylinder(QPainter& p, qreal cx, qreal cy, qreal w, qreal h, const QColor& body, const QColor& rim)
+void DrawCylinder(Canvas& c, qreal cx, qreal cy, qreal w, qreal h, const QColor& body, const QColor& rim)
 {
     const qreal rx = w / 2;
     const qreal ry = w / 7;
@@ -84,32 +284,23 @@ void DrawCylinder(QPainter& p, qreal cx, qreal cy, qreal w, qreal h, const QColo
     shade.setColorAt(0, body.darker(112));
     shade.setColorAt(0.45, body.lighter(108));
     shade.setColorAt(1, body.darker(125));
-    p.setPen(Qt::NoPen);
-    p.setBrush(shade);
-    p.drawPath(side);
+    c.Path(side, Qt::NoPen, shade);
     // The separations between the discs.
-    QPen band(rim, qMax<qreal>(1.0, w / 40));
-    p.setPen(band);
-    p.setBrush(Qt::NoBrush);
+    const QPen band(rim, qMax<qreal>(1.0, w / 40));
     for (int i = 1; i <= 2; ++i) {
         const qreal y = top + (bottom - top) * i / 3.0;
-        p.drawArc(QRectF(cx - rx, y - ry, w, 2 * ry), 180 * 16, 180 * 16);
+        c.Arc(QRectF(cx - rx, y - ry, w, 2 * ry), 180, 180, band);
     }
     // The lid.
-    p.setPen(QPen(rim, qMax<qreal>(1.0, w / 40)));
-    p.setBrush(body.lighter(125));
-    p.drawEllipse(QRectF(cx - rx, top - ry, w, 2 * ry));
+    c.Ellipse(QRectF(cx - rx, top - ry, w, 2 * ry), band, body.lighter(125));
 }
 
 // A circular arrow (the "backup" sign) around (cx, cy).
-void DrawCycleArrow(QPainter& p, qreal cx, qreal cy, qreal r, qreal width, const QColor& color, int startDeg,
+void DrawCycleArrow(Canvas& c, qreal cx, qreal cy, qreal r, qreal width, const QColor& color, int startDeg,
                     int spanDeg)
 {
-    QPen pen(color, width, Qt::SolidLine, Qt::RoundCap);
-    p.setPen(pen);
-    p.setBrush(Qt::NoBrush);
     const QRectF box(cx - r, cy - r, 2 * r, 2 * r);
-    p.drawArc(box, startDeg * 16, spanDeg * 16);
+    c.Arc(box, startDeg, spanDeg, QPen(color, width, Qt::SolidLine, Qt::RoundCap));
     // Arrow head at the end of the arc, pointing along it (counter-clockwise).
     const qreal end = qDegreesToRadians(static_cast<qreal>(startDeg + spanDeg));
     const QPointF tip(cx + r * std::cos(end), cy - r * std::sin(end));
@@ -118,44 +309,71 @@ void DrawCycleArrow(QPainter& p, qreal cx, qreal cy, qreal r, qreal width, const
     const qreal head = width * 1.9;
     QPolygonF arrow;
     arrow << tip + tangent * head * 1.2 << tip + normal * head << tip - normal * head;
-    p.setPen(Qt::NoPen);
-    p.setBrush(color);
-    p.drawPolygon(arrow);
+    c.Polygon(arrow, Qt::NoPen, color);
 }
 
 // The logo mark: a rounded square with a cylinder and a circular arrow.
-void DrawLogoMark(QPainter& p, const QRectF& r)
+void DrawLogoMark(Canvas& c, const QRectF& r)
 {
     const qreal radius = r.width() * 0.22;
     QLinearGradient bg(r.topLeft(), r.bottomRight());
     bg.setColorAt(0, kSky);
     bg.setColorAt(1, kNavy);
-    p.setPen(Qt::NoPen);
-    p.setBrush(bg);
-    p.drawRoundedRect(r, radius, radius);
+    c.RoundedRect(r, radius, Qt::NoPen, bg);
     // Gloss.
     QLinearGradient gloss(r.topLeft(), QPointF(r.left(), r.center().y()));
     gloss.setColorAt(0, QColor(255, 255, 255, 70));
     gloss.setColorAt(1, QColor(255, 255, 255, 0));
-    p.setBrush(gloss);
-    p.drawRoundedRect(QRectF(r.left(), r.top(), r.width(), r.height() / 2), radius, radius);
+    c.RoundedRect(QRectF(r.left(), r.top(), r.width(), r.height() / 2), radius, Qt::NoPen, gloss);
     const qreal s = r.width();
-    DrawCycleArrow(p, r.center().x(), r.center().y(), s * 0.36, s * 0.065, kOrange, 120, 285);
-    DrawCylinder(p, r.center().x(), r.center().y() + s * 0.02, s * 0.40, s * 0.46, QColor(0xf4, 0xf8, 0xfc),
+    DrawCycleArrow(c, r.center().x(), r.center().y(), s * 0.36, s * 0.065, kOrange, 120, 285);
+    DrawCylinder(c, r.center().x(), r.center().y() + s * 0.02, s * 0.40, s * 0.46, QColor(0xf4, 0xf8, 0xfc),
                  QColor(0x9c, 0xb6, 0xd1));
+}
+
+void DrawLogoMark(QPainter& p, const QRectF& r)
+{
+    PainterCanvas canvas(p);
+    DrawLogoMark(canvas, r);
+}
+
+// The program icon at one size, with the margin that every icon size keeps.
+QImage IconImage(int size)
+{
+    QImage image = NewImage(size, size);
+    QPainter p(&image);
+    Smooth(p);
+    DrawLogoMark(p, QRectF(size * 0.03, size * 0.03, size * 0.94, size * 0.94));
+    return image;
 }
 
 void MakeIcon()
 {
     for (int size : {256, 64, 32, 16}) {
-        QImage image = NewImage(size, size);
-        QPainter p(&image);
-        Smooth(p);
-        DrawLogoMark(p, QRectF(size * 0.03, size * 0.03, size * 0.94, size * 0.94));
-        p.end();
         const QByteArray name = "icon_" + QByteArray::number(size) + ".png";
-        Save(image, name.constData());
+        Save(IconImage(size), name.constData());
     }
+}
+
+// The program icon in the hicolor theme layout: PNGs at the sizes desktops
+// ask for and the scalable SVG.
+void MakeThemeIcons(const QString& folder)
+{
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+        QDir(folder).mkpath(dir);
+        const QByteArray name = (dir + QStringLiteral("/vorda.png")).toUtf8();
+        Save(IconImage(size), name.constData(), folder);
+    }
+    const int size = 256;
+    SvgCanvas svg;
+    DrawLogoMark(svg, QRectF(size * 0.03, size * 0.03, size * 0.94, size * 0.94));
+    QDir(folder).mkpath(QStringLiteral("hicolor/scalable/apps"));
+    QFile file(folder + QStringLiteral("/hicolor/scalable/apps/vorda.svg"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(svg.Document(size)) < 0)
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+    else
+        std::printf("%s\n", qPrintable(file.fileName()));
 }
 
 void MakeBackground()
@@ -282,7 +500,8 @@ void MakeMenuPicture()
     p.setPen(Qt::NoPen);
     p.setBrush(glow);
     p.drawEllipse(QPointF(w / 2.0, h / 2.0), 84, 56);
-    DrawCylinder(p, 48, 58, 46, 62, kBlue, QColor(0x0f, 0x3a, 0x63));
+    PainterCanvas canvas(p);
+    DrawCylinder(canvas, 48, 58, 46, 62, kBlue, QColor(0x0f, 0x3a, 0x63));
     // Arrow from the server to the file.
     QPen arrowPen(kOrange, 4, Qt::SolidLine, Qt::RoundCap);
     p.setPen(arrowPen);
@@ -372,7 +591,8 @@ void MakeMessageBackground()
     p.fillRect(QRect(0, 0, w, 5), band);
     // A faint watermark of the logo cylinder at the lower right.
     p.setOpacity(0.06);
-    DrawCylinder(p, w - 52, h - 70, 70, 90, kBlue, kNavy);
+    PainterCanvas canvas(p);
+    DrawCylinder(canvas, w - 52, h - 70, 70, 90, kBlue, kNavy);
     p.setOpacity(1);
     p.setPen(QPen(QColor(0xe3, 0xe9, 0xf0), 1));
     p.drawLine(16, 56, w - 16, 56);
@@ -393,7 +613,8 @@ void MakeAutoRunIndicator()
     p.setPen(QPen(QColor(0x10, 0x6b, 0x61), 1));
     p.setBrush(pill);
     p.drawRoundedRect(QRectF(0.5, 0.5, w - 1, h - 1), h / 2.0, h / 2.0);
-    DrawCycleArrow(p, 17, 15, 7.5, 2.4, Qt::white, 100, 290);
+    PainterCanvas canvas(p);
+    DrawCycleArrow(canvas, 17, 15, 7.5, 2.4, Qt::white, 100, 290);
     // The largest bold size at which the text fits beside the arrow.
     const QString text = QStringLiteral("Automatic Backup Running");
     int size = 13;
@@ -508,8 +729,8 @@ int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: vorda-make-art <output folder>\n");
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: vorda-make-art <output folder> [<icon theme folder>]\n");
         return 2;
     }
     g_out = QString::fromLocal8Bit(argv[1]);
@@ -524,5 +745,7 @@ int main(int argc, char* argv[])
     MakeMessageBackground();
     MakeAutoRunIndicator();
     MakeQuickStart();
+    if (argc == 3)
+        MakeThemeIcons(QString::fromLocal8Bit(argv[2]));
     return 0;
 }
