@@ -107,13 +107,15 @@ private slots:
         AppendRowStatement(line, "items", const_cast<char**>(row2), len2, 3);
         file.Write(line);
         tally += 2;
+        file.Write(ClosingText(1, 2));
+        tally += kClosingLines;
         QVERIFY(!test::FileExists(path)); // nothing in place before the commit
         QVERIFY(file.Commit());
 
         const std::string expected = test::ExampleBackup("192.168.1.20", "shop");
         QCOMPARE(test::ReadFile(path), expected);
-        QCOMPARE(tally, 34L);
-        QCOMPARE(std::count(expected.begin(), expected.end(), '\n'), 33L);
+        QCOMPARE(tally, 36L);
+        QCOMPARE(std::count(expected.begin(), expected.end(), '\n'), 35L);
 
         struct stat st {};
         QCOMPARE(::stat(path.c_str(), &st), 0);
