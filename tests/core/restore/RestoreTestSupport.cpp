@@ -58,6 +58,19 @@ std::string CrLf(const std::vector<std::string>& lines)
     return out;
 }
 
+std::vector<std::string> WithClosingLine(std::vector<std::string> lines)
+{
+    long long tables = 0;
+    long long rows = 0;
+    for (const std::string& line : lines) {
+        tables += line.rfind("--- Table structure for table ", 0) == 0;
+        rows += line.rfind("INSERT INTO ", 0) == 0;
+    }
+    lines.push_back("");
+    lines.push_back("-- End of Backup File - Tables: " + std::to_string(tables) + " - Rows: " + std::to_string(rows));
+    return lines;
+}
+
 std::vector<std::string> DumpHeaderLines(const std::string& backupName, const std::string& database)
 {
     const std::string rule(60, '-');
@@ -182,7 +195,7 @@ void RestoreFixture::WriteDump(const std::string& bytes, long long lineCount)
 
 void RestoreFixture::WriteDump(const std::vector<std::string>& lines)
 {
-    WriteDump(CrLf(lines));
+    WriteDump(CrLf(WithClosingLine(lines)));
 }
 
 void RestoreFixture::SetMode(RestoreMode mode, bool safeCopy)

@@ -55,6 +55,11 @@ public:
 // Lines joined with CR LF ends, as the backup runs write them.
 std::string CrLf(const std::vector<std::string>& lines);
 
+// The lines followed by the empty line and the closing line that end a
+// complete backup file, counting the structure headings and row statements
+// among them.
+std::vector<std::string> WithClosingLine(std::vector<std::string> lines);
+
 // The 14 header lines of a manual backup file.
 std::vector<std::string> DumpHeaderLines(const std::string& backupName, const std::string& database);
 
@@ -82,6 +87,8 @@ public:
 
     // Writes backup_<name>.tbk and stores its line count in the backup record.
     void WriteDump(const std::string& bytes, long long lineCount = -1);
+    // Writes a complete file: the lines, then the empty line and the closing
+    // line a backup run ends it with.
     void WriteDump(const std::vector<std::string>& lines);
     std::string DumpPath() const { return dir.file("backup_" + name + ".tbk"); }
     void SetMode(RestoreMode mode, bool safeCopy);
