@@ -155,7 +155,8 @@ RestoreReport RestoreRun::Run(const std::string& name)
     skeleton_.ShowStart(name, "Manual");
 
     const BackupDef definition = BackupDef::Load(state_.store, name);
-    const std::string& logName = definition.name;
+    // A record whose stored name is unsound is logged under its list name.
+    const std::string& logName = definition.HasSoundName(name) ? definition.name : name;
     const long long lineCount = LeadingInteger(definition.lineCount);
     const ConnectionDef connection = ConnectionDef::Load(state_.store, definition.connection);
     const ConnectionParams params = connection.Params();

@@ -162,6 +162,39 @@ bool TableExists(ScratchDatabase& db, const std::string& table)
         == "1";
 }
 
+std::vector<std::string> DatabaseSnapshot(ScratchDatabase& db)
+{
+    MysqlConnection& conn = db.sql();
+    std::vector<std::string> tables;
+    if (!conn.Query("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
+                    "ORDER BY BINARY TABLE_NAME")) {
+        QTest::qFail(("cannot list tables: " + conn.ErrorText()).c_str(), __FILE__, __LINE__);
+        return {};
+    }
+    {
+        MysqlResult result = conn.StoreResult();
+        while (MYSQL_ROW row = result.FetchRow())
+            tables.emplace_back(row[0]);
+    }
+    std::vector<std::string> snapshot;
+    for (const std::string& table : tables) {
+        std::string entry = "table " + table;
+        for (const std::string& query :
+             {"SHOW CREATE TABLE " + QuoteIdentifier(table), "CHECKSUM TABLE " + QuoteIdentifier(table) + " EXTENDED"}) {
+            if (!conn.Query(query)) {
+                QTest::qFail((query + ": " + conn.ErrorText()).c_str(), __FILE__, __LINE__);
+                return {};
+            }
+            MysqlResult result = conn.StoreResult();
+            MYSQL_ROW row = result.FetchRow();
+            entry += "\n";
+            entry += row && row[1] ? row[1] : "(none)";
+        }
+        snapshot.push_back(entry);
+    }
+    return snapshot;
+}
+
 RestoreFixture::RestoreFixture(const std::string& prefix, Clock clock)
     : state(dir.path(), std::move(clock))
     , db(prefix)

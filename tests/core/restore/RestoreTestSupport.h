@@ -78,6 +78,10 @@ std::string HexLiteral(const std::optional<std::string>& value);
 // tables can be compared value by value, bytes included.
 std::vector<std::string> TableRows(ScratchDatabase& db, const std::string& table, const std::string& order);
 bool TableExists(ScratchDatabase& db, const std::string& table);
+// Everything a restore could change in a database, byte for byte: the
+// list of its tables and views, and for each its SHOW CREATE TABLE text and
+// its CHECKSUM TABLE value.
+std::vector<std::string> DatabaseSnapshot(ScratchDatabase& db);
 
 // A data directory, the program state on it, and a backup `name` whose
 // connection points at a scratch database of the test server.
