@@ -151,18 +151,22 @@ BackupOutcome RunContext::Run(const std::string& name)
     const ConnectionDef connection = ConnectionDef::Load(state_.store, definition.connection);
     const ConnectionParams params = connection.Params();
     // The file is named after the backup: a record whose name could reach
-    // outside the data directory, or another backup's file, is not run.
-    if (!definition.HasSoundName(name)) {
-        backup_ = name;
-        Fail(kNameFailure, DamagedBackupNameText(name) + "\r\n\r\nThe backup was not run.");
-        return out_;
-    }
+    // outside the data directory, or another backup's file, is not run (and
+    // is logged under its list name).
+    const bool soundName = definition.HasSoundName(name);
+    if (!soundName)
+        backup_ = out_.backupName = name;
 
     if (Manual()) {
         panel_.SetText(RunField::RunStatus, "Attempting to Connect");
         state_.log.AppendEntry(false, "Manual Backup Started: " + backup_);
     } else {
         state_.log.AppendEntry(false, "Auto Backup Executed: " + backup_);
+    }
+
+    if (!soundName) {
+        Fail(kNameFailure, DamagedBackupNameText(name) + "\r\n\r\nThe backup was not run.");
+        return out_;
     }
 
     // Every table the backup lists is backed up, however many there are.
