@@ -11,8 +11,9 @@
 
 #include <climits>
 
-#include <dirent.h>
 #include <sys/stat.h>
+
+using test::FilesIn;
 
 namespace {
 
@@ -42,20 +43,6 @@ KeyColumn Key(const std::string& name, bool unique, int seq, const std::string& 
               std::optional<unsigned> subPart = {}, const std::string& type = "BTREE")
 {
     return KeyColumn {name, unique, seq, column, subPart, type};
-}
-
-std::vector<std::string> FilesIn(const std::string& dir)
-{
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            const std::string name = e->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(d);
-    }
-    return names;
 }
 
 } // namespace

@@ -7,28 +7,14 @@
 
 #include <QTest>
 
-#include <dirent.h>
 
 using test::Lines;
 using test::RunFixture;
 using Messages = std::vector<std::pair<MessageKind, std::string>>;
 
-namespace {
+using test::FilesIn;
 
-std::vector<std::string> FilesIn(const std::string& dir)
-{
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            const std::string name = e->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+namespace {
 
 // Sets a global server variable for the life of the object.
 class GlobalSetting {

@@ -42,6 +42,18 @@ void Define(const QString& data, const test::ScratchDatabase& db)
     QCOMPARE(r.status, 0);
 }
 
+// Creates table t of `db` from `definition` and `fill` (an INSERT), and
+// defines connection c and backup b of it in `dir`; gives the folder.
+QString Prepare(const test::TempDataDir& dir, test::ScratchDatabase& db, const std::string& definition,
+                const std::string& fill)
+{
+    db.exec("CREATE TABLE t " + definition);
+    db.exec(fill);
+    const QString data = QString::fromStdString(dir.path());
+    Define(data, db);
+    return data;
+}
+
 std::vector<std::string> LogMessages(const QString& data)
 {
     HistoryLog log(data.toStdString() + "vorda_history.log");
@@ -117,10 +129,7 @@ private slots:
     {
         test::TempDataDir dir;
         test::ScratchDatabase db("vorda_bench_log");
-        db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY)");
-        db.exec("INSERT INTO t VALUES (1), (2)");
-        const QString data = QString::fromStdString(dir.path());
-        Define(data, db);
+        const QString data = Prepare(dir, db, "(id int NOT NULL PRIMARY KEY)", "INSERT INTO t VALUES (1), (2)");
         {
             HistoryLog log(dir.file("vorda_history.log"));
             log.AppendEntry(false, "Vorda System Started");
@@ -154,10 +163,8 @@ private slots:
     {
         test::TempDataDir dir;
         test::ScratchDatabase db("vorda_bench_term");
-        db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(40))");
-        db.exec("INSERT INTO t SELECT seq, CONCAT('value ', seq) FROM seq_1_to_50000");
-        const QString data = QString::fromStdString(dir.path());
-        Define(data, db);
+        const QString data = Prepare(dir, db, "(id int NOT NULL PRIMARY KEY, v varchar(40))",
+                                     "INSERT INTO t SELECT seq, CONCAT('value ', seq) FROM seq_1_to_50000");
         QCOMPARE(Bench({"backup", "--data-dir", data, "b"}).status, 0);
         const std::string previous = test::ReadFile(dir.file("backup_b.tbk"));
 
