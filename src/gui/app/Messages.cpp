@@ -153,7 +153,7 @@ QString Messages::DisplayText(const std::string& text)
 
 int ShowMessage(MessageKind kind, const std::string& text, const std::string&, const std::string&)
 {
-    const bool enabled = !g_enabledFlag || *g_enabledFlag;
+    const bool enabled = MessagesEnabled();
     if (g_hookOn) {
         g_requests.push_back({kind, text, !enabled});
         if (!enabled)
@@ -174,6 +174,11 @@ int ShowMessage(MessageKind kind, const std::string& text, const std::string&, c
 void SetMessagesEnabledFlag(const bool* flag)
 {
     g_enabledFlag = flag;
+}
+
+bool MessagesEnabled()
+{
+    return !g_enabledFlag || *g_enabledFlag;
 }
 
 void SetMessageParent(QWidget* parent)

@@ -4,6 +4,7 @@
 #include "gui/app/CStartUpScreen.h"
 #include "gui/app/CVordaDlg.h"
 #include "gui/app/Messages.h"
+#include "gui/widgets/PasswordPrompt.h"
 #include "core/state/StartupCore.h"
 
 #include <QCoreApplication>
@@ -14,8 +15,9 @@
 
 namespace test {
 
-// Message boxes and the quick start screen answer from prepared answers and
-// record what was asked, so no test ever blocks on a modal window.
+// Message boxes, the quick start screen and the password prompt answer from
+// prepared answers and record what was asked, so no test ever blocks on a
+// modal window.
 struct GuiHooks {
     GuiHooks()
     {
@@ -23,6 +25,8 @@ struct GuiHooks {
         MessageHook::Reset();
         QuickStartHook::Enable();
         QuickStartHook::Reset();
+        PasswordHook::Enable();
+        PasswordHook::Reset();
     }
     ~GuiHooks()
     {
@@ -30,6 +34,8 @@ struct GuiHooks {
         MessageHook::Enable(false);
         QuickStartHook::Reset();
         QuickStartHook::Enable(false);
+        PasswordHook::Reset();
+        PasswordHook::Enable(false);
     }
 };
 
