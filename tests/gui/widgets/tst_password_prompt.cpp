@@ -1,5 +1,5 @@
 #include "AccessibilityCheck.h"
-#include "TestSupport.h"
+#include "gui/app/GuiTestSupport.h"
 #include "core/state/AppState.h"
 #include "core/store/Definitions.h"
 #include "gui/app/Messages.h"
@@ -7,7 +7,6 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScopeGuard>
@@ -18,23 +17,15 @@
 
 namespace {
 
-// Runs `act` on the password prompt once it is up (no later than after 5 s).
+// Runs `act` on the password prompt once it is up.
 void WhenPromptShows(std::function<void(PasswordPrompt*)> act)
 {
-    auto* poll = new QTimer;
-    auto* waited = new QElapsedTimer;
-    waited->start();
-    QObject::connect(poll, &QTimer::timeout, [poll, waited, act] {
-        auto* prompt = qobject_cast<PasswordPrompt*>(QApplication::activeModalWidget());
-        if (!prompt && waited->elapsed() < 5000)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        delete waited;
-        if (prompt)
+    test::WhenModalShows([act](QWidget* modal) {
+        if (auto* prompt = qobject_cast<PasswordPrompt*>(modal))
             act(prompt);
+        else
+            modal->close();
     });
-    poll->start(10);
 }
 
 } // namespace
@@ -82,12 +73,9 @@ private slots:
     {
         test::TempDataDir dir;
         AppState state(dir.path());
+        // A connection saved without its password.
         ConnectionDef def;
         def.name = "shop";
-        def.host = "127.0.0.1";
-        def.user = "backup";
-        def.password = "";
-        def.savePassword = false;
         def.Save(state.store);
         const std::string typed = "s3cr3t'Pw\\x";
 
@@ -137,18 +125,10 @@ private slots:
         // In the tray nothing comes up.
         bool enabled = false;
         SetMessagesEnabledFlag(&enabled);
-        bool appeared = false;
-        QTimer guard;
-        QObject::connect(&guard, &QTimer::timeout, [&appeared] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                appeared = true;
-                modal->close();
-            }
-        });
-        guard.start(10);
+        test::ModalGuard guard;
         QCOMPARE(AskPassword(nullptr, "shop"), std::optional<std::string>());
         QTest::qWait(50);
-        QVERIFY(!appeared);
+        QVERIFY(!guard.Appeared());
     }
 };
 
