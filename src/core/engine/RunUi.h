@@ -2,6 +2,7 @@
 
 #include "core/state/MessageKind.h"
 
+#include <optional>
 #include <string>
 
 // The execution panel a long run reports to: the backup run's Execute page,
@@ -37,6 +38,11 @@ public:
     // request during or after the run (Cancel, "execute another") rebuilds
     // the page. A run never touches the page host's state itself.
     virtual void RunStarted() {}
+    // Asks for the password of a connection whose password was not saved:
+    // the typed password (used for this connect only, never stored), or
+    // nullopt when the user cancelled or nobody can be asked (a scheduled
+    // run, the window in the tray).
+    virtual std::optional<std::string> AskPassword(const std::string& connectionName) { return std::nullopt; }
 };
 
 // A run that shows nothing: every question is answered No.

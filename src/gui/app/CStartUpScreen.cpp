@@ -33,6 +33,14 @@ CStartUpScreen::CStartUpScreen(AppState& state, QWidget* parent)
     picture->setObjectName(ControlName(rid::IDC_QUICK_START_PICTURE));
     picture->setPixmap(Bitmap(rid::IDB_QUICK_START));
     picture->setFixedSize(600, 500);
+    picture->setAccessibleName(QStringLiteral("Welcome to Vorda: your first backup in three steps"));
+    picture->setAccessibleDescription(QStringLiteral(
+        "1. Create a New Connection: tell Vorda how to reach your MySQL or MariaDB server: host, port, database, "
+        "user name and password. Test the connection, then save it. "
+        "2. Create a New Database Backup: name the backup, choose the connection, connect to the site and pick "
+        "the tables to copy. Add schedules if it should run by itself. "
+        "3. Execute a Backup: double-click your backup in the list and confirm. Vorda copies every chosen table "
+        "into its backup file and records the result in the history log."));
     layout->addWidget(picture);
 
     auto* row = new QHBoxLayout;

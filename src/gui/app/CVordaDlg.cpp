@@ -5,6 +5,7 @@
 #include "gui/app/Help.h"
 #include "gui/app/Messages.h"
 #include "gui/app/PageTable.h"
+#include "gui/widgets/ShownOnDemand.h"
 #include "core/state/StartupCore.h"
 #include "core/engine/RunUi.h"
 #include "core/engine/Scheduler.h"
@@ -31,8 +32,9 @@ public:
 };
 
 
-constexpr QRect kWorkAreaPlaceholder {CVordaDlg::kWorkPagePos, QSize(640, 520)};
-constexpr QRect kMenuPlaceholder {CVordaDlg::kMenuPagePos, QSize(200, 520)};
+// Where the work-area pages and the menu page go, and their sizes.
+constexpr QRect kWorkArea {CVordaDlg::kWorkPagePos, QSize(640, 520)};
+constexpr QRect kMenuArea {CVordaDlg::kMenuPagePos, QSize(200, 520)};
 constexpr int kTrayRetryMs = 1000;
 
 // The buttons on the dark header band.
@@ -94,8 +96,7 @@ void CVordaDlg::OnInitDialog()
     if (state_->startedMinimised)
         startMinTimer_->start(1);
     CreateControls();
-    workAreaRect_ = workPlaceholder_->geometry();
-    workPlaceholder_->hide();
+    workAreaRect_ = kWorkArea;
     background_ = Bitmap(rid::IDB_BACKGROUND);
     update();
     CreateTrayMenu();
@@ -110,16 +111,12 @@ void CVordaDlg::OnInitDialog()
 
 void CVordaDlg::CreateControls()
 {
-    workPlaceholder_ = new QLabel(QStringLiteral("Work Area Placeholder"), this);
-    workPlaceholder_->setObjectName(ControlName(rid::IDC_WORK_AREA_PLACEHOLDER));
-    workPlaceholder_->setGeometry(kWorkAreaPlaceholder);
-    menuPlaceholder_ = new QLabel(QStringLiteral("Main Menu Placeholder"), this);
-    menuPlaceholder_->setObjectName(ControlName(rid::IDC_MENU_PLACEHOLDER));
-    menuPlaceholder_->setGeometry(kMenuPlaceholder);
-
+    // The pages' places are fixed (kWorkArea, kMenuArea): no placeholder
+    // controls are kept for them.
     banner_ = new QLabel(this);
     banner_->setObjectName(ControlName(rid::IDC_BANNER));
     banner_->setPixmap(Bitmap(rid::IDB_BANNER));
+    banner_->setAccessibleName(QStringLiteral("Vorda - Quendal System"));
     banner_->setGeometry(20, 4, 470, 48);
 
     homeButton_ = new QPushButton(QStringLiteral("Home"), this);
@@ -139,8 +136,11 @@ void CVordaDlg::CreateControls()
     indicator_ = new QLabel(this);
     indicator_->setObjectName(ControlName(rid::IDC_AUTO_RUN_INDICATOR));
     indicator_->setPixmap(Bitmap(rid::IDB_AUTO_RUN_INDICATOR));
-    indicator_->setGeometry(kMenuPlaceholder.left(), kMenuPlaceholder.bottom() + 12, 200, 30);
+    indicator_->setGeometry(kMenuArea.left(), kMenuArea.bottom() + 12, 200, 30);
     indicator_->setToolTip(QStringLiteral("Scheduled backups are running"));
+    indicator_->setAccessibleName(QStringLiteral("Scheduled backups are running"));
+    // Shown only while a scheduled sequence runs.
+    MarkShownOnDemand(indicator_);
 }
 
 void CVordaDlg::CreateTrayMenu()
@@ -164,11 +164,29 @@ void CVordaDlg::CreateTrayMenu()
 
 void CVordaDlg::CreateMenuPage()
 {
-    menuPlaceholder_->hide();
     auto* page = new ChildDialog_Backups_Menu(*state_, *this, this);
-    page->setGeometry(QRect(kMenuPagePos, menuPlaceholder_->size()));
+    page->setGeometry(kMenuArea);
     menuPage_ = page;
     page->show();
+    KeepTabOrder();
+}
+
+void CVordaDlg::KeepTabOrder()
+{
+    // A page joins the focus chain at its end, wherever it is on screen: Tab
+    // goes Home, Help, the menu, then the work area, however the pages were
+    // rebuilt.
+    // Each page's widgets keep their own order among themselves.
+    QList<QWidget*> order {homeButton_, helpButton_};
+    for (QWidget* page : {menuPage_.data(), currentPage_.data()}) {
+        if (!page)
+            continue;
+        for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain())
+            if (page->isAncestorOf(w) && w->focusPolicy() != Qt::NoFocus && !w->focusProxy())
+                order << w;
+    }
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void CVordaDlg::ShowPage(int pageId)
@@ -204,6 +222,7 @@ void CVordaDlg::OpenWorkPage(int pageId)
     page->setGeometry(QRect(kWorkPagePos, workAreaRect_.size()));
     currentPage_ = page;
     page->show();
+    KeepTabOrder();
 }
 
 void CVordaDlg::ReloadMenu()

@@ -94,6 +94,8 @@ private:
     void CreateControls();
     void CreateTrayMenu();
     void CreateMenuPage();
+    // Tab order: the header buttons, the menu page, the work-area page.
+    void KeepTabOrder();
     // Closes the work-area page on show and opens a new one of `pageId`.
     void OpenWorkPage(int pageId);
     void OnScheduleTimer();
@@ -108,8 +110,6 @@ private:
     QTimer* scheduleTimer_ = nullptr;
     QTimer* startMinTimer_ = nullptr;
     QPixmap background_;
-    QLabel* workPlaceholder_ = nullptr;
-    QLabel* menuPlaceholder_ = nullptr;
     QLabel* banner_ = nullptr;
     QLabel* indicator_ = nullptr;
     QPushButton* helpButton_ = nullptr;

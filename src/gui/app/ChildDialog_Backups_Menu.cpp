@@ -54,11 +54,18 @@ ChildDialog_Backups_Menu::ChildDialog_Backups_Menu(AppState& state, PageHost& ho
         buttons_[entry.id] = button;
     }
     layout->addSpacing(8);
-    picture_ = new QLabel(group);
-    picture_->setObjectName(ControlName(rid::IDC_MENU_PICTURE));
-    picture_->setPixmap(Bitmap(rid::IDB_MENU_PICTURE));
-    picture_->setAlignment(Qt::AlignCenter);
-    layout->addWidget(picture_);
+    // The picture exists only when it is shown (the page is rebuilt when the
+    // setting changes).
+    if (state_.settings().showImage) {
+        picture_ = new QLabel(group);
+        picture_->setObjectName(ControlName(rid::IDC_MENU_PICTURE));
+        picture_->setPixmap(Bitmap(rid::IDB_MENU_PICTURE));
+        picture_->setAlignment(Qt::AlignCenter);
+        picture_->setAccessibleName(QStringLiteral("Safe, scheduled backups"));
+        picture_->setAccessibleDescription(
+            QStringLiteral("A database copied into a backup file, with a check mark"));
+        layout->addWidget(picture_);
+    }
     layout->addStretch();
 
     // Grey what would have nothing to work on.
@@ -70,8 +77,6 @@ ChildDialog_Backups_Menu::ChildDialog_Backups_Menu(AppState& state, PageHost& ho
     for (int id : {rid::IDC_MENU_EXECUTE, rid::IDC_MENU_EDIT_BACKUPS, rid::IDC_MENU_RESTORE})
         buttons_[id]->setEnabled(!noBackups);
     buttons_[rid::IDC_MENU_EDIT_SCHEDULES]->setEnabled(!noSchedules);
-
-    picture_->setVisible(state_.settings().showImage);
 
     // At start-up the statistics page comes with the menu; a rebuilt menu
     // (its sender cleared the flag) leaves the work area alone.

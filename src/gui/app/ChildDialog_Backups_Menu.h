@@ -20,6 +20,7 @@ public:
 
     // The button of a page id (the button's own id).
     QPushButton* Button(int id) const;
+    // The picture, or nullptr when IDC_CONF_BACKUPS_SHOW_IMAGE is off.
     QLabel* Picture() const { return picture_; }
 
     // What a press of the button `id` does.

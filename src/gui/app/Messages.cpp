@@ -24,6 +24,16 @@ constexpr int kBoxWidth = 440;
 constexpr int kBoxMinHeight = 230;
 constexpr int kButtonWidth = 96;
 
+// What the caption image says, for those who cannot see it.
+QString CaptionName(MessageKind kind)
+{
+    switch (kind) {
+    case MessageKind::Error: return QStringLiteral("Error");
+    case MessageKind::YesNo: return QStringLiteral("Question");
+    default: return QStringLiteral("Alert");
+    }
+}
+
 int CaptionBitmap(MessageKind kind)
 {
     switch (kind) {
@@ -61,6 +71,7 @@ Messages::Messages(MessageKind kind, const QString& text, QWidget* parent)
     image->setObjectName(ControlName(rid::IDC_MESSAGE_IMAGE));
     image->setPixmap(Bitmap(CaptionBitmap(kind)));
     image->setFixedHeight(40);
+    image->setAccessibleName(CaptionName(kind));
     layout->addWidget(image, 0, Qt::AlignLeft);
     layout->addSpacing(12);
 
@@ -73,35 +84,31 @@ Messages::Messages(MessageKind kind, const QString& text, QWidget* parent)
     label->setMinimumHeight(100);
     layout->addWidget(label, 1);
 
+    // Only the kind's own buttons are made.
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
-    auto* yes = MakeButton(QStringLiteral("Yes"), rid::IDC_MESSAGE_YES, this);
-    auto* no = MakeButton(QStringLiteral("No"), rid::IDC_MESSAGE_NO, this);
-    auto* cont = MakeButton(QStringLiteral("Continue"), rid::IDC_MESSAGE_CONTINUE, this);
-    yes->setFixedWidth(kButtonWidth);
-    no->setFixedWidth(kButtonWidth);
-    // "Continue" takes the place of "Yes" and "No" together.
-    cont->setFixedWidth(2 * kButtonWidth + buttons->spacing());
     buttons->addStretch();
-    buttons->addWidget(yes);
-    buttons->addWidget(no);
-    buttons->addWidget(cont);
+    if (kind == MessageKind::YesNo) {
+        auto* yes = MakeButton(QStringLiteral("Yes"), rid::IDC_MESSAGE_YES, this);
+        auto* no = MakeButton(QStringLiteral("No"), rid::IDC_MESSAGE_NO, this);
+        yes->setFixedWidth(kButtonWidth);
+        no->setFixedWidth(kButtonWidth);
+        buttons->addWidget(yes);
+        buttons->addWidget(no);
+        connect(yes, &QPushButton::clicked, this, [this] { done(1); });
+        connect(no, &QPushButton::clicked, this, [this] { done(0); });
+        // Enter answers the harmless way.
+        no->setDefault(true);
+    } else if (kind == MessageKind::Error || kind == MessageKind::Alert) {
+        auto* cont = MakeButton(QStringLiteral("Continue"), rid::IDC_MESSAGE_CONTINUE, this);
+        // "Continue" takes the place of "Yes" and "No" together.
+        cont->setFixedWidth(2 * kButtonWidth + buttons->spacing());
+        buttons->addWidget(cont);
+        connect(cont, &QPushButton::clicked, this, [this] { done(0); });
+        cont->setDefault(true);
+    }
     buttons->addStretch();
     layout->addLayout(buttons);
-    connect(yes, &QPushButton::clicked, this, [this] { done(1); });
-    connect(no, &QPushButton::clicked, this, [this] { done(0); });
-    connect(cont, &QPushButton::clicked, this, [this] { done(0); });
-
-    const bool question = kind == MessageKind::YesNo;
-    const bool notice = kind == MessageKind::Error || kind == MessageKind::Alert;
-    yes->setVisible(question);
-    no->setVisible(question);
-    cont->setVisible(notice);
-    // Enter answers the harmless way: "No" for a question.
-    if (question)
-        no->setDefault(true);
-    else if (notice)
-        cont->setDefault(true);
     if (kind == MessageKind::SelfClosingAlert) {
         // Keep the box's shape: an empty row where the buttons would be.
         layout->addSpacing(28);
@@ -146,7 +153,7 @@ QString Messages::DisplayText(const std::string& text)
 
 int ShowMessage(MessageKind kind, const std::string& text, const std::string&, const std::string&)
 {
-    const bool enabled = !g_enabledFlag || *g_enabledFlag;
+    const bool enabled = MessagesEnabled();
     if (g_hookOn) {
         g_requests.push_back({kind, text, !enabled});
         if (!enabled)
@@ -167,6 +174,11 @@ int ShowMessage(MessageKind kind, const std::string& text, const std::string&, c
 void SetMessagesEnabledFlag(const bool* flag)
 {
     g_enabledFlag = flag;
+}
+
+bool MessagesEnabled()
+{
+    return !g_enabledFlag || *g_enabledFlag;
 }
 
 void SetMessageParent(QWidget* parent)

@@ -45,6 +45,9 @@ int ShowMessage(MessageKind kind, const std::string& text, const std::string& fi
 
 // The flag ShowMessage consults; none registered means messages are shown.
 void SetMessagesEnabledFlag(const bool* flag);
+// Whether boxes and prompts may be shown now (false while the window sits in
+// the tray).
+bool MessagesEnabled();
 // The window message boxes are centred on (the main window); none: the
 // active window.
 void SetMessageParent(QWidget* parent);

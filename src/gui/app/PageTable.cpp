@@ -51,6 +51,7 @@ QGroupBox* PageFrame(QWidget* page, int dialogId, const QString& caption, int ma
     auto* outer = new QVBoxLayout(page);
     outer->setContentsMargins(margin, margin, margin, margin);
     auto* frame = new QGroupBox(caption, page);
+    frame->setAccessibleName(caption.trimmed());
     outer->addWidget(frame);
     return frame;
 }

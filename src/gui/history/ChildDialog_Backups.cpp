@@ -4,6 +4,7 @@
 #include "gui/app/CStartUpScreen.h"
 #include "gui/app/Messages.h"
 #include "gui/app/PageTable.h"
+#include "gui/widgets/LabeledValue.h"
 #include "resources/ResourceIds.h"
 
 #include <QGridLayout>
@@ -22,28 +23,19 @@ namespace {
 
 const char* const kUnavailable = "Unavailable";
 
-QLabel* ValueLabel(int id, QWidget* parent)
+// A caption and its value (bold, selectable with the mouse) side by side in
+// a grid row starting at `column`.
+ValueLabel* AddRow(QGridLayout* grid, int row, int column, const char* caption, int id, QWidget* parent,
+                   int* captionWidth = nullptr)
 {
-    auto* label = new QLabel(parent);
-    label->setObjectName(ControlName(id));
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
-    return label;
-}
-
-// A caption and its value side by side in a grid row starting at `column`.
-QLabel* AddRow(QGridLayout* grid, int row, int column, const char* caption, int id, QWidget* parent,
-               int* captionWidth = nullptr)
-{
-    auto* captionLabel = new QLabel(QString::fromLatin1(caption), parent);
+    const LabeledValue pair = AddLabeledValue(grid, row, column, QString::fromLatin1(caption), id, parent);
     if (captionWidth)
-        *captionWidth = std::max(*captionWidth, captionLabel->sizeHint().width());
-    grid->addWidget(captionLabel, row, column);
-    QLabel* value = ValueLabel(id, parent);
-    grid->addWidget(value, row, column + 1);
-    return value;
+        *captionWidth = std::max(*captionWidth, pair.caption->sizeHint().width());
+    pair.value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont bold = pair.value->font();
+    bold.setBold(true);
+    pair.value->setFont(bold);
+    return pair.value;
 }
 
 QString OrUnavailable(const std::string& text)
@@ -92,7 +84,7 @@ ChildDialog_Backups::ChildDialog_Backups(AppState& state, PageHost&, QWidget* pa
     auto* history = new QGroupBox(QStringLiteral(" History Log "), page);
     auto* historyLayout = new QVBoxLayout(history);
     historyLayout->setSpacing(6);
-    clockText_ = new QLabel(history);
+    clockText_ = new ValueLabel(QStringLiteral("Current Time"), history);
     clockText_->setObjectName(ControlName(rid::IDC_STAT_CLOCK));
     clockText_->setAlignment(Qt::AlignCenter);
     QFont clockFont = clockText_->font();
@@ -102,6 +94,7 @@ ChildDialog_Backups::ChildDialog_Backups(AppState& state, PageHost&, QWidget* pa
     historyLayout->addWidget(clockText_);
     log_ = new QPlainTextEdit(history);
     log_->setObjectName(ControlName(rid::IDC_STAT_LOG));
+    log_->setAccessibleName(QStringLiteral("History Log"));
     log_->setReadOnly(true);
     log_->setLineWrapMode(QPlainTextEdit::NoWrap);
     log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

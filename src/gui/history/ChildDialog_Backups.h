@@ -5,6 +5,7 @@
 class AppState;
 class PageHost;
 class QLabel;
+class ValueLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
@@ -39,19 +40,20 @@ private:
     void FillTexts();
 
     AppState& state_;
-    QLabel* connections_ = nullptr;
-    QLabel* backups_ = nullptr;
-    QLabel* schedules_ = nullptr;
-    QLabel* lastName_ = nullptr;
-    QLabel* lastTime_ = nullptr;
-    QLabel* lastType_ = nullptr;
-    QLabel* clockText_ = nullptr;
+    // Each value is named by its caption for screen readers (ValueLabel).
+    ValueLabel* connections_ = nullptr;
+    ValueLabel* backups_ = nullptr;
+    ValueLabel* schedules_ = nullptr;
+    ValueLabel* lastName_ = nullptr;
+    ValueLabel* lastTime_ = nullptr;
+    ValueLabel* lastType_ = nullptr;
+    ValueLabel* clockText_ = nullptr;
     QPlainTextEdit* log_ = nullptr;
     QPushButton* clearLog_ = nullptr;
-    QLabel* reporting_ = nullptr;
-    QLabel* clearOnStart_ = nullptr;
-    QLabel* direction_ = nullptr;
-    QLabel* timestamps_ = nullptr;
+    ValueLabel* reporting_ = nullptr;
+    ValueLabel* clearOnStart_ = nullptr;
+    ValueLabel* direction_ = nullptr;
+    ValueLabel* timestamps_ = nullptr;
     QTimer* clock_ = nullptr;
     QTimer* refresh_ = nullptr;
     bool secondRenderPending_ = false;

@@ -16,24 +16,7 @@
 
 namespace {
 
-// Runs `check` on the modal window once it is up (no later than after 5 s).
-void WhenModalShows(std::function<void(QWidget*)> check)
-{
-    auto* poll = new QTimer;
-    auto* waited = new QElapsedTimer;
-    waited->start();
-    QObject::connect(poll, &QTimer::timeout, [poll, waited, check] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && waited->elapsed() < 5000)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        delete waited;
-        if (modal)
-            check(modal);
-    });
-    poll->start(10);
-}
+using test::WhenModalShows;
 
 QPushButton* ButtonOf(QWidget* box, int id)
 {
@@ -79,9 +62,17 @@ private slots:
             QVERIFY(image && !image->pixmap().isNull());
             QCOMPARE(box.findChild<QLabel*>(ControlName(rid::IDC_MESSAGE_TEXT))->text(),
                      QStringLiteral("Line one\nLine two"));
-            QCOMPARE(ButtonOf(&box, rid::IDC_MESSAGE_YES)->isVisible(), c.yesNo);
-            QCOMPARE(ButtonOf(&box, rid::IDC_MESSAGE_NO)->isVisible(), c.yesNo);
-            QCOMPARE(ButtonOf(&box, rid::IDC_MESSAGE_CONTINUE)->isVisible(), c.cont);
+            // Only the kind's own buttons exist, and they are shown.
+            auto shown = [&box](int id) {
+                QPushButton* button = ButtonOf(&box, id);
+                return button && button->isVisible();
+            };
+            QCOMPARE(ButtonOf(&box, rid::IDC_MESSAGE_YES) != nullptr, c.yesNo);
+            QCOMPARE(ButtonOf(&box, rid::IDC_MESSAGE_NO) != nullptr, c.yesNo);
+            QCOMPARE(ButtonOf(&box, rid::IDC_MESSAGE_CONTINUE) != nullptr, c.cont);
+            QCOMPARE(shown(rid::IDC_MESSAGE_YES), c.yesNo);
+            QCOMPARE(shown(rid::IDC_MESSAGE_NO), c.yesNo);
+            QCOMPARE(shown(rid::IDC_MESSAGE_CONTINUE), c.cont);
             QVERIFY(box.windowFlags() & Qt::FramelessWindowHint);
             QVERIFY(box.width() >= 400);
         }
@@ -142,21 +133,13 @@ private slots:
         bool enabled = false;
         SetMessagesEnabledFlag(&enabled);
         // Nothing is shown: if a box came up, this would close it and fail.
-        bool appeared = false;
-        QTimer guard;
-        QObject::connect(&guard, &QTimer::timeout, [&appeared] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                appeared = true;
-                modal->close();
-            }
-        });
-        guard.start(10);
+        test::ModalGuard guard;
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(ShowMessage(MessageKind::YesNo, "Do you wish to execute another?"), 0);
         QCOMPARE(ShowMessage(MessageKind::SelfClosingAlert, "gone"), 0);
         QVERIFY(clock.elapsed() < 500);
-        QVERIFY(!appeared);
+        QVERIFY(!guard.Appeared());
     }
 
     void theHookAnswersInOrderAndRecords()
