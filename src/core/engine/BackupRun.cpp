@@ -180,14 +180,14 @@ BackupOutcome RunContext::Run(const std::string& name)
         state_.log.AppendEntry(true, "MySQL Initialization Failure: " + backup_);
         return out_;
     }
-    // All tables are read inside one consistent snapshot, so rows that other
-    // clients change during the run neither appear half-way nor vanish. The
-    // long write timeout keeps the server from dropping a streamed table
-    // while the window waits for the user (a question box during a pump).
     if (!connection.PortRefusal().empty()) {
         Fail(kPortFailure, connection.PortRefusal());
         return out_;
     }
+    // All tables are read inside one consistent snapshot, so rows that other
+    // clients change during the run neither appear half-way nor vanish. The
+    // long write timeout keeps the server from dropping a streamed table
+    // while the window waits for the user (a question box during a pump).
     if (!conn_.Connect(params) || !conn_.Query("SET SESSION TRANSACTION ISOLATION LEVEL REPEATABLE READ")
         || !conn_.Query("START TRANSACTION WITH CONSISTENT SNAPSHOT")) {
         Fail(kConnectFailure);
