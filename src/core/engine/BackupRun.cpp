@@ -2,7 +2,7 @@
 
 #include "core/dump/DumpFile.h"
 #include "core/dump/SqlShape.h"
-#include "core/dump/TableStructure.h"
+#include "core/dump/TableDefinition.h"
 #include "core/engine/RunSkeleton.h"
 #include "core/store/Definitions.h"
 #include "core/store/Numbers.h"
@@ -54,12 +54,28 @@ constexpr BackupFailure kNameFailure {"", "Invalid Backup Name: ", false, true};
 constexpr BackupFailure kPortFailure {"", "Invalid Port Number: ", false, true};
 constexpr BackupFailure kRowTooLongFailure {"", "Row Over Packet Limit: ", false, false};
 constexpr BackupFailure kChangedFailure {"", "Table Changed During Backup: ", false, false};
+constexpr BackupFailure kStructureFailure {"", "Table Structure Not Restorable: ", false, false};
 
 // The bytes an Indirect restore adds to a row statement (the VORDA_ prefix
 // of the table name); a row must fit the server's packet with them.
 constexpr unsigned long long kRestoreGrowth = 6;
 
 enum class TableOutcome { Done, Cancelled, Failed };
+
+// What the rows are read with: every column, or the ones the row statements
+// name.
+std::string SelectList(const std::vector<std::string>& columns)
+{
+    if (columns.empty())
+        return "*";
+    std::string list;
+    for (const std::string& c : columns) {
+        if (!list.empty())
+            list += ", ";
+        list += QuoteIdentifier(c);
+    }
+    return list;
+}
 
 class RunContext {
 public:
@@ -100,8 +116,7 @@ private:
     MysqlConnection conn_;
     DumpFile file_;
     std::string line_;
-    std::vector<ColumnDescription> columns_;
-    std::vector<KeyColumn> keys_;
+    dump::TableDefinition definition_;
     std::optional<unsigned long long> packetLimit_;
 };
 
@@ -193,7 +208,10 @@ BackupOutcome RunContext::Run(const std::string& name)
         Fail(kConnectFailure);
         return out_;
     }
-    conn_.Query("SET SESSION net_write_timeout = 3600");
+    // SHOW CREATE TABLE prints the definition as the restore reads it:
+    // backquoted names and every option, whatever the server's own sql_mode
+    // (ANSI_QUOTES, NO_TABLE_OPTIONS and the like would change it).
+    conn_.Query("SET SESSION net_write_timeout = 3600, SESSION sql_quote_show_create = 1, SESSION sql_mode = ''");
     panel_.SetText(RunField::RunStatus, "Connected");
 
     if (!file_.Open(BackupFilePath(state_.paths.dataDir, backup_))) {
@@ -236,15 +254,27 @@ unsigned long long RunContext::PacketLimit()
 TableOutcome RunContext::BackUpTable(const std::string& table)
 {
     const std::string quoted = QuoteIdentifier(table);
-    file_.Write(StructureHeading(table));
-    out_.lineTally += kStructureHeadingLines;
-    if (!ReadTableStructure(conn_, table, columns_, keys_)) {
+    // A structure the restore would refuse makes the backup useless: it
+    // fails the run instead.
+    const unsigned long long packet = PacketLimit();
+    std::string refusal;
+    switch (dump::ReadTableDefinition(conn_, table, packet > kRestoreGrowth + 1 ? packet - kRestoreGrowth - 1 : 0,
+                                      definition_, refusal)) {
+    case dump::DefinitionRead::Ok:
+        break;
+    case dump::DefinitionRead::Refused:
         Fail(kDescribeFailure);
         return TableOutcome::Failed;
+    case dump::DefinitionRead::Unrestorable:
+        Fail(kStructureFailure,
+             "The structure of table " + dump::QuoteName(table) + " cannot be written so that a restore accepts it: "
+                 + refusal + ".\r\n\r\nThe backup failed; the previous backup file was kept.",
+             " - Table: " + table);
+        return TableOutcome::Failed;
     }
-    const SectionText section = BuildColumnText(columns_, keys_);
-    file_.Write(section.text);
-    out_.lineTally += section.lines;
+    file_.Write(StructureTitle(table));
+    file_.Write(definition_.structure);
+    out_.lineTally += definition_.tallyLines;
     // The structure took a few round trips; let the window breathe.
     pump_.Always();
 
@@ -252,7 +282,10 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
         Fail(kColumnsFailure);
         return TableOutcome::Failed;
     }
-    (void)conn_.StoreResult();
+    {
+        MysqlResult columns = conn_.StoreResult();
+        dump::ReadRowColumns(columns, definition_);
+    }
 
     std::string countText;
     if (conn_.Query("select count(*) from " + quoted)) {
@@ -281,12 +314,12 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
 
     // A row statement the server would refuse on a restore makes the
     // backup useless: it fails the run instead.
-    const unsigned long long packet = PacketLimit();
     unsigned long long longest = 0;
+    const std::string rowStart = RowStatementStart(table, definition_.rowColumns);
 
     // The table is streamed in one statement and cut into pages of 100 rows
     // on this side: time stays linear in the rows and memory flat.
-    if (!conn_.Query("select * from " + quoted)) {
+    if (!conn_.Query("select " + SelectList(definition_.rowColumns) + " from " + quoted)) {
         Fail(kPageFailure);
         return TableOutcome::Failed;
     }
@@ -316,7 +349,7 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
                     break;
                 }
                 line_.clear();
-                AppendRowStatement(line_, table, row, lengths, fields);
+                AppendRowLine(line_, rowStart, row, lengths, fields);
                 // Without its line end.
                 if (packet != 0 && line_.size() - 1 + kRestoreGrowth >= packet) {
                     longest = line_.size() - 1;
