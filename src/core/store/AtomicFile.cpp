@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +40,43 @@ AtomicFile::~AtomicFile()
     Discard();
 }
 
+int AtomicFile::RemoveStaleTemps(const std::string& finalPath)
+{
+    const std::string prefix = TempPrefix(finalPath);
+    const size_t slash = prefix.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
+    const std::string start = prefix.substr(slash == std::string::npos ? 0 : slash + 1);
+    auto isRandomPart = [](const char* text) {
+        for (size_t i = 0; i < kRandomChars; ++i) {
+            const char c = text[i];
+            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+                return false;
+        }
+        return text[kRandomChars] == '\0';
+    };
+    int removed = 0;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return 0;
+    while (const dirent* e = ::readdir(d)) {
+        if (std::strncmp(e->d_name, start.c_str(), start.size()) != 0 || !isRandomPart(e->d_name + start.size()))
+            continue;
+        const std::string path = (slash == std::string::npos ? std::string() : dir) + e->d_name;
+        // Opening never waits and never follows a link; only a regular file
+        // nobody holds locked is stale.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+            && ::unlink(path.c_str()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(d);
+    return removed;
+}
+
 bool AtomicFile::Open(const std::string& finalPath)
 {
     Discard();
@@ -46,11 +85,15 @@ bool AtomicFile::Open(const std::string& finalPath)
     const size_t slash = finalPath.find_last_of('/');
     if (finalPath.size() - (slash == std::string::npos ? 0 : slash + 1) > kMaxFileName)
         return false;
+    RemoveStaleTemps(finalPath);
     std::string pattern = TempPrefix(finalPath) + "XXXXXX";
     fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd_ < 0)
         return false;
     ::fchmod(fd_, 0600);
+    // Held until the file is closed: it tells a later run that this file is
+    // being written and is not stale.
+    ::flock(fd_, LOCK_EX | LOCK_NB);
     tempPath_ = pattern;
     return true;
 }
@@ -75,11 +118,12 @@ bool AtomicFile::Commit()
         return false;
     if (!failed_ && ::fdatasync(fd_) != 0)
         failed_ = true;
-    if (::close(fd_) != 0)
-        failed_ = true;
-    fd_ = -1;
+    // Renamed while still open and locked, so no other run takes it for a
+    // stale file in between; its bytes are on disk already.
     if (!failed_ && std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0)
         failed_ = true;
+    ::close(fd_);
+    fd_ = -1;
     if (failed_) {
         ::unlink(tempPath_.c_str());
         tempPath_.clear();

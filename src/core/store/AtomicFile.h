@@ -9,6 +9,10 @@
 // and renames it into place, then syncs the directory so the rename lasts.
 // Until then, and after a failed write, Discard or destruction without
 // Commit, the previous file stays as it was and the temporary file is gone.
+//
+// The temporary file is locked (flock) while it is written. A process that
+// dies leaves it behind, unlocked: the next Open for the same final file
+// removes such stale files, and only those of that final file.
 class AtomicFile {
 public:
     AtomicFile() = default;
@@ -16,7 +20,8 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file beside `finalPath`: its name is
+    // Removes the stale temporary files of `finalPath` (RemoveStaleTemps),
+    // then creates the temporary file beside it: its name is
     // TempPrefix(finalPath) + six random characters. False when the final
     // name is longer than a file name may be.
     bool Open(const std::string& finalPath);
@@ -37,6 +42,13 @@ public:
     // final name and ".tmp". No other final name in the folder gives the
     // same start unless the names are that long and share their hash.
     static std::string TempPrefix(const std::string& finalPath);
+
+    // Removes what a writer of `finalPath` that died left behind: the regular
+    // files named TempPrefix(finalPath) + six letters or digits that no
+    // process holds locked. No other final name gives such a name (backup
+    // names hold no "."; see TempPrefix), so another file's temporary files
+    // are never touched. Returns how many were removed.
+    static int RemoveStaleTemps(const std::string& finalPath);
 
     // Replaces the file at `path` by `bytes` in one step.
     static bool WriteWhole(const std::string& path, std::string_view bytes);

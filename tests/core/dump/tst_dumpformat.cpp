@@ -12,6 +12,7 @@
 #include <climits>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using test::FilesIn;
 
@@ -345,6 +346,64 @@ private slots:
         DumpFile tooLong;
         QVERIFY(!tooLong.Open(BackupFilePath(dir.path(), longest + "n")));
         QCOMPARE(FilesIn(dir.path()).size(), size_t(3));
+    }
+
+    // A crash leaves a backup's temporary file behind. The next run of that
+    // backup removes its own stale files: never another backup's (names that
+    // start alike, long names that share their start), never one that a
+    // running writer holds, never anything but a regular file of exactly the
+    // temporary name's shape.
+    void staleTemporaryFilesAreRemovedOnlyForTheirOwnBackup()
+    {
+        test::TempDataDir dir;
+        const std::string longA = std::string(240, 'l') + "a";
+        const std::string longB = std::string(240, 'l') + "b";
+        const std::string prefixA = AtomicFile::TempPrefix(BackupFilePath(dir.path(), "a")).substr(dir.path().size());
+        const std::string prefixLong
+            = AtomicFile::TempPrefix(BackupFilePath(dir.path(), longA)).substr(dir.path().size());
+        struct Case {
+            std::string name;
+            bool removed;
+        };
+        const std::vector<Case> cases = {
+            {prefixA + "Ab12Cd", true},
+            {prefixA + "zzzzzz", true},
+            {AtomicFile::TempPrefix(BackupFilePath(dir.path(), "a_b")).substr(dir.path().size()) + "Ab12Cd", false},
+            {AtomicFile::TempPrefix(BackupFilePath(dir.path(), "A")).substr(dir.path().size()) + "Ab12Cd", false},
+            {prefixA + "Ab12C", false},
+            {prefixA + "Ab12Cde", false},
+            {prefixA + "Ab12C-", false},
+            {"backup_a.tbk", false},
+            {prefixLong + "Qw12Er", false}, // another backup, same start
+            {AtomicFile::TempPrefix(BackupFilePath(dir.path(), longB)).substr(dir.path().size()) + "Qw12Er", false},
+        };
+        for (const Case& c : cases)
+            test::WriteFile(dir.file(c.name), "stale");
+        // A temporary file a writer still holds, a link and a FIFO of the shape.
+        AtomicFile running;
+        QVERIFY(running.Open(BackupFilePath(dir.path(), "a")));
+        test::WriteFile(dir.file("target"), "kept");
+        QCOMPARE(::symlink(dir.file("target").c_str(), dir.file(prefixA + "LiNk00").c_str()), 0);
+        QCOMPARE(::mkfifo(dir.file(prefixA + "FiFo00").c_str(), 0600), 0);
+
+        DumpFile file;
+        QVERIFY(file.Open(BackupFilePath(dir.path(), "a")));
+        for (const Case& c : cases)
+            QVERIFY2(test::FileExists(dir.file(c.name)) != c.removed, c.name.c_str());
+        QVERIFY(test::FileExists(running.TempPath()));
+        QVERIFY(test::FileExists(dir.file(prefixA + "LiNk00")));
+        QVERIFY(test::FileExists(dir.file(prefixA + "FiFo00")));
+        file.Write("x\n");
+        QVERIFY(file.Commit());
+        running.Write("y");
+        QVERIFY(running.Commit()); // its temporary file was left alone
+        QCOMPARE(test::ReadFile(BackupFilePath(dir.path(), "a")), std::string("y"));
+
+        // The long name's own stale file goes when that backup runs.
+        QVERIFY(file.Open(BackupFilePath(dir.path(), longA)));
+        QVERIFY(!test::FileExists(dir.file(prefixLong + "Qw12Er")));
+        file.Discard();
+        QCOMPARE(AtomicFile::RemoveStaleTemps(BackupFilePath(dir.path(), longA)), 0);
     }
 
     // The closing line counts what the file holds; readers know it by its
