@@ -243,7 +243,7 @@ bool RestoreRun::PrepareSession(MysqlConnection& conn)
     }
     lineMode_ = RestoreSessionSqlMode(serverMode);
     batchMode_ = RestoreBatchSqlMode(lineMode_);
-    batch_.Reset(maxPacket_ != 0 && maxPacket_ / 4 < kBatchBytes ? static_cast<size_t>(maxPacket_ / 4) : kBatchBytes);
+    batch_.Reset(maxPacket_ != 0 && maxPacket_ / 4 < batchBytes_ ? static_cast<size_t>(maxPacket_ / 4) : batchBytes_);
     return conn.Query("SET SESSION sql_mode = '" + conn.Escape(lineMode_)
                       + "', SESSION foreign_key_checks = 0, SESSION autocommit = 0");
 }
@@ -567,10 +567,12 @@ RestoreRun::LineResult RestoreRun::FlushRows(MysqlConnection& conn)
     if (batch_.Empty())
         return LineResult::Ok;
     const size_t rows = batch_.Rows();
-    const bool sent = UseBatchMode(conn, true) && Execute(conn, batch_.Statement());
+    const bool sent = batchBytes_ != 0 && UseBatchMode(conn, true) && Execute(conn, batch_.Statement());
     // Rows of the batch that are in the table.
     size_t in = rows;
-    if (!sent) {
+    if (!sent && batchBytes_ == 0) {
+        in = 0;
+    } else if (!sent) {
         in = 0;
         if (conn.ErrorNumber() == ER_LOCK_DEADLOCK) {
             // The server rolled the whole transaction back: the rows sent

@@ -95,6 +95,10 @@ public:
 
     RestoreRun(AppState& state, RunUi& ui);
 
+    // Rows go in batches of at most `bytes` (and a quarter of the packet
+    // limit); 0 sends every row on its own, one line at a time.
+    void SetRowBatchBytes(size_t bytes) { batchBytes_ = bytes; }
+
     // Restores backup `name` (its record and its file backup_<name>.tbk).
     RestoreReport Run(const std::string& name);
 
@@ -143,6 +147,7 @@ private:
     bool transactional_ = false; // its engine undoes a refused statement whole
     std::string rowColumns_;     // the column list of the rows being gathered
     std::string rowStart_;       // their statements' start (RowBatch::StatementStart)
+    size_t batchBytes_ = kBatchBytes;
     RowBatch batch_;
     long long batchFirstMember_ = 0; // rows of the table before the batch
     size_t batchTableSteps_ = 0;     // rows of the batch that step the table bar
