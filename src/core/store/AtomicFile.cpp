@@ -1,5 +1,6 @@
 #include "core/store/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +17,8 @@ namespace {
 // The longest name of a file (not its path) that Linux file systems take.
 constexpr size_t kMaxFileName = 255;
 constexpr size_t kRandomChars = 6; // mkostemp's XXXXXX
+// How much is written before the kernel is asked to start writing it out.
+constexpr unsigned long long kWriteBehind = 8ull << 20;
 
 } // namespace
 
@@ -91,6 +94,7 @@ bool AtomicFile::Open(const std::string& finalPath)
     if (fd_ < 0)
         return false;
     ::fchmod(fd_, 0600);
+    size_ = flushed_ = 0;
     // Held until the file is closed: it tells a later run that this file is
     // being written and is not stale.
     ::flock(fd_, LOCK_EX | LOCK_NB);
@@ -110,6 +114,55 @@ void AtomicFile::Write(std::string_view bytes)
         else
             done += static_cast<size_t>(n);
     }
+    size_ += done;
+    if (fd_ >= 0 && size_ - flushed_ >= kWriteBehind) {
+        ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(size_ - flushed_),
+                          SYNC_FILE_RANGE_WRITE);
+        flushed_ = size_;
+    }
+}
+
+void AtomicFile::Append(int fd, unsigned long long length)
+{
+    if (fd_ < 0 || failed_)
+        return;
+    loff_t from = 0;
+    unsigned long long done = 0;
+    while (done < length) {
+        const ssize_t n = ::copy_file_range(fd, &from, fd_, nullptr, static_cast<size_t>(length - done), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<unsigned long long>(n);
+    }
+    size_ += done;
+    // Where the kernel cannot copy between the files, through a buffer.
+    std::string buffer(std::min<unsigned long long>(length - done, 1 << 20), '\0');
+    while (done < length && !failed_) {
+        const ssize_t n = ::pread(fd, buffer.data(), std::min<size_t>(buffer.size(), length - done),
+                                  static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            failed_ = true;
+            break;
+        }
+        Write(std::string_view(buffer.data(), static_cast<size_t>(n)));
+        done += static_cast<unsigned long long>(n);
+    }
+}
+
+bool AtomicFile::Truncate(unsigned long long length)
+{
+    if (fd_ < 0 || length > size_ || ::ftruncate(fd_, static_cast<off_t>(length)) != 0
+        || ::lseek(fd_, static_cast<off_t>(length), SEEK_SET) < 0) {
+        failed_ = true;
+        return false;
+    }
+    size_ = length;
+    flushed_ = std::min(flushed_, length);
+    return true;
 }
 
 bool AtomicFile::Commit()

@@ -27,7 +27,17 @@ public:
     bool Open(const std::string& finalPath);
     bool IsOpen() const { return fd_ >= 0; }
     // Appends bytes; a failed write is remembered and fails the commit.
+    // Every few megabytes the kernel is asked to start writing them to disk,
+    // so the sync of Commit has little left to do.
     void Write(std::string_view bytes);
+    // Appends the first `length` bytes of the open file `fd` (copied inside
+    // the kernel where it can).
+    void Append(int fd, unsigned long long length);
+    // The bytes written so far.
+    unsigned long long Size() const { return size_; }
+    // Cuts the file back to its first `length` bytes; later writes follow
+    // them.
+    bool Truncate(unsigned long long length);
     // Moves the file into place. False (and the temporary file removed) when
     // any write, the sync or the rename failed.
     bool Commit();
@@ -56,6 +66,8 @@ public:
 private:
     int fd_ = -1;
     bool failed_ = false;
+    unsigned long long size_ = 0;
+    unsigned long long flushed_ = 0; // bytes the kernel was asked to write out
     std::string finalPath_;
     std::string tempPath_;
 };
