@@ -392,8 +392,9 @@ private slots:
         auto killRunAtSecondPage = [&](RunField field, const std::string& text) {
             if (field != RunField::CurrentMember || text != "100")
                 return;
+            // The run's own connection, the one reading the rows.
             const std::string id = db.scalar("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '" + db.name()
-                                             + "' AND ID <> CONNECTION_ID() LIMIT 1");
+                                             + "' AND ID <> CONNECTION_ID() AND INFO LIKE 'select * from%' LIMIT 1");
             QVERIFY(!id.empty());
             db.exec("KILL CONNECTION " + id);
         };
