@@ -88,7 +88,7 @@ std::string SelectList(const std::vector<std::string>& columns)
 
 class RunContext {
 public:
-    RunContext(AppState& state, RunUi& ui, RunKind kind, std::time_t start)
+    RunContext(AppState& state, RunUi& ui, RunKind kind, std::time_t start, bool countAhead)
         : state_(state)
         , silent_(ui)
         , panel_(kind == RunKind::Manual ? ui : silent_)
@@ -96,6 +96,7 @@ public:
         , pump_(skeleton_.Pump())
         , kind_(kind)
         , start_(start)
+        , useCountAhead_(countAhead)
     {
         out_.startTimeText = FormatLocalTime(start, kLongTimeFormat);
     }
@@ -126,6 +127,7 @@ private:
     ThrottledPump& pump_;
     const RunKind kind_;
     const std::time_t start_;
+    const bool useCountAhead_;
     BackupOutcome out_;
     std::string backup_; // B: the definition's name, used for the file, header and log
     MysqlConnection conn_;
@@ -226,7 +228,7 @@ BackupOutcome RunContext::Run(const std::string& name)
     }
     // The row counts are taken on a second connection, whose snapshot
     // starts right after this one's (see CountAhead); without it, on this one.
-    const bool countAhead = countAhead_.Connect(params);
+    const bool countAhead = useCountAhead_ && countAhead_.Connect(params);
     if (!conn_.Query("START TRANSACTION WITH CONSISTENT SNAPSHOT")) {
         Fail(kConnectFailure);
         return out_;
@@ -618,6 +620,6 @@ BackupRun::BackupRun(AppState& state, RunUi& ui)
 
 BackupOutcome BackupRun::Run(const std::string& name, RunKind kind, std::time_t startTime)
 {
-    RunContext run(state_, ui_, kind, startTime);
+    RunContext run(state_, ui_, kind, startTime, countAhead_);
     return run.Run(name);
 }

@@ -61,7 +61,12 @@ public:
     // when the run was asked for.
     BackupOutcome Run(const std::string& name, RunKind kind, std::time_t startTime);
 
+    // Whether row counts are taken on a second connection while the rows are
+    // read (the default), or on the run's own connection before them.
+    void SetCountAhead(bool on) { countAhead_ = on; }
+
 private:
     AppState& state_;
     RunUi& ui_;
+    bool countAhead_ = true;
 };

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "core/dump/DumpFile.h"
 #include "core/dump/DumpFormat.h"
+#include "core/dump/TableDefinition.h"
 #include "core/dump/TableStructure.h"
 #include "core/dump/ValueEscaping.h"
 #include "core/history/TimeTexts.h"
@@ -404,6 +405,77 @@ private slots:
         QVERIFY(!test::FileExists(dir.file(prefixLong + "Qw12Er")));
         file.Discard();
         QCOMPARE(AtomicFile::RemoveStaleTemps(BackupFilePath(dir.path(), longA)), 0);
+    }
+
+    // A piece written late (the data heading once the count is known) lands
+    // before what was held back, and a mark takes back what followed it.
+    void heldPiecesLandInOrderAndMarksTakeBack()
+    {
+        test::TempDataDir dir;
+        const std::string path = BackupFilePath(dir.path(), "h");
+        const std::string big(3 << 20, 'r'); // more than one write block
+        DumpFile file;
+        QVERIFY(file.Open(path));
+        file.Write("a\n");
+        QVERIFY(file.Hold());
+        QVERIFY(file.Holding());
+        file.Write("held\n" + big + "\n");
+        file.Release("heading\n");
+        file.Write("after\n");
+        const unsigned long long mark = file.Mark();
+        file.Write("dropped\n");
+        QVERIFY(file.Hold());
+        file.Write("dropped too\n");
+        file.RewindTo(mark);
+        QVERIFY(!file.Holding());
+        file.Write("end\n");
+        QVERIFY(file.Commit());
+        QCOMPARE(test::ReadFile(path), "a\r\nheading\r\nheld\r\n" + big + "\r\nafter\r\nend\r\n");
+        QCOMPARE(FilesIn(dir.path()).size(), size_t(1)); // the spool file has no name
+
+        // Given up while holding: nothing is left but the previous file.
+        QVERIFY(file.Open(path));
+        file.Write("x\n");
+        QVERIFY(file.Hold());
+        file.Write("y\n");
+        file.Discard();
+        QCOMPARE(FilesIn(dir.path()).size(), size_t(1));
+        QCOMPARE(test::ReadFile(path).substr(0, 3), std::string("a\r\n"));
+    }
+
+    // A server's definition goes into the file only when the restore reads
+    // back the same statement from it.
+    void definitionsARestoreCannotReadBackAreRefused()
+    {
+        const std::string ok = "CREATE TABLE `t` (\n  `a` int(11) DEFAULT NULL,\n  KEY `a` (`a`)\n"
+                               ") ENGINE=InnoDB DEFAULT CHARSET=latin1 COMMENT='x\\ny'\n";
+        QCOMPARE(dump::DefinitionRefusal("t", ok, 0), std::string());
+        QCOMPARE(dump::DefinitionRefusal("t", ok, ok.size() + 1), std::string());
+        const struct {
+            const char* table;
+            std::string definition;
+            unsigned long long limit;
+            const char* refusal;
+        } cases[] = {
+            {"u", ok, 0, "it does not begin with \"CREATE TABLE `u` (\" on a line of its own"},
+            {"t", "CREATE TABLE `t` (  `a` int\n)\n", 0, "it does not begin with \"CREATE TABLE `t` (\" on a line of its own"},
+            {"t", "CREATE TABLE `t` (\n  `a\r` int\n)\n", 0, "it holds a carriage return"},
+            {"t", "CREATE TABLE `t` (\n\n  `a` int\n)\n", 0, "it holds an empty line"},
+            {"t", "CREATE TABLE `t` (\n  `a\nb` int\n)\n", 0, "its lines do not join into the same statement"},
+            {"t", "CREATE TABLE `t` (\n  `a` int\nNOT NULL\n)\n", 0, "its lines do not join into the same statement"},
+            {"t", "CREATE TABLE `t` (\n  `a` int,\n  FOREIGN KEY (`a`) REFERENCES `db`.`p` (`id`)\n)\n", 0,
+             "a restore refuses it (a qualified name (another database))"},
+            {"t", "CREATE TABLE `t` (\n  `a` int\n) ENGINE=CONNECT\n", 0,
+             "a restore refuses it (an engine that does not keep its data in the database)"},
+            {"t", ok, ok.size() - 5, "it is 113 bytes long, more than the server's packet limit allows"},
+        };
+        for (const auto& c : cases)
+            QCOMPARE(dump::DefinitionRefusal(c.table, c.definition, c.limit), std::string(c.refusal));
+        QVERIFY(dump::IsGeneratedColumn("VIRTUAL GENERATED") && dump::IsGeneratedColumn("STORED GENERATED")
+                && dump::IsGeneratedColumn("PERSISTENT") && dump::IsGeneratedColumn("STORED GENERATED, INVISIBLE"));
+        QVERIFY(!dump::IsGeneratedColumn("DEFAULT_GENERATED") && !dump::IsGeneratedColumn("auto_increment")
+                && !dump::IsGeneratedColumn("INVISIBLE"));
+        QVERIFY(dump::IsInvisibleColumn("INVISIBLE") && !dump::IsInvisibleColumn(""));
     }
 
     // The closing line counts what the file holds; readers know it by its

@@ -141,8 +141,11 @@ struct RunFixture {
     BackupOutcome run(const std::string& name, RunKind kind = RunKind::Manual)
     {
         BackupRun r(state, ui);
+        r.SetCountAhead(!countFirst);
         return r.Run(name, kind, now);
     }
+    // Runs count each table on their own connection before its rows.
+    bool countFirst = false;
     std::string path(const std::string& backupName) const { return BackupFilePath(dir.path(), backupName); }
     std::string file(const std::string& backupName) const { return ReadFile(path(backupName)); }
     // The backup as stored (with its run facts).

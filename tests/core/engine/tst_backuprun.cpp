@@ -334,7 +334,10 @@ private slots:
 
     // Cancelling during the second page: the run stops after that page, the
     // previous backup file and its stored facts survive, and the last-run
-    // facts and the history record the cancel.
+    // facts and the history record the cancel. (The run counts first here,
+    // so the page offsets show as their pages are read; counted on the
+    // second connection, the pages read while the count comes are shown with
+    // it, and a cancel then stops the run at the next page.)
     void cancelDuringTheSecondPageKeepsThePreviousFile()
     {
         REQUIRE_TEST_SERVER();
@@ -357,6 +360,7 @@ private slots:
             if (field == RunField::CurrentMember && text == "100")
                 f.state.backupRunning = false; // the "Cancel Backup" button
         };
+        f.countFirst = true;
         const BackupOutcome out = f.run("b");
         QCOMPARE(out.status, RunStatus::Cancelled);
         QCOMPARE(out.rowsWritten, 200ULL); // the second page was completed, the third never begun
@@ -374,6 +378,20 @@ private slots:
         QCOMPARE(f.counter(keys::kLastBackupType), std::string("Manual"));
         QCOMPARE(f.log().back(), std::string("S Backup Cancelled: b"));
         QVERIFY(!f.state.backupRunning);
+
+        f.ui = test::RecordingUi();
+        f.ui.onText = [&](RunField field, const std::string& text) {
+            if (field == RunField::RunStatus && text == "Backing up big")
+                f.state.backupRunning = false;
+        };
+        f.countFirst = false;
+        const BackupOutcome ahead = f.run("b");
+        QCOMPARE(ahead.status, RunStatus::Cancelled);
+        QVERIFY(ahead.rowsWritten <= 250);
+        QCOMPARE(f.ui.Texts(RunField::TableMembers), (std::vector<std::string> {"Waiting", "250 rows", "All Copied"}));
+        QCOMPARE(f.file("b"), previous);
+        QVERIFY(TempFiles(f.dir.path()).empty());
+        QCOMPARE(f.saved("b").lineCount, previousCount);
     }
 
     // A connection lost in the middle of a table fails the run instead of
@@ -399,6 +417,7 @@ private slots:
             db.exec("KILL CONNECTION " + id);
         };
         f.ui.onText = killRunAtSecondPage;
+        f.countFirst = true; // the offsets show as their pages are read
         const BackupOutcome out = f.run("b");
         QCOMPARE(out.status, RunStatus::Failed);
         QVERIFY(out.rowsWritten < 100000);
@@ -412,6 +431,7 @@ private slots:
         // Scheduled: the run reports through the page's pump only.
         f.state.log.Clear();
         f.ui = test::RecordingUi();
+        f.countFirst = false;
         int pumps = 0;
         f.ui.onPump = [&] {
             if (++pumps == 2) // the first pump follows the structure section; the second is in the data
