@@ -50,6 +50,21 @@ void DumpFile::Write(const std::string& piece)
         Flush();
 }
 
+std::string& DumpFile::StartLine()
+{
+    lineStart_ = buffer_.size();
+    return buffer_;
+}
+
+size_t DumpFile::EndLine()
+{
+    const size_t length = buffer_.size() - lineStart_;
+    buffer_.append("\r\n", 2);
+    if (buffer_.size() >= kFileBufferSize)
+        Flush();
+    return length;
+}
+
 void DumpFile::Flush()
 {
     if (spoolFd_ < 0) {

@@ -25,6 +25,11 @@ public:
     bool IsOpen() const { return file_.IsOpen(); }
     // Writes a piece of text; every "\n" becomes CR LF.
     void Write(const std::string& piece);
+    // A line built in place (a row statement): StartLine gives the buffer to
+    // append the line to, without its end and holding no "\n"; EndLine ends
+    // it with CR LF and gives its length without the end.
+    std::string& StartLine();
+    size_t EndLine();
     // From now on, what is written is held back. False when no spool file
     // could be made (nothing is held then).
     bool Hold();
@@ -49,6 +54,7 @@ private:
 
     AtomicFile file_;
     std::string buffer_;
+    size_t lineStart_ = 0;
     std::string dir_;
     int spoolFd_ = -1;
     unsigned long long spooled_ = 0;

@@ -92,7 +92,7 @@ void AppendRowLine(std::string& out, std::string_view start, char** values, cons
             out += ", ";
         AppendValue(out, values[j], values[j] ? lengths[j] : 0);
     }
-    out += ")\n";
+    out += ')';
 }
 
 void AppendRowStatement(std::string& out, const std::string& table, char** values, const unsigned long* lengths,
@@ -100,6 +100,7 @@ void AppendRowStatement(std::string& out, const std::string& table, char** value
 {
     const std::string start = RowStatementStart(table);
     AppendRowLine(out, start, values, lengths, count);
+    out += '\n';
 }
 
 namespace {

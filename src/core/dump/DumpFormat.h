@@ -47,8 +47,9 @@ std::string DataHeading(const std::string& table, const std::string& countText);
 // The start of a table's row statements: "INSERT INTO `T` VALUES (", or,
 // when the rows name their columns, "INSERT INTO `T` (`a`, `b`) VALUES (".
 std::string RowStatementStart(const std::string& table, const std::vector<std::string>& columns = {});
-// start + values + ")\n", each value as AppendValue writes it (NULL bare,
-// everything else quoted and escaped), separated by ", ".
+// start + values + ")", each value as AppendValue writes it (NULL bare,
+// everything else quoted and escaped), separated by ", ": a row statement
+// without its line end.
 void AppendRowLine(std::string& out, std::string_view start, char** values, const unsigned long* lengths,
                      unsigned int count);
 // "INSERT INTO `T` VALUES (" + values + ")\n".

@@ -153,6 +153,33 @@ private slots:
         QVERIFY(out.find('\n') == std::string::npos && out.find('\r') == std::string::npos);
     }
 
+    // Long values are looked at in blocks: a byte to escape is found
+    // wherever it lies, alone or beside others, in the first, a middle or the
+    // last block.
+    void escapesAreFoundAtEveryPosition()
+    {
+        const std::vector<std::pair<char, std::string>> escapes
+            = {{'\0', "\\0"}, {'\n', "\\n"}, {'\r', "\\r"}, {'\\', "\\\\"}, {'\'', "\\'"}, {'"', "\\\""}, {'\x1a', "\\Z"}};
+        for (size_t length : {size_t(1), size_t(15), size_t(16), size_t(17), size_t(47)}) {
+            for (size_t at = 0; at < length; ++at) {
+                for (const auto& [c, written] : escapes) {
+                    std::string value(length, 'v');
+                    value[at] = c;
+                    std::string twice = value;
+                    twice[length - 1 - at] = c;
+                    for (const std::string& v : {value, twice}) {
+                        std::string expected;
+                        for (char x : v)
+                            expected += x == c ? written : std::string(1, x);
+                        std::string out;
+                        AppendEscaped(out, v.data(), v.size());
+                        QCOMPARE(out, expected);
+                    }
+                }
+            }
+        }
+    }
+
     void nullIsWrittenUnquoted()
     {
         std::string out;
