@@ -18,7 +18,7 @@ namespace {
 constexpr size_t kMaxFileName = 255;
 constexpr size_t kRandomChars = 6; // mkostemp's XXXXXX
 // How much is written before the kernel is asked to start writing it out.
-constexpr unsigned long long kWriteBehind = 8ull << 20;
+constexpr unsigned long long kWriteBehind = 2ull << 20;
 
 } // namespace
 
