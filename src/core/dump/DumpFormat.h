@@ -14,6 +14,7 @@ inline constexpr const char* kSoftwareVersion = "2.1.2.4";
 // Lines of the tally for the header, a structure heading with its CREATE
 // TABLE line, and a data heading.
 inline constexpr long kHeaderLines = 14;
+inline constexpr long kStructureTitleLines = 5;
 inline constexpr long kStructureHeadingLines = 6;
 inline constexpr long kDataHeadingLines = 5;
 // Lines of the tally for the end of a complete file: an empty line and the

@@ -28,6 +28,12 @@ bool ContainsNoCase(std::string_view text, std::string_view upperWord)
     return false;
 }
 
+// The lines a section adds to the file: its heading and its statement.
+long TallyOf(const std::string& structure)
+{
+    return kStructureTitleLines + static_cast<long>(std::count(structure.begin(), structure.end(), '\n'));
+}
+
 // The build of a view's section: the column and key lines of `describe`.
 DefinitionRead ReadViewStructure(MysqlConnection& conn, const std::string& table, TableDefinition& definition)
 {
@@ -38,7 +44,7 @@ DefinitionRead ReadViewStructure(MysqlConnection& conn, const std::string& table
     const SectionText section = BuildColumnText(columns, keys);
     definition.isView = true;
     definition.structure = "CREATE TABLE " + QuoteName(table) + " (\n" + section.text;
-    definition.tallyLines = kStructureHeadingLines + section.lines;
+    definition.tallyLines = TallyOf(definition.structure);
     return DefinitionRead::Ok;
 }
 
@@ -108,7 +114,7 @@ DefinitionRead ReadTableDefinition(MysqlConnection& conn, const std::string& tab
     refusal = DefinitionRefusal(table, text, maxStatement);
     if (!refusal.empty())
         return DefinitionRead::Unrestorable;
-    definition.tallyLines = static_cast<long>(std::count(text.begin(), text.end(), '\n')) + 5;
+    definition.tallyLines = TallyOf(text);
     definition.structure = std::move(text);
     return DefinitionRead::Ok;
 }

@@ -25,8 +25,7 @@ struct TableDefinition {
     // its first line "CREATE TABLE `T` (", each line ended by "\n".
     std::string structure;
     // What the section adds to the line tally: the lines written, heading
-    // included. (A view's section keeps the tally of the column lines, one
-    // more than the file holds when it has key lines.)
+    // included.
     long tallyLines = 0;
     // The columns the row statements name, in table order. Empty when every
     // column takes a value, in order, as "INSERT INTO `T` VALUES (...)" gives
