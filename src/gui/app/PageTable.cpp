@@ -1,5 +1,6 @@
 #include "gui/app/PageTable.h"
 
+#include "gui/definitions/ChildDialog_Backups_Create.h"
 #include "gui/history/ChildDialog_Backups.h"
 #include "resources/ResourceIds.h"
 
@@ -19,6 +20,7 @@ std::map<int, PageFactory>& Table()
     // One line per work-area page.
     static std::map<int, PageFactory> table = {
         {rid::PAGE_STATISTICS, PageOf<ChildDialog_Backups>()},
+        {rid::PAGE_CREATE_CONNECTION, PageOf<ChildDialog_Backups_Create>()},
     };
     return table;
 }
