@@ -1,6 +1,7 @@
 #include "gui/app/PageTable.h"
 
 #include "gui/definitions/ChildDialog_Backups_Create.h"
+#include "gui/definitions/ChildDialog_Backups_Create_DB.h"
 #include "gui/history/ChildDialog_Backups.h"
 #include "resources/ResourceIds.h"
 
@@ -21,6 +22,7 @@ std::map<int, PageFactory>& Table()
     static std::map<int, PageFactory> table = {
         {rid::PAGE_STATISTICS, PageOf<ChildDialog_Backups>()},
         {rid::PAGE_CREATE_CONNECTION, PageOf<ChildDialog_Backups_Create>()},
+        {rid::PAGE_CREATE_BACKUP, PageOf<ChildDialog_Backups_Create_DB>()},
     };
     return table;
 }
