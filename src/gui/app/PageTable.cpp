@@ -2,6 +2,7 @@
 
 #include "gui/definitions/ChildDialog_Backups_Create.h"
 #include "gui/definitions/ChildDialog_Backups_Create_DB.h"
+#include "gui/definitions/ChildDialog_Backups_Schedule.h"
 #include "gui/history/ChildDialog_Backups.h"
 #include "resources/ResourceIds.h"
 
@@ -23,6 +24,7 @@ std::map<int, PageFactory>& Table()
         {rid::PAGE_STATISTICS, PageOf<ChildDialog_Backups>()},
         {rid::PAGE_CREATE_CONNECTION, PageOf<ChildDialog_Backups_Create>()},
         {rid::PAGE_CREATE_BACKUP, PageOf<ChildDialog_Backups_Create_DB>()},
+        {rid::PAGE_CREATE_SCHEDULE, PageOf<ChildDialog_Backups_Schedule>()},
     };
     return table;
 }
