@@ -79,6 +79,8 @@ QHBoxLayout* SelectButtons(ReportList* list, int allId, int noneId, QWidget* par
             list->setFocus();
         });
         buttons->addWidget(button);
+        // The buttons stand left of the list: Tab reaches them first.
+        QWidget::setTabOrder(button, list);
     }
     return buttons;
 }
@@ -314,7 +316,6 @@ std::optional<std::vector<std::string>> ChildDialog_Backups_Create_DB::ReadTable
     unsigned long* lengths = nullptr;
     while (MYSQL_ROW row = result.FetchRow(&lengths))
         tables.emplace_back(row[0], lengths[0]);
-    database_ = def.database;
     return tables;
 }
 
@@ -336,6 +337,12 @@ void ChildDialog_Backups_Create_DB::OnConnect()
         ShowMessage(MessageKind::Error, "Connection Failed.");
         return;
     }
+    ShowConnected(connectionName, *tables);
+}
+
+void ChildDialog_Backups_Create_DB::ShowConnected(const std::string& connectionName,
+                                                  const std::vector<std::string>& tables)
+{
     listedConnection_ = connectionName;
     SetStatusText(kConnectedStatus);
     tablesGroup_->setEnabled(true);
@@ -344,9 +351,9 @@ void ChildDialog_Backups_Create_DB::OnConnect()
     save_->setFocus();
     UpdateConnectButton();
     status_->setText(QStringLiteral("Connected"));
-    connectedTo_->setText(QString::fromStdString(database_));
-    tablesLocated_->setText(QString::number(tables->size()));
-    ShowTables(*tables);
+    connectedTo_->setText(QString::fromStdString(ConnectionDef::Load(state_.store, connectionName).database));
+    tablesLocated_->setText(QString::number(tables.size()));
+    ShowTables(tables);
     ShowSchedules();
     if (mode_ == EditorMode::Edit)
         SelectStored();

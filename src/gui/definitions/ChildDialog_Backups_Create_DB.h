@@ -32,6 +32,10 @@ public:
     // (asking for a password that was not saved) and lists the tables and
     // the schedules.
     void OnConnect();
+    // What a successful connect shows: the connected state, every table the
+    // server listed for the connection `connectionName`, the schedules, and
+    // in edit mode the stored tables and schedules selected.
+    void ShowConnected(const std::string& connectionName, const std::vector<std::string>& tables);
     // "Save Backup": checks in order, stores the backup and asks whether to
     // create (or edit) another.
     void OnSave();
@@ -63,7 +67,6 @@ private:
     PageHost& host_;
     const EditorMode mode_;
     std::string listedConnection_;
-    std::string database_; // of the listed connection
 
     QLineEdit* name_ = nullptr;
     QLabel* nameHint_ = nullptr;
