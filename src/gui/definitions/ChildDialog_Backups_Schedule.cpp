@@ -189,6 +189,7 @@ QWidget* ChildDialog_Backups_Schedule::BuildTiming(QWidget* parent)
     entries_->setObjectName(ControlName(rid::IDC_SCED_ENTRIES));
     entries_->setSelectionMode(QAbstractItemView::SingleSelection);
     listCaption->setBuddy(entries_);
+    entries_->setAccessibleName(QStringLiteral("Scheduled Times to Execute"));
     right->addWidget(listCaption);
     right->addWidget(entries_, 1);
     auto* addDelete = new QHBoxLayout;
