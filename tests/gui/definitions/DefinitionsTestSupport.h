@@ -11,6 +11,9 @@
 #include <QTest>
 
 #include <functional>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <memory>
 
 namespace test {
@@ -77,6 +80,20 @@ inline void DefineSchedule(AppState& state, const std::string& name, const char*
     s.Save(state.store);
     state.nameLists.Add(NameList::Schedules, name);
     state.nameLists.RaiseTotal(NameList::Schedules);
+}
+
+// A loopback port with nothing listening on it: a connect is refused at once.
+inline unsigned int ClosedPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
 }
 
 } // namespace test

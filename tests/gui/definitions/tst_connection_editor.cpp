@@ -6,9 +6,6 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -16,20 +13,6 @@ using test::PageFixture;
 using Texts = std::vector<std::string>;
 
 const char* const kInUse = "Connection Name Already in Use.\r\n\r\nPlease Select Another Name.";
-
-// A loopback port with nothing listening on it: a connect is refused at once.
-int ClosedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 // Fills the editor's fields; an empty text leaves a field empty.
 void Fill(PageFixture& f, const ConnectionParams& p, const std::string& name = "local",
@@ -209,7 +192,7 @@ private slots:
         QCOMPARE(verboseLog().message, std::string("Connection Test Failed: local test"));
 
         ConnectionParams closed = db.params();
-        closed.port = static_cast<unsigned int>(ClosedPort());
+        closed.port = test::ClosedPort();
         Fill(f, closed, "local test");
         QElapsedTimer took;
         took.start();
