@@ -97,6 +97,8 @@ private slots:
         std::time_t now = start;
         CVordaDlg window(dir.path(), nullptr, [&now] { return now; });
         AppState& state = window.State();
+        // On screen, so the statistics page renders its history as it grows.
+        window.show();
 
         ConnectionParams wrongPassword = db.params();
         wrongPassword.password += "-wrong";
