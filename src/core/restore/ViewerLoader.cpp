@@ -3,8 +3,14 @@
 #include "core/dump/DumpFormat.h"
 #include "core/engine/RunSkeleton.h"
 #include "core/restore/LineReader.h"
+#include "core/store/Definitions.h"
 
 #include <cstdio>
+
+std::string CutLineMark(unsigned long long bytesNotShown)
+{
+    return " [line cut: " + std::to_string(bytesNotShown) + " more bytes of it are not shown]";
+}
 
 ViewerLoader::ViewerLoader(AppState& state, ViewerUi& ui)
     : state_(state)
@@ -14,13 +20,17 @@ ViewerLoader::ViewerLoader(AppState& state, ViewerUi& ui)
 
 ViewerLoadResult ViewerLoader::LoadSelected()
 {
+    // The name makes the file's name: one that breaks the name rule could
+    // reach outside the data directory.
+    if (state_.selectedName.empty() || !IsValidName(state_.selectedName))
+        return ViewerLoadResult::NotOpened;
     return Load(BackupFilePath(state_.paths.dataDir, state_.selectedName), state_.settings().lineNumbers);
 }
 
 ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)
 {
     state_.viewerActive = true;
-    LineReader reader;
+    LineReader reader(kMaxViewerLine, LineReader::LongLines::Cut);
     if (!reader.Open(path)) {
         state_.viewerActive = false;
         return ViewerLoadResult::NotOpened;
@@ -47,6 +57,8 @@ ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)
             pending.append(prefix, static_cast<size_t>(n));
         }
         pending += line;
+        if (reader.Overlong())
+            pending += CutLineMark(reader.LineBytes() - line.size());
         pending += "\r\n";
         if (percent < static_cast<long long>(loaded.size() + pending.size()) / step) {
             ui_.StepProgress();

@@ -160,6 +160,25 @@ private slots:
         QVERIFY(again.text.ends_with("000999: INSERT INTO `t` VALUES ('999')\r\n"));
     }
 
+    // A line longer than the viewer keeps is cut at 64 MB and marked; the
+    // lines after it are shown whole.
+    void anOverlongLineIsCutAndMarked()
+    {
+        test::TempDataDir dir;
+        AppState state(dir.path());
+        const std::string path = dir.file("long.tbk");
+        {
+            std::ofstream out(path, std::ios::binary);
+            out << "first\r\n" << std::string(kMaxViewerLine + 10, 'w') << "\r\nlast\r\n";
+        }
+        RecordingViewerUi ui;
+        QCOMPARE(ViewerLoader(state, ui).Load(path, false), ViewerLoadResult::Loaded);
+        const std::string expectedEnd = "w [line cut: 10 more bytes of it are not shown]\r\nlast\r\n";
+        QCOMPARE(ui.text.size(), 7 + kMaxViewerLine + expectedEnd.size() - 1);
+        QVERIFY(ui.text.rfind("first\r\nwww", 0) == 0);
+        QVERIFY(ui.text.ends_with(expectedEnd));
+    }
+
     void aLargeDumpLoadsInLinearTimeAndFlatMemory()
     {
         test::TempDataDir dir;

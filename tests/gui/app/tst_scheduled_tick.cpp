@@ -65,7 +65,8 @@ private slots:
         QVERIFY(!state.backupRunning);
         const std::string file = test::ReadFile(BackupFilePath(dir.path(), "due"));
         QVERIFY(file.find("-- Vorda Quendal Suite - MySQL Backup File - Automatic\r\n") != std::string::npos);
-        QVERIFY(file.ends_with("INSERT INTO `items` VALUES ('300', 'n300')\r\n"));
+        QVERIFY(file.ends_with("INSERT INTO `items` VALUES ('300', 'n300')\r\n\r\n"
+                               "-- End of Backup File - Tables: 1 - Rows: 300\r\n"));
         QVERIFY(!test::FileExists(BackupFilePath(dir.path(), "unscheduled")));
         QCOMPARE(state.store.GetValue(keys::kCountersTable, keys::kLastBackupType), std::string("Automatic"));
         QCOMPARE(state.store.GetValue(keys::kCountersTable, keys::kLastBackupName), std::string("due"));
