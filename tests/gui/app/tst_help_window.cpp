@@ -2,13 +2,11 @@
 #include "GuiTestSupport.h"
 #include "gui/app/Help.h"
 #include "gui/app/HelpWindow.h"
-#include "resources/ResourceIds.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QPushButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -157,37 +155,12 @@ private slots:
         QVERIFY(OpenHelpPage(page.toStdString()));
         QCOMPARE(HelpWindow::Existing(), window);
         QVERIFY(window->isVisible());
+        // An unknown page shows the contents instead.
+        QVERIFY(!OpenHelpPage("no-such-page.html#nowhere"));
+        QCOMPARE(window->Browser()->source().fileName(), QStringLiteral("index.html"));
         // Neither the browser nor a message box took part.
         QVERIFY(opened_.isEmpty());
         QVERIFY(MessageHook::Requests().empty());
-    }
-
-    void theMainWindowsHelpButtonsOpenTheHelpWindow()
-    {
-        test::GuiHooks hooks;
-        test::TempDataDir dir;
-        auto window = test::OpenWindow(dir);
-        window->show();
-        window->findChild<QPushButton*>(ControlName(rid::IDC_HELP))->click();
-        HelpWindow* help = HelpWindow::Existing();
-        QVERIFY(help && help->isVisible());
-        QCOMPARE(help->Browser()->source().fileName(), QStringLiteral("index.html"));
-        // The main window goes on working beside it.
-        QVERIFY(!QApplication::activeModalWidget());
-        QVERIFY(window->isEnabled());
-        window->findChild<QPushButton*>(ControlName(rid::IDC_HOME))->click();
-        QCOMPARE(HelpWindow::Existing(), help);
-        QCOMPARE(help->Browser()->source().fragment(), QStringLiteral("welcome"));
-        QVERIFY(opened_.isEmpty());
-        // It goes with the program's window.
-        window.reset();
-        QVERIFY(!HelpWindow::Existing());
-    }
-
-    void anUnknownPageShowsTheContents()
-    {
-        QVERIFY(!OpenHelpPage("no-such-page.html#nowhere"));
-        QCOMPARE(HelpWindow::Existing()->Browser()->source().fileName(), QStringLiteral("index.html"));
     }
 
     // A click on a link goes to its page and section; Back and Forward (the

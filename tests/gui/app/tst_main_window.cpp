@@ -437,11 +437,15 @@ private slots:
         QCOMPARE(shown, (QStringList {root + "index.html", root + "index.html#welcome", root + "index.html#about",
                                       root + "getting-started.html#installing", root + "index.html#support",
                                       root + "getting-started.html#updates"}));
-        // One window served them all, and neither a browser nor a message box
-        // was needed.
+        // One window served them all, beside the main window, and neither a
+        // browser nor a message box was needed.
         QCOMPARE(HelpWindow::Existing(), first);
+        QVERIFY(!first->isModal() && !QApplication::activeModalWidget());
         QVERIFY(opened.isEmpty());
         QVERIFY(MessageHook::Requests().empty());
+        // It goes with the program's window.
+        window.reset();
+        QVERIFY(!HelpWindow::Existing());
     }
 
     void everyHelpLinkLeadsToAPageAndSection()
