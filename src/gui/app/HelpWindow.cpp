@@ -146,8 +146,14 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name)
     QImage image = data.userType() == QMetaType::QImage ? data.value<QImage>() : QImage::fromData(data.toByteArray());
     if (image.isNull())
         return NoImage();
-    if (image.width() > kMaxImageWidth)
-        image = image.scaledToWidth(kMaxImageWidth, Qt::SmoothTransformation);
+    if (image.width() > kMaxImageWidth) {
+        // At most kMaxImageWidth wide on screen, with as many of its pixels
+        // as the screen can show.
+        const int pixels = qRound(kMaxImageWidth * devicePixelRatioF());
+        if (image.width() > pixels)
+            image = image.scaledToWidth(pixels, Qt::SmoothTransformation);
+        image.setDevicePixelRatio(qreal(image.width()) / kMaxImageWidth);
+    }
     return image;
 }
 

@@ -346,8 +346,8 @@ private slots:
         const QImage wide = browser->loadResource(QTextDocument::ImageResource,
                                                   QUrl(QStringLiteral("qrc:/vorda/images/background.png")))
                                 .value<QImage>();
-        QCOMPARE(wide.width(), HelpBrowser::kMaxImageWidth);
-        QCOMPARE(wide.height(), 640 * HelpBrowser::kMaxImageWidth / 900);
+        QCOMPARE(qRound(wide.width() / wide.devicePixelRatio()), HelpBrowser::kMaxImageWidth);
+        QCOMPARE(qRound(wide.height() / wide.devicePixelRatio()), 640 * HelpBrowser::kMaxImageWidth / 900);
         const QImage small = browser->loadResource(QTextDocument::ImageResource,
                                                    QUrl(QStringLiteral("qrc:/vorda/images/banner.png")))
                                  .value<QImage>();
