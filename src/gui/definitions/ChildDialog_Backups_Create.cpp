@@ -256,5 +256,5 @@ void ChildDialog_Backups_Create::OnCancelEdit()
 
 void ChildDialog_Backups_Create::OnTutorials()
 {
-    OpenHelpPage(std::string(help::kConnections) + "#create");
+    OpenHelpPage(help::kTutorials);
 }

@@ -33,7 +33,7 @@ public:
     void OnDefaultPort();
     // "Cancel Edit": back to the connection list; nothing is stored.
     void OnCancelEdit();
-    // The link at the foot: the help section on connections.
+    // The link at the foot: the help's first steps.
     void OnTutorials();
 
 private:
