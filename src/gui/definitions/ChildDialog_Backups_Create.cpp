@@ -60,12 +60,11 @@ void ChildDialog_Backups_Create::BuildPage(const QString& caption)
     layout->setSpacing(10);
 
     auto* identity = new QGroupBox(QStringLiteral(" Database Connection"), frame);
-    auto* identityGrid = new QGridLayout(identity);
-    name_ = editor::AddNameField(identityGrid, QStringLiteral("Connection &Name:"), rid::IDC_CONN_NAME,
-                                 rid::IDC_CONN_NAME_HINT, state_.nameLists.Load(NameList::Connections).size(),
-                                 identity, &nameHint_);
-    description_ = editor::AddField(identityGrid, 1, QStringLiteral("Connection &Description:"), kLongFieldLimit,
-                                    rid::IDC_CONN_DESCRIPTION, identity, 2);
+    fields_ = editor::AddNameFields(
+        identity, QStringLiteral("Connection &Name:"), rid::IDC_CONN_NAME, rid::IDC_CONN_NAME_HINT,
+        state_.nameLists.Load(NameList::Connections).size(), QStringLiteral("Connection &Description:"),
+        rid::IDC_CONN_DESCRIPTION);
+    QGridLayout* identityGrid = fields_.grid;
     layout->addWidget(identity);
 
     auto* server = new QGroupBox(QStringLiteral(" Primary Connection Information "), frame);
@@ -102,29 +101,17 @@ void ChildDialog_Backups_Create::BuildPage(const QString& caption)
     // The columns beside the fields are as wide in both groups, so the name
     // and port fields line up.
     const int besideWidth = std::max({defaultPort_->sizeHint().width(), savePassword_->sizeHint().width(),
-                                      nameHint_ ? nameHint_->sizeHint().width() : 0});
+                                      fields_.hint ? fields_.hint->sizeHint().width() : 0});
     identityGrid->setColumnMinimumWidth(2, besideWidth);
     serverGrid->setColumnMinimumWidth(2, besideWidth);
 
     // The buttons of the mode: two wide ones to create, three to edit.
-    auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(10);
     test_ = editor::MakeButton(QStringLiteral("Test Connection"), rid::IDC_CONN_TEST, frame);
     save_ = editor::MakeButton(QStringLiteral("Save"), rid::IDC_CONN_SAVE, frame);
-    buttons->addWidget(test_, 1);
-    buttons->addWidget(save_, 1);
-    if (editing) {
-        cancelEdit_ = editor::MakeButton(QStringLiteral("Cancel Edit"), rid::IDC_CONN_CANCEL_EDIT, frame);
-        buttons->addWidget(cancelEdit_, 1);
+    cancelEdit_ = editor::AddFootButtons(layout, {test_, save_}, editing, rid::IDC_CONN_CANCEL_EDIT, frame);
+    if (cancelEdit_)
         connect(cancelEdit_, &QPushButton::clicked, this, &ChildDialog_Backups_Create::OnCancelEdit);
-    }
-    layout->addLayout(buttons);
-
-    status_ = new ValueLabel(QStringLiteral("Connection Test Status"), frame);
-    status_->setObjectName(ControlName(rid::IDC_CONN_STATUS));
-    status_->setWordWrap(true);
-    status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    status_->setMinimumHeight(status_->fontMetrics().lineSpacing() * 3);
+    status_ = editor::MakeStatusText(QStringLiteral("Connection Test Status"), rid::IDC_CONN_STATUS, frame);
     layout->addWidget(status_);
     layout->addStretch(1);
 
@@ -146,22 +133,22 @@ void ChildDialog_Backups_Create::BuildPage(const QString& caption)
 void ChildDialog_Backups_Create::LoadConnection(const std::string& name)
 {
     const ConnectionDef def = ConnectionDef::Load(state_.store, name);
-    name_->setText(QString::fromStdString(def.name));
-    description_->setText(QString::fromStdString(def.description));
+    fields_.name->setText(QString::fromStdString(def.name));
+    fields_.description->setText(QString::fromStdString(def.description));
     hostName_->setText(QString::fromStdString(def.host));
     port_->setText(QString::fromStdString(def.port));
     database_->setText(QString::fromStdString(def.database));
     user_->setText(QString::fromStdString(def.user));
     password_->setText(QString::fromStdString(def.password));
-    name_->setReadOnly(true);
+    fields_.name->setReadOnly(true);
     savePassword_->setChecked(def.savePassword);
 }
 
 ConnectionDef ChildDialog_Backups_Create::FieldValues() const
 {
     ConnectionDef def;
-    def.name = name_->text().toStdString();
-    def.description = description_->text().toStdString();
+    def.name = fields_.name->text().toStdString();
+    def.description = fields_.description->text().toStdString();
     def.host = hostName_->text().toStdString();
     def.port = port_->text().toStdString();
     def.database = database_->text().toStdString();
@@ -180,7 +167,7 @@ void ChildDialog_Backups_Create::OnSave()
 {
     const bool creating = mode_ != EditorMode::Edit;
     ConnectionDef def = FieldValues();
-    def.name = editor::NameFromField(name_);
+    def.name = editor::NameFromField(fields_.name);
     if (editor::RefusedByFirst({
             {def.name.empty(), "No Name Entered."},
             {!IsValidName(def.name), editor::kInvalidCharacters},

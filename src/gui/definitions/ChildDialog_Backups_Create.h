@@ -3,6 +3,8 @@
 #include "core/state/AppState.h"
 #include "core/store/Definitions.h"
 
+#include "gui/definitions/EditorParts.h"
+
 #include <QWidget>
 
 class PageHost;
@@ -48,9 +50,7 @@ private:
     AppState& state_;
     PageHost& host_;
     const EditorMode mode_;
-    QLineEdit* name_ = nullptr;
-    QLabel* nameHint_ = nullptr;
-    QLineEdit* description_ = nullptr;
+    editor::NameFields fields_; // name, its hint, description
     QLineEdit* hostName_ = nullptr;
     QLineEdit* database_ = nullptr;
     QLineEdit* port_ = nullptr;

@@ -158,14 +158,11 @@ void ChildDialog_Backups_Create_DB::BuildPage(const QString& caption)
     layout->setSpacing(4);
 
     auto* setup = new QGroupBox(QStringLiteral(" Initial Setup "), frame);
-    auto* grid = new QGridLayout(setup);
-    grid->setContentsMargins(10, 4, 10, 6);
-    grid->setVerticalSpacing(4);
-    name_ = editor::AddNameField(grid, QStringLiteral("Site Backup &Name:"), rid::IDC_BKED_NAME,
-                                 rid::IDC_BKED_NAME_HINT, state_.nameLists.Load(NameList::Backups).size(), setup,
-                                 &nameHint_);
-    description_ = editor::AddField(grid, 1, QStringLiteral("Backup &Description:"), editor::kDescriptionLimit,
-                                    rid::IDC_BKED_DESCRIPTION, setup, 2);
+    fields_ = editor::AddNameFields(
+        setup, QStringLiteral("Site Backup &Name:"), rid::IDC_BKED_NAME, rid::IDC_BKED_NAME_HINT,
+        state_.nameLists.Load(NameList::Backups).size(), QStringLiteral("Backup &Description:"),
+        rid::IDC_BKED_DESCRIPTION);
+    QGridLayout* grid = fields_.grid;
     auto* connectionCaption = new QLabel(QStringLiteral("Select a Site &Connection:"), setup);
     connection_ = new QComboBox(setup);
     connection_->setObjectName(ControlName(rid::IDC_BKED_CONNECTION));
@@ -174,8 +171,7 @@ void ChildDialog_Backups_Create_DB::BuildPage(const QString& caption)
     grid->addWidget(connectionCaption, 2, 0);
     grid->addWidget(connection_, 2, 1);
     grid->addWidget(connect_, 2, 2);
-    grid->setColumnStretch(1, 1);
-    grid->setColumnMinimumWidth(2, std::max(connect_->sizeHint().width(), nameHint_ ? nameHint_->sizeHint().width() : 0));
+    grid->setColumnMinimumWidth(2, std::max(connect_->sizeHint().width(), fields_.hint ? fields_.hint->sizeHint().width() : 0));
     layout->addWidget(setup);
 
     tablesGroup_ = BuildTablesGroup(frame);
@@ -185,20 +181,11 @@ void ChildDialog_Backups_Create_DB::BuildPage(const QString& caption)
 
     // The save button of the mode: one wide one to create; to edit, a
     // narrower one beside "Cancel Edit".
-    auto* buttons = new QHBoxLayout;
     save_ = editor::MakeButton(QStringLiteral("Save Backup"), rid::IDC_BKED_SAVE, frame);
-    buttons->addWidget(save_, 1);
-    if (mode_ == EditorMode::Edit) {
-        cancelEdit_ = editor::MakeButton(QStringLiteral("Cancel Edit"), rid::IDC_BKED_CANCEL_EDIT, frame);
-        buttons->addWidget(cancelEdit_, 1);
+    cancelEdit_ = editor::AddFootButtons(layout, {save_}, mode_ == EditorMode::Edit, rid::IDC_BKED_CANCEL_EDIT, frame);
+    if (cancelEdit_)
         connect(cancelEdit_, &QPushButton::clicked, this, &ChildDialog_Backups_Create_DB::OnCancelEdit);
-    }
-    layout->addLayout(buttons);
-    statusText_ = new ValueLabel(QStringLiteral("Backup Editor Status"), frame);
-    statusText_->setObjectName(ControlName(rid::IDC_BKED_STATUS_TEXT));
-    statusText_->setWordWrap(true);
-    statusText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    statusText_->setMinimumHeight(statusText_->fontMetrics().lineSpacing() * 3);
+    statusText_ = editor::MakeStatusText(QStringLiteral("Backup Editor Status"), rid::IDC_BKED_STATUS_TEXT, frame);
     layout->addWidget(statusText_);
 
     connect(connect_, &QPushButton::clicked, this, &ChildDialog_Backups_Create_DB::OnConnect);
@@ -266,9 +253,9 @@ QGroupBox* ChildDialog_Backups_Create_DB::BuildSchedulesGroup(QWidget* parent)
 void ChildDialog_Backups_Create_DB::LoadBackup(const std::string& name)
 {
     const BackupDef def = BackupDef::Load(state_.store, name);
-    name_->setText(QString::fromStdString(def.name));
-    name_->setReadOnly(true);
-    description_->setText(QString::fromStdString(def.description));
+    fields_.name->setText(QString::fromStdString(def.name));
+    fields_.name->setReadOnly(true);
+    fields_.description->setText(QString::fromStdString(def.description));
     // The first connection whose name begins with the stored one.
     const QString stored = QString::fromStdString(def.connection);
     for (int i = 0; i < connection_->count(); ++i) {
@@ -322,8 +309,8 @@ std::optional<std::vector<std::string>> ChildDialog_Backups_Create_DB::ReadTable
 void ChildDialog_Backups_Create_DB::OnConnect()
 {
     if (editor::RefusedByFirst({
-            {name_->text().isEmpty(), "No Backup Name Specified."},
-            {description_->text().isEmpty(), "No Site Description Entered."},
+            {fields_.name->text().isEmpty(), "No Backup Name Specified."},
+            {fields_.description->text().isEmpty(), "No Site Description Entered."},
             {connection_->count() == 0, kNoConnectionChosen},
         }))
         return;
@@ -386,7 +373,7 @@ void ChildDialog_Backups_Create_DB::ShowSchedules()
 
 void ChildDialog_Backups_Create_DB::SelectStored()
 {
-    const BackupDef def = BackupDef::Load(state_.store, name_->text().toStdString());
+    const BackupDef def = BackupDef::Load(state_.store, fields_.name->text().toStdString());
     SelectNamed(tables_, def.tables);
     SelectNamed(schedules_, def.schedules);
 }
@@ -399,11 +386,11 @@ void ChildDialog_Backups_Create_DB::UpdateConnectButton()
 void ChildDialog_Backups_Create_DB::OnSave()
 {
     const bool creating = mode_ != EditorMode::Edit;
-    const std::string name = editor::NameFromField(name_);
+    const std::string name = editor::NameFromField(fields_.name);
     const std::string chosen = connection_->currentText().toStdString();
     const QStringList tables = tables_->SelectedTexts(1);
     if (editor::RefusedByFirst({
-            {name_->text().isEmpty(), "No Backup Name Specified."},
+            {fields_.name->text().isEmpty(), "No Backup Name Specified."},
             {!IsValidName(name), editor::kInvalidCharacters},
             {creating && editor::NameInUse(state_.nameLists, NameList::Backups, name),
              "Backup Name Already in Use.\n\r\n\rPlease Select Another Name."},
@@ -417,7 +404,7 @@ void ChildDialog_Backups_Create_DB::OnSave()
 
     BackupDef def;
     def.name = name;
-    def.description = description_->text().toStdString();
+    def.description = fields_.description->text().toStdString();
     def.connection = listedConnection_;
     def.tables = ToStd(tables);
     def.schedules = ToStd(schedules_->SelectedTexts(1));

@@ -2,6 +2,8 @@
 
 #include "core/state/AppState.h"
 
+#include "gui/definitions/EditorParts.h"
+
 #include <QWidget>
 
 #include <optional>
@@ -68,9 +70,7 @@ private:
     const EditorMode mode_;
     std::string listedConnection_;
 
-    QLineEdit* name_ = nullptr;
-    QLabel* nameHint_ = nullptr;
-    QLineEdit* description_ = nullptr;
+    editor::NameFields fields_; // name, its hint, description
     QComboBox* connection_ = nullptr;
     QPushButton* connect_ = nullptr;
     QGroupBox* tablesGroup_ = nullptr;

@@ -27,13 +27,17 @@ struct CategoryInfo {
     const char* name;   // on its radio button and after "Selected Category:"
     const char* stored; // IDC_SCHEDULE_CATEGORY_SELECTED
     int radioId;
+    const char* dayWord; // before the day picker; none: no day picker
+    int dayId;
+    int timeId; // 0: no time picker
 };
 
 constexpr CategoryInfo kCategories[] = {
-    {"Hourly", ScheduleDef::kHourly, rid::IDC_SCED_HOURLY},
-    {"Daily", ScheduleDef::kDaily, rid::IDC_SCED_DAILY},
-    {"Weekly", ScheduleDef::kWeekly, rid::IDC_SCED_WEEKLY},
-    {"Monthly", ScheduleDef::kMonthly, rid::IDC_SCED_MONTHLY},
+    {"Hourly", ScheduleDef::kHourly, rid::IDC_SCED_HOURLY, nullptr, 0, 0},
+    {"Daily", ScheduleDef::kDaily, rid::IDC_SCED_DAILY, nullptr, 0, rid::IDC_SCED_DAILY_TIME},
+    {"Weekly", ScheduleDef::kWeekly, rid::IDC_SCED_WEEKLY, "on", rid::IDC_SCED_WEEKLY_DAY, rid::IDC_SCED_WEEKLY_TIME},
+    {"Monthly", ScheduleDef::kMonthly, rid::IDC_SCED_MONTHLY, "on the", rid::IDC_SCED_MONTHLY_DAY,
+     rid::IDC_SCED_MONTHLY_TIME},
 };
 
 constexpr const char* kGuidance[] = {
@@ -93,28 +97,18 @@ void ChildDialog_Backups_Schedule::BuildPage(const QString& caption)
     layout->setSpacing(6);
 
     auto* setup = new QGroupBox(QStringLiteral(" Initial Setup "), frame);
-    auto* grid = new QGridLayout(setup);
-    grid->setContentsMargins(10, 4, 10, 6);
-    grid->setVerticalSpacing(4);
-    name_ = editor::AddNameField(grid, QStringLiteral("Schedule &Name:"), rid::IDC_SCED_NAME,
-                                 rid::IDC_SCED_NAME_HINT, state_.nameLists.Load(NameList::Schedules).size(), setup,
-                                 &nameHint_);
-    description_ = editor::AddField(grid, 1, QStringLiteral("Schedule &Description:"), editor::kDescriptionLimit,
-                                    rid::IDC_SCED_DESCRIPTION, setup, 2);
-    grid->setColumnStretch(1, 1);
+    fields_ = editor::AddNameFields(
+        setup, QStringLiteral("Schedule &Name:"), rid::IDC_SCED_NAME, rid::IDC_SCED_NAME_HINT,
+        state_.nameLists.Load(NameList::Schedules).size(), QStringLiteral("Schedule &Description:"),
+        rid::IDC_SCED_DESCRIPTION);
     layout->addWidget(setup);
 
     layout->addWidget(BuildTiming(frame), 1);
 
-    auto* buttons = new QHBoxLayout;
     save_ = editor::MakeButton(QStringLiteral("Save Schedule"), rid::IDC_SCED_SAVE, frame);
-    buttons->addWidget(save_, 1);
-    if (mode_ == EditorMode::Edit) {
-        cancelEdit_ = editor::MakeButton(QStringLiteral("Cancel Edit"), rid::IDC_SCED_CANCEL_EDIT, frame);
-        buttons->addWidget(cancelEdit_, 1);
+    cancelEdit_ = editor::AddFootButtons(layout, {save_}, mode_ == EditorMode::Edit, rid::IDC_SCED_CANCEL_EDIT, frame);
+    if (cancelEdit_)
         connect(cancelEdit_, &QPushButton::clicked, this, &ChildDialog_Backups_Schedule::OnCancelEdit);
-    }
-    layout->addLayout(buttons);
     connect(save_, &QPushButton::clicked, this, &ChildDialog_Backups_Schedule::OnSave);
 }
 
@@ -146,35 +140,24 @@ QWidget* ChildDialog_Backups_Schedule::BuildTiming(QWidget* parent)
         rows->addWidget(radio, c, 0);
         radios_[size_t(c)] = radio;
         connect(radio, &QRadioButton::clicked, this, [this, c] { OnCategory(Category(c)); });
+        // "Weekly" "on" weekday "at" time: the words and pickers of the row.
+        const CategoryInfo& info = kCategories[c];
+        const QString name = QString::fromLatin1(info.name);
         auto word = [&](const char* text, int column) {
             auto* label = new QLabel(QString::fromLatin1(text), group);
             rows->addWidget(label, c, column);
             words_[size_t(c)].push_back(label);
         };
-        switch (c) {
-        case Daily:
+        if (info.dayWord) {
+            word(info.dayWord, 1);
+            days_[size_t(c)] = MakePicker(c == Weekly ? ScheduleWeekdays() : ScheduleDays(), name + " day", info.dayId,
+                                          group);
+            rows->addWidget(days_[size_t(c)], c, 2);
+        }
+        if (info.timeId) {
             word("at", 3);
-            dailyTime_ = MakePicker(ScheduleTimes(), QStringLiteral("Daily time"), rid::IDC_SCED_DAILY_TIME, group);
-            rows->addWidget(dailyTime_, c, 4);
-            break;
-        case Weekly:
-            word("on", 1);
-            weekday_ = MakePicker(ScheduleWeekdays(), QStringLiteral("Weekly day"), rid::IDC_SCED_WEEKLY_DAY, group);
-            rows->addWidget(weekday_, c, 2);
-            word("at", 3);
-            weeklyTime_ = MakePicker(ScheduleTimes(), QStringLiteral("Weekly time"), rid::IDC_SCED_WEEKLY_TIME, group);
-            rows->addWidget(weeklyTime_, c, 4);
-            break;
-        case Monthly:
-            word("on the", 1);
-            day_ = MakePicker(ScheduleDays(), QStringLiteral("Monthly day"), rid::IDC_SCED_MONTHLY_DAY, group);
-            rows->addWidget(day_, c, 2);
-            word("at", 3);
-            monthlyTime_ = MakePicker(ScheduleTimes(), QStringLiteral("Monthly time"), rid::IDC_SCED_MONTHLY_TIME,
-                                      group);
-            rows->addWidget(monthlyTime_, c, 4);
-            break;
-        default: break;
+            times_[size_t(c)] = MakePicker(ScheduleTimes(), name + " time", info.timeId, group);
+            rows->addWidget(times_[size_t(c)], c, 4);
         }
     }
     rows->setColumnStretch(5, 1);
@@ -221,9 +204,9 @@ QWidget* ChildDialog_Backups_Schedule::BuildTiming(QWidget* parent)
 void ChildDialog_Backups_Schedule::LoadSchedule(const std::string& name)
 {
     const ScheduleDef def = ScheduleDef::Load(state_.store, name);
-    name_->setText(QString::fromStdString(def.name));
-    name_->setReadOnly(true);
-    description_->setText(QString::fromStdString(def.description));
+    fields_.name->setText(QString::fromStdString(def.name));
+    fields_.name->setReadOnly(true);
+    fields_.description->setText(QString::fromStdString(def.description));
     for (int c = Hourly; c <= Monthly; ++c) {
         if (def.category == kCategories[c].stored)
             ShowCategory(Category(c));
@@ -240,12 +223,10 @@ void ChildDialog_Backups_Schedule::ShowCategory(Category category)
     for (int c = Hourly; c <= Monthly; ++c) {
         for (QLabel* word : words_[size_t(c)])
             word->setEnabled(c == category);
+        for (QComboBox* picker : {days_[size_t(c)], times_[size_t(c)]})
+            if (picker)
+                picker->setEnabled(c == category);
     }
-    dailyTime_->setEnabled(category == Daily);
-    weekday_->setEnabled(category == Weekly);
-    weeklyTime_->setEnabled(category == Weekly);
-    day_->setEnabled(category == Monthly);
-    monthlyTime_->setEnabled(category == Monthly);
 }
 
 void ChildDialog_Backups_Schedule::OnCategory(Category category)
@@ -273,9 +254,9 @@ void ChildDialog_Backups_Schedule::OnAdd()
     std::string entry;
     switch (category_) {
     case Hourly: entry = HourlyEntry(); break;
-    case Daily: entry = DailyEntry(Picked(dailyTime_)); break;
-    case Weekly: entry = WeeklyEntry(Picked(weekday_), Picked(weeklyTime_)); break;
-    case Monthly: entry = MonthlyEntry(Picked(day_), Picked(monthlyTime_)); break;
+    case Daily: entry = DailyEntry(Picked(times_[Daily])); break;
+    case Weekly: entry = WeeklyEntry(Picked(days_[Weekly]), Picked(times_[Weekly])); break;
+    case Monthly: entry = MonthlyEntry(Picked(days_[Monthly]), Picked(times_[Monthly])); break;
     }
     const QString text = QString::fromStdString(entry);
     for (int i = 0; i < entries_->count(); ++i) {
@@ -319,9 +300,9 @@ std::vector<std::string> ChildDialog_Backups_Schedule::Entries() const
 void ChildDialog_Backups_Schedule::OnSave()
 {
     const bool creating = mode_ != EditorMode::Edit;
-    const std::string name = editor::NameFromField(name_);
+    const std::string name = editor::NameFromField(fields_.name);
     if (editor::RefusedByFirst({
-            {name_->text().isEmpty(), "No Schedule Name Specified."},
+            {fields_.name->text().isEmpty(), "No Schedule Name Specified."},
             {!IsValidName(name), editor::kInvalidCharacters},
             {creating && editor::NameInUse(state_.nameLists, NameList::Schedules, name),
              "Schedule Name Already in Use.\n\r\n\rPlease Select Another Name."},
@@ -331,7 +312,7 @@ void ChildDialog_Backups_Schedule::OnSave()
 
     ScheduleDef def;
     def.name = name;
-    def.description = description_->text().toStdString();
+    def.description = fields_.description->text().toStdString();
     def.category = kCategories[category_].stored;
     def.entries = Entries();
     def.Save(state_.store);

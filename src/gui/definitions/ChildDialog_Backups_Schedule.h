@@ -2,6 +2,8 @@
 
 #include "core/state/AppState.h"
 
+#include "gui/definitions/EditorParts.h"
+
 #include <QWidget>
 
 #include <array>
@@ -60,15 +62,11 @@ private:
     const EditorMode mode_;
     Category category_ = Hourly;
 
-    QLineEdit* name_ = nullptr;
-    QLabel* nameHint_ = nullptr;
-    QLineEdit* description_ = nullptr;
+    editor::NameFields fields_; // name, its hint, description
     std::array<QRadioButton*, 4> radios_ {};
-    QComboBox* dailyTime_ = nullptr;
-    QComboBox* weekday_ = nullptr;
-    QComboBox* weeklyTime_ = nullptr;
-    QComboBox* day_ = nullptr;
-    QComboBox* monthlyTime_ = nullptr;
+    // The pickers by category: the weekday or day of the month, the time.
+    std::array<QComboBox*, 4> days_ {};
+    std::array<QComboBox*, 4> times_ {};
     // The "at", "on" and "on the" words, by category.
     std::array<std::vector<QLabel*>, 4> words_ {};
     QPushButton* add_ = nullptr;

@@ -5,12 +5,14 @@
 #include "gui/app/Messages.h"
 #include "gui/app/PageHost.h"
 #include "gui/app/PageTable.h"
+#include "gui/widgets/LabeledValue.h"
 #include "resources/ResourceIds.h"
 
 #include <errmsg.h>
 
 #include <QApplication>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -45,6 +47,43 @@ QLineEdit* AddNameField(QGridLayout* grid, const QString& caption, int id, int h
     (*hint)->setEnabled(definitions == 0);
     grid->addWidget(*hint, 0, 2);
     return field;
+}
+
+NameFields AddNameFields(QWidget* group, const QString& nameCaption, int nameId, int hintId, size_t definitions,
+                         const QString& descriptionCaption, int descriptionId)
+{
+    NameFields fields;
+    fields.grid = new QGridLayout(group);
+    fields.grid->setContentsMargins(10, 4, 10, 6);
+    fields.grid->setVerticalSpacing(4);
+    fields.grid->setColumnStretch(1, 1);
+    fields.name = AddNameField(fields.grid, nameCaption, nameId, hintId, definitions, group, &fields.hint);
+    fields.description = AddField(fields.grid, 1, descriptionCaption, kDescriptionLimit, descriptionId, group, 2);
+    return fields;
+}
+
+QPushButton* AddFootButtons(QBoxLayout* layout, std::initializer_list<QPushButton*> buttons, bool editing,
+                            int cancelId, QWidget* parent)
+{
+    auto* row = new QHBoxLayout;
+    row->setSpacing(10);
+    for (QPushButton* button : buttons)
+        row->addWidget(button, 1);
+    QPushButton* cancel = editing ? MakeButton(QStringLiteral("Cancel Edit"), cancelId, parent) : nullptr;
+    if (cancel)
+        row->addWidget(cancel, 1);
+    layout->addLayout(row);
+    return cancel;
+}
+
+ValueLabel* MakeStatusText(const QString& name, int id, QWidget* parent)
+{
+    auto* status = new ValueLabel(name, parent);
+    status->setObjectName(ControlName(id));
+    status->setWordWrap(true);
+    status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    status->setMinimumHeight(status->fontMetrics().lineSpacing() * 3);
+    return status;
 }
 
 bool RefusedByFirst(std::initializer_list<Check> checks)

@@ -11,11 +11,13 @@
 class AppState;
 class MysqlConnection;
 class PageHost;
+class QBoxLayout;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QWidget;
+class ValueLabel;
 
 // What the connection, backup and schedule editors share: their name rule
 // and its texts, their fields, buttons and the questions after a save.
@@ -42,6 +44,27 @@ QLineEdit* AddField(QGridLayout* grid, int row, const QString& caption, int maxL
 // at all (`*hint` is nullptr) and the field takes its place.
 QLineEdit* AddNameField(QGridLayout* grid, const QString& caption, int id, int hintId, size_t definitions,
                         QWidget* parent, QLabel** hint);
+
+// The name and description fields of an editor, in rows 0 and 1 of a grid
+// filling `group`; the name with its hint (see AddNameField).
+struct NameFields {
+    QGridLayout* grid = nullptr;
+    QLineEdit* name = nullptr;
+    QLabel* hint = nullptr;
+    QLineEdit* description = nullptr;
+};
+NameFields AddNameFields(QWidget* group, const QString& nameCaption, int nameId, int hintId, size_t definitions,
+                         const QString& descriptionCaption, int descriptionId);
+
+// The foot of an editor: `buttons`, equally wide in one row, and in edit
+// mode "Cancel Edit" after them (id `cancelId`), which is returned; in create
+// mode it is not made (nullptr).
+QPushButton* AddFootButtons(QBoxLayout* layout, std::initializer_list<QPushButton*> buttons, bool editing,
+                            int cancelId, QWidget* parent);
+
+// The word-wrapped status text under an editor's buttons, room for three
+// lines; screen readers call it `name`.
+ValueLabel* MakeStatusText(const QString& name, int id, QWidget* parent);
 
 // One check of a Save or a Test: whether it fails, and the Alert message
 // that then refuses.

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <functional>
 #include <netinet/in.h>
@@ -68,18 +69,17 @@ struct PageFixture {
     QString a11yProblems() { return a11y::CheckPage(window->CurrentPage()).join(QLatin1Char('\n')); }
 };
 
-// Stores a schedule of `category` with `entries` (a bar list) and adds it to
-// its list, as the schedule editor does.
-inline void DefineSchedule(AppState& state, const std::string& name, const char* category,
-                           const std::string& entries)
+// The rows of a report list, top to bottom, each its cells joined by blanks.
+inline QStringList RowTexts(const QTreeWidget* list)
 {
-    ScheduleDef s;
-    s.name = name;
-    s.category = category;
-    s.entries = SplitBarList(entries);
-    s.Save(state.store);
-    state.nameLists.Add(NameList::Schedules, name);
-    state.nameLists.RaiseTotal(NameList::Schedules);
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QStringList cells;
+        for (int c = 0; c < list->columnCount(); ++c)
+            cells << list->topLevelItem(i)->text(c);
+        rows << cells.join(QLatin1Char(' '));
+    }
+    return rows;
 }
 
 // A loopback port with nothing listening on it: a connect is refused at once.

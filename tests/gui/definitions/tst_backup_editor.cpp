@@ -30,15 +30,6 @@ ReportList* Schedules(PageFixture& f)
     return f.control<ReportList>(rid::IDC_BKED_SCHEDULES);
 }
 
-// The rows of a list as "number name", top to bottom.
-QStringList Rows(ReportList* list)
-{
-    QStringList rows;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        rows << list->topLevelItem(i)->text(0) + " " + list->topLevelItem(i)->text(1);
-    return rows;
-}
-
 // Selects the rows named `names`, in this order (as clicks would).
 void Select(ReportList* list, const QStringList& names)
 {
@@ -152,14 +143,14 @@ private slots:
         combo->setCurrentText("shop");
         Connect(f);
         QCOMPARE(f.asked(), Texts {});
-        QCOMPARE(Rows(Tables(f)), QStringList({"0001 a|b", "0002 orders", "0003 users", "0004 zeta"}));
+        QCOMPARE(test::RowTexts(Tables(f)), QStringList({"0001 a|b", "0002 orders", "0003 users", "0004 zeta"}));
         QCOMPARE(f.control<QLabel>(rid::IDC_BKED_STATUS)->text(), QStringLiteral("Connected"));
         QCOMPARE(f.control<QLabel>(rid::IDC_BKED_CONNECTED_TO)->text(), QString::fromStdString(shop.db.name()));
         QCOMPARE(f.control<QLabel>(rid::IDC_BKED_TABLES_LOCATED)->text(), QStringLiteral("4"));
         QVERIFY(!f.control(rid::IDC_BKED_CONNECT)->isEnabled());
         QVERIFY(f.control(rid::IDC_BKED_SAVE)->isEnabled());
         QCOMPARE(f.window->focusWidget(), Tables(f));
-        QCOMPARE(Rows(Schedules(f)), QStringList {"0000 No Schedules Available - Use 'Create a New Schedule'"});
+        QCOMPARE(test::RowTexts(Schedules(f)), QStringList {"0000 No Schedules Available - Use 'Create a New Schedule'"});
         QVERIFY2(f.a11yProblems().isEmpty(), qPrintable(f.a11yProblems()));
 
         // "Select All" passes over the rows that cannot be chosen.
@@ -189,7 +180,7 @@ private slots:
         QVERIFY(f.control(rid::IDC_BKED_CANCEL_EDIT));
         f.click(rid::IDC_BKED_CONNECT);
         QCOMPARE(Tables(f)->SelectedTexts(1), QStringList {"orders"});
-        QCOMPARE(Rows(Schedules(f)), QStringList({"0001 Weekly", "0002 hourly"}));
+        QCOMPARE(test::RowTexts(Schedules(f)), QStringList({"0001 Weekly", "0002 hourly"}));
         QCOMPARE(Schedules(f)->SelectedTexts(1), QStringList {"hourly"});
         Select(Schedules(f), {"Weekly"});
         MessageHook::SetNextAnswer(1); // "edit another?" Yes

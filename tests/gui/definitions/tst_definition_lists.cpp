@@ -25,30 +25,19 @@ const DefinitionListKind* Kind(const QString& name)
 void DefineThree(AppState& s, NameList list)
 {
     for (const std::string name : {"shop", "blog", "wiki"}) {
-        switch (list) {
-        case NameList::Connections: {
-            ConnectionDef c;
-            c.name = name;
-            c.description = "The " + name + " site";
-            c.Save(s.store);
-            s.nameLists.Add(list, name);
-            break;
-        }
-        case NameList::Backups: {
-            BackupDef b;
-            b.name = name;
-            b.description = "The " + name + " site";
-            b.Save(s.store);
-            s.nameLists.Add(list, name);
-            break;
-        }
-        case NameList::Schedules: {
-            ScheduleDef d {name, "The " + name + " site", ScheduleDef::kHourly, {"Every Turn of the Hour"}};
-            d.Save(s.store);
-            s.nameLists.Add(list, name);
-            s.nameLists.RaiseTotal(list);
-            break;
-        }
+        auto describe = [&](auto def) {
+            def.description = "The " + name + " site";
+            def.Save(s.store);
+        };
+        if (list == NameList::Connections) {
+            test::DefineConnection(s, name, {});
+            describe(ConnectionDef::Load(s.store, name));
+        } else if (list == NameList::Backups) {
+            test::DefineBackup(s, name, "shop", "t");
+            describe(BackupDef::Load(s.store, name));
+        } else {
+            test::DefineSchedule(s, name, ScheduleDef::kHourly, "Every Turn of the Hour");
+            describe(ScheduleDef::Load(s.store, name));
         }
     }
 }
@@ -65,16 +54,6 @@ int Total(AppState& s, NameList list)
     return list == NameList::Connections ? s.totals.connections
         : list == NameList::Backups      ? s.totals.backups
                                          : s.totals.schedules;
-}
-
-QStringList Rows(ReportList* list)
-{
-    QStringList rows;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        rows << QStringList {list->topLevelItem(i)->text(0), list->topLevelItem(i)->text(1),
-                             list->topLevelItem(i)->text(2)}
-                    .join(' ');
-    return rows;
 }
 
 void SelectRow(ReportList* list, int row)
@@ -117,7 +96,7 @@ private slots:
             // No column is narrower than its heading.
             QVERIFY(list->columnWidth(i) >= list->header()->sectionSizeHint(i));
         }
-        QCOMPARE(Rows(list), QStringList({"0001 shop The shop site", "0002 blog The blog site", "0003 wiki The wiki site"}));
+        QCOMPARE(test::RowTexts(list), QStringList({"0001 shop The shop site", "0002 blog The blog site", "0003 wiki The wiki site"}));
         QVERIFY2(f.a11yProblems().isEmpty(), qPrintable(f.a11yProblems()));
 
         f.click(rid::IDC_DEFLIST_EDIT);
@@ -143,7 +122,7 @@ private slots:
         // The page was rebuilt, renumbered.
         test::DeleteClosedPages();
         list = f.control<ReportList>(rid::IDC_DEFLIST_LIST);
-        QCOMPARE(Rows(list), QStringList({"0001 shop The shop site", "0002 wiki The wiki site"}));
+        QCOMPARE(test::RowTexts(list), QStringList({"0001 shop The shop site", "0002 wiki The wiki site"}));
         QCOMPARE(s.currentPageId, k.pageId);
 
         // Enter edits: the editor opens in edit mode on the row.
