@@ -1,5 +1,11 @@
 #include "gui/app/PageTable.h"
 
+#include "gui/definitions/ChildDialog_Backups_Create.h"
+#include "gui/definitions/ChildDialog_Backups_Create_DB.h"
+#include "gui/definitions/ChildDialog_Backups_Edit_Conn_List.h"
+#include "gui/definitions/ChildDialog_Backups_Edit_DB.h"
+#include "gui/definitions/ChildDialog_Backups_Schedule.h"
+#include "gui/definitions/ChildDialog_Backups_Schedule_Edit.h"
 #include "gui/history/ChildDialog_Backups.h"
 #include "resources/ResourceIds.h"
 
@@ -19,6 +25,12 @@ std::map<int, PageFactory>& Table()
     // One line per work-area page.
     static std::map<int, PageFactory> table = {
         {rid::PAGE_STATISTICS, PageOf<ChildDialog_Backups>()},
+        {rid::PAGE_CREATE_CONNECTION, PageOf<ChildDialog_Backups_Create>()},
+        {rid::PAGE_CREATE_BACKUP, PageOf<ChildDialog_Backups_Create_DB>()},
+        {rid::PAGE_CREATE_SCHEDULE, PageOf<ChildDialog_Backups_Schedule>()},
+        {rid::PAGE_EDIT_CONNECTIONS, PageOf<ChildDialog_Backups_Edit_Conn_List>()},
+        {rid::PAGE_EDIT_BACKUPS, PageOf<ChildDialog_Backups_Edit_DB>()},
+        {rid::PAGE_EDIT_SCHEDULES, PageOf<ChildDialog_Backups_Schedule_Edit>()},
     };
     return table;
 }
