@@ -69,17 +69,9 @@ void DumpFile::Flush()
 {
     if (spoolFd_ < 0) {
         file_.Write(buffer_);
-    } else {
-        size_t done = 0;
-        while (!spoolFailed_ && done < buffer_.size()) {
-            const ssize_t n = ::write(spoolFd_, buffer_.data() + done, buffer_.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                spoolFailed_ = true;
-            else
-                done += static_cast<size_t>(n);
-        }
+    } else if (!spoolFailed_) {
+        const size_t done = WriteFully(spoolFd_, buffer_);
+        spoolFailed_ = done < buffer_.size();
         spooled_ += done;
     }
     buffer_.clear();

@@ -102,18 +102,26 @@ bool AtomicFile::Open(const std::string& finalPath)
     return true;
 }
 
-void AtomicFile::Write(std::string_view bytes)
+size_t WriteFully(int fd, std::string_view bytes)
 {
     size_t done = 0;
-    while (fd_ >= 0 && !failed_ && done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            failed_ = true;
-        else
-            done += static_cast<size_t>(n);
+            break;
+        done += static_cast<size_t>(n);
     }
+    return done;
+}
+
+void AtomicFile::Write(std::string_view bytes)
+{
+    if (fd_ < 0 || failed_)
+        return;
+    const size_t done = WriteFully(fd_, bytes);
+    failed_ = done < bytes.size();
     size_ += done;
     if (fd_ >= 0 && size_ - flushed_ >= kWriteBehind) {
         ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(size_ - flushed_),

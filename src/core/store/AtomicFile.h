@@ -4,6 +4,10 @@
 #include <string>
 #include <string_view>
 
+// Writes all of `bytes` to `fd`, going on after interruptions; returns how
+// many were written (fewer only when a write failed).
+size_t WriteFully(int fd, std::string_view bytes);
+
 // A file that is replaced whole or not at all. What is written goes into a
 // private temporary file (mode 0600) beside the final one; Commit syncs it
 // and renames it into place, then syncs the directory so the rename lasts.

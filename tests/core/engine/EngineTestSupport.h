@@ -224,4 +224,14 @@ inline void FillRows(ScratchDatabase& db, const std::string& table, int n)
                 + std::to_string(n));
 }
 
+// Creates tables of an int key `id` and a varchar `v`, each filled with its
+// rows 1..n.
+inline void CreateFilledTables(ScratchDatabase& db, const std::vector<std::pair<std::string, int>>& tables)
+{
+    for (const auto& [table, rows] : tables) {
+        db.exec("CREATE TABLE " + QuoteIdentifier(table) + " (id int NOT NULL PRIMARY KEY, v varchar(20))");
+        FillRows(db, table, rows);
+    }
+}
+
 } // namespace test

@@ -263,10 +263,7 @@ private slots:
     void aLostCountConnectionLeavesTheSameFile()
     {
         test::ScratchDatabase db("vorda_countlost");
-        db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(20))");
-        db.exec("CREATE TABLE u (id int NOT NULL PRIMARY KEY, v varchar(20))");
-        test::FillRows(db, "t", 1234);
-        test::FillRows(db, "u", 56);
+        test::CreateFilledTables(db, {{"t", 1234}, {"u", 56}});
         RunFixture first;
         first.countFirst = true;
         first.connection("c", db.params());

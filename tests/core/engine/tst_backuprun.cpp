@@ -342,10 +342,7 @@ private slots:
     {
         REQUIRE_TEST_SERVER();
         test::ScratchDatabase db("vorda_cancel");
-        db.exec("CREATE TABLE big (id int NOT NULL PRIMARY KEY, v varchar(20))");
-        db.exec("CREATE TABLE later (id int NOT NULL PRIMARY KEY, v varchar(20))");
-        test::FillRows(db, "big", 250);
-        test::FillRows(db, "later", 5);
+        test::CreateFilledTables(db, {{"big", 250}, {"later", 5}});
         RunFixture f;
         f.connection("c", db.params());
         f.backup("b", "c", "big|later");
