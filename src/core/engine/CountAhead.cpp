@@ -27,6 +27,14 @@ bool CountAhead::Start()
     return true;
 }
 
+bool CountAhead::Active()
+{
+    if (!started_)
+        return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !lost_;
+}
+
 void CountAhead::Count(size_t id, const std::string& table)
 {
     if (!started_)

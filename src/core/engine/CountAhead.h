@@ -47,7 +47,9 @@ public:
     // Starts the connection's consistent snapshot and the worker; false (and
     // no counts) when the server refuses the snapshot.
     bool Start();
-    bool Active() const { return started_; }
+    // Started, and no count has failed yet (after a failure the run counts
+    // every table itself).
+    bool Active();
 
     // Asks for the count of `table`; `id` names it in Poll and Wait.
     void Count(size_t id, const std::string& table);
