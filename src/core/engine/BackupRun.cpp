@@ -105,6 +105,9 @@ public:
 
 private:
     bool Manual() const { return kind_ == RunKind::Manual; }
+    // Whether the user (or the menu page) asked the run to stop; looked at
+    // after every page, every table and while a count is awaited.
+    bool CancelRequested() const { return !state_.backupRunning; }
     // `message` replaces the failure's own message; `logDetail` follows the
     // name in a scheduled run's log entry.
     void Fail(const BackupFailure& failure, const std::string& message = {}, const std::string& logDetail = {});
@@ -334,12 +337,12 @@ TableOutcome RunContext::BackUpTable(const std::string& table, size_t index)
         t = LeadingInteger(countText) == 0 ? TableOutcome::Empty : BackUpRows(table, index, countText, Count::Exact);
     }
     if (t == TableOutcome::Empty)
-        return state_.backupRunning ? TableOutcome::Done : TableOutcome::Cancelled;
+        return CancelRequested() ? TableOutcome::Cancelled : TableOutcome::Done;
     if (t != TableOutcome::Done)
         return t;
     panel_.StepBar(RunBar::Overall);
     pump_.Always();
-    if (!state_.backupRunning)
+    if (CancelRequested())
         return TableOutcome::Cancelled;
     return TableOutcome::Done;
 }
@@ -352,7 +355,7 @@ CountAhead::State RunContext::AwaitCount(size_t index, std::string& countText)
             return state;
         skeleton_.ShowElapsedIfNewSecond();
         pump_.Always();
-        if (!state_.backupRunning)
+        if (CancelRequested())
             return CountAhead::State::Pending;
     }
 }
@@ -503,7 +506,7 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
             }
             skeleton_.ShowElapsedIfNewSecond();
             pump_.Always();
-            if (!state_.backupRunning) {
+            if (CancelRequested()) {
                 stream = Stream::Cancelled;
                 break;
             }

@@ -341,6 +341,13 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
     };
     std::string line;
     bool cancelled = false;
+    // After every line that is not part of a CREATE TABLE statement: the
+    // elapsed time, events at most every 15 ms, and the stop request.
+    auto afterLine = [&] {
+        skeleton_.ShowElapsedIfNewSecond();
+        pump_.Maybe();
+        cancelled = !state_.restoreRunning;
+    };
     while (!cancelled && reader.Next(line)) {
         ++report_.linesRead;
         const FileLine kind
@@ -348,9 +355,7 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
         if (kind == FileLine::Row) {
             if (QueueRow(conn, grammar.Row()) == LineResult::Failed)
                 return LineResult::Failed;
-            skeleton_.ShowElapsedIfNewSecond();
-            pump_.Maybe();
-            cancelled = !state_.restoreRunning;
+            afterLine();
             continue;
         }
         // Whatever the line is, the rows read before it go in first.
@@ -391,11 +396,7 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
         default:
             break;
         }
-        skeleton_.ShowElapsedIfNewSecond();
-        // Events are let through at most every 15 ms, but the stop request
-        // is looked at after every line.
-        pump_.Maybe();
-        cancelled = !state_.restoreRunning;
+        afterLine();
     }
     // The rows read before the end, or before the stop request, go in.
     if (FlushRows(conn) == LineResult::Failed)
