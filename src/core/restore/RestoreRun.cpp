@@ -11,6 +11,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -18,7 +20,6 @@ namespace {
 constexpr const char* kIndirectPrefix = "VORDA_";
 constexpr const char* kSafeCopyPrefix = "SAFE_COPY_";
 
-constexpr const char* kAnotherRestoreRunning = "Another Restore is Currently Running.\r\n\r\nPlease wait.";
 constexpr const char* kSafeCopyQuestion = "Safe copy not created\r\n\r\nThe source table is either corrupt or "
                                           "does not exist.\r\n\r\nDo you wish to continue?";
 constexpr const char* kTerminated = "Restore Terminated";
@@ -111,13 +112,38 @@ RestoreRun::RestoreRun(AppState& state, RunUi& ui)
 {
 }
 
-RestoreReport RestoreRun::Run(const std::string& name)
+RestoreReport RestoreRun::Run(std::string name)
 {
-    if (state_.restoreRunning) {
-        ui_.ShowMessage(MessageKind::Alert, kAnotherRestoreRunning);
+    const auto refused = [this] {
+        if (state_.restoreRunning) {
+            ui_.ShowMessage(MessageKind::Alert, kAnotherRestoreRunning);
+            return true;
+        }
+        if (state_.backupRunning) {
+            ui_.ShowMessage(MessageKind::Alert, kBackupRunningForRestore);
+            return true;
+        }
+        return false;
+    };
+    if (refused())
         return {};
+
+    const BackupDef definition = BackupDef::Load(state_.store, name);
+    const ConnectionDef connection = ConnectionDef::Load(state_.store, definition.connection);
+    ConnectionParams params = connection.Params();
+    if (!connection.savePassword) {
+        // Used for this connect only, never stored.
+        std::optional<std::string> typed = ui_.AskPassword(definition.connection);
+        if (!typed)
+            return {};
+        params.password = std::move(*typed);
+        // Runs may have started and ended while the prompt was open.
+        if (refused())
+            return {};
     }
+
     state_.restoreRunning = true;
+    state_.restoreCancelRequested = false;
     ui_.RunStarted();
 
     report_ = {};
@@ -130,10 +156,8 @@ RestoreReport RestoreRun::Run(const std::string& name)
 
     skeleton_.ShowStart(name, "Manual");
 
-    const BackupDef definition = BackupDef::Load(state_.store, name);
     const std::string& logName = definition.name;
     const long long lineCount = LeadingInteger(definition.lineCount);
-    const ConnectionParams params = ConnectionDef::Load(state_.store, definition.connection).Params();
 
     ui_.SetText(RunField::RunStatus, "Attempting to Connect");
     state_.log.AppendEntry(false, "Restore Started: " + logName);
@@ -142,6 +166,9 @@ RestoreReport RestoreRun::Run(const std::string& name)
     bool failed = false;
     {
         MysqlConnection conn;
+        // The window stays alive while the server works on one long call
+        // (connecting, a large INSERT, a COMMIT).
+        conn.SetWaitHook([this] { pump_.Always(); });
         if (!conn.Initialised()) {
             // Without a client handle nothing can be done at all (the library
             // could not even allocate one).
@@ -172,7 +199,7 @@ RestoreReport RestoreRun::Run(const std::string& name)
         ui_.SetText(RunField::RunStatus, "Restore Failed");
         state_.log.AppendEntry(false, "Restore Failed: " + logName);
         report_.outcome = RestoreOutcome::Failed;
-    } else if (state_.restoreRunning) {
+    } else if (!state_.restoreCancelRequested) {
         ui_.SetText(RunField::RunStatus, "Restore Complete");
         state_.log.AppendEntry(false, "Restore Successful: " + logName);
         report_.outcome = RestoreOutcome::Complete;
@@ -236,7 +263,7 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
         // Events are let through at most every 15 ms, but the stop request
         // is looked at after every line.
         pump_.Maybe();
-        if (!state_.restoreRunning)
+        if (state_.restoreCancelRequested)
             break;
     }
     if (reader.Failed()) {

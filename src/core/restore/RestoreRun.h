@@ -12,7 +12,13 @@ class LineReader;
 class MysqlConnection;
 struct RestoreFailure;
 
-// How a restore run ended. NotStarted: another restore was running.
+// Texts of a refused start.
+inline constexpr const char* kAnotherRestoreRunning = "Another Restore is Currently Running.\r\n\r\nPlease wait.";
+inline constexpr const char* kBackupRunningForRestore =
+    "A Backup is Currently Running.\r\n\r\nPlease wait until it has finished before running a restore.";
+
+// How a restore run ended. NotStarted: another restore or a backup was
+// running, or the user cancelled the password prompt.
 enum class RestoreOutcome { NotStarted, Complete, Failed, Cancelled };
 
 // "Complete", "Failed" or "Cancelled" (empty for NotStarted).
@@ -37,8 +43,10 @@ std::string RestoreSessionSqlMode(const std::string& serverMode);
 // connection, from the confirmed start to the outcome. The Database Backups
 // page asks "Run this Restore?" first, then calls Run; afterwards it asks
 // RestoreFinalQuestion and makes its page request. The run reports to the
-// page through RunUi; it is cancelled by clearing state.restoreRunning, which
-// it looks at after every line.
+// page through RunUi; it is cancelled by setting state.restoreCancelRequested,
+// which it looks at after every line. restoreRunning is held from the start
+// until the run returns. A connection whose password was not saved is asked
+// for it (RunUi::AskPassword) before the run starts.
 //
 // Absolute mode replaces each table of the file (after copying it to
 // SAFE_COPY_<table> when safe copies are on); Indirect mode builds
@@ -55,7 +63,8 @@ public:
     RestoreRun(AppState& state, RunUi& ui);
 
     // Restores backup `name` (its record and its file backup_<name>.tbk).
-    RestoreReport Run(const std::string& name);
+    // The run keeps its own copy of the name.
+    RestoreReport Run(std::string name);
 
 private:
     enum class LineResult { Ok, Failed };
