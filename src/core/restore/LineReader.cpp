@@ -35,6 +35,7 @@ bool LineReader::Open(const std::string& path)
     }
     fd_ = fd;
     size_ = static_cast<long long>(st.st_size);
+    consumed_ = 0;
     buffer_.resize(kBufferBytes);
     pos_ = end_ = 0;
     eof_ = failed_ = overlong_ = false;
@@ -86,8 +87,10 @@ bool LineReader::Next(std::string& line)
             overlong_ = true;
         line.append(start, take < room ? take : room);
         pos_ += take;
+        consumed_ += take;
         if (found) {
             ++pos_; // the line feed
+            ++consumed_;
             break;
         }
     }

@@ -32,6 +32,9 @@ public:
     bool Failed() const { return failed_; }
     // Size of the open file in bytes, as found when it was opened.
     long long Size() const { return size_; }
+    // Bytes of the file up to the end of the last line read, its line end
+    // included.
+    long long Consumed() const { return consumed_; }
     void Close();
 
 private:
@@ -46,4 +49,5 @@ private:
     bool failed_ = false;
     bool overlong_ = false;
     long long size_ = 0;
+    long long consumed_ = 0;
 };
