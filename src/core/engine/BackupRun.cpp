@@ -354,7 +354,9 @@ void RunContext::Finish(bool completed)
     conn_.Close();
     skeleton_.ShowEnd();
 
-    if (completed && !file_.Commit()) {
+    // The file reaches the disk (a large one takes a while) while the window
+    // stays alive.
+    if (completed && !PumpWhile(pump_, [this] { return file_.Commit(); })) {
         Fail(kFileFailure);
         return;
     }
