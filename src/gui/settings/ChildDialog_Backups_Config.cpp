@@ -1,0 +1,347 @@
+#include "gui/settings/ChildDialog_Backups_Config.h"
+
+#include "core/state/AppState.h"
+#include "core/state/Autostart.h"
+#include "gui/app/CStartUpScreen.h"
+#include "gui/app/Help.h"
+#include "gui/app/Messages.h"
+#include "gui/app/PageTable.h"
+#include "resources/ResourceIds.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace {
+
+const char* const kResetQuestion = "Are you sure?\r\rYour configuration will be set back to the default settings.";
+
+// Width for the texts of the controls: the work area less the page's frames,
+// the scroll bar and the check mark.
+constexpr int kTextWidth = 530;
+constexpr int kIndent = 22;
+
+QVBoxLayout* GroupLayout(QGroupBox* group)
+{
+    auto* layout = new QVBoxLayout(group);
+    layout->setContentsMargins(10, 2, 10, 4);
+    layout->setSpacing(1);
+    return layout;
+}
+
+QGroupBox* MakeGroup(const QString& caption, QWidget* parent)
+{
+    auto* group = new QGroupBox(caption, parent);
+    group->setAccessibleName(caption.trimmed());
+    return group;
+}
+
+} // namespace
+
+void ChildDialog_Backups_Config::FitText(QAbstractButton* control, int width)
+{
+    const QString text = control->accessibleName().isEmpty() ? control->text() : control->accessibleName();
+    control->setAccessibleName(text);
+    const QFontMetrics metrics(control->font());
+    if (metrics.horizontalAdvance(text) <= width) {
+        control->setText(text);
+        return;
+    }
+    // Greedy, at blanks; runs of blanks inside the text are kept.
+    QStringList lines;
+    QString line;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        qsizetype next = text.indexOf(QLatin1Char(' '), i);
+        // A word with the blanks before the next one.
+        qsizetype wordEnd = next < 0 ? text.size() : next;
+        while (wordEnd < text.size() && text[wordEnd] == QLatin1Char(' '))
+            ++wordEnd;
+        const QString word = text.mid(i, wordEnd - i);
+        if (!line.isEmpty() && metrics.horizontalAdvance((line + word).trimmed()) > width) {
+            lines << line.trimmed();
+            line.clear();
+        }
+        line += word;
+        i = wordEnd;
+    }
+    if (!line.trimmed().isEmpty())
+        lines << line.trimmed();
+    control->setText(lines.join(QLatin1Char('\n')));
+}
+
+QCheckBox* ChildDialog_Backups_Config::AddCheck(int id, const QString& text, QWidget* parent)
+{
+    auto* box = new QCheckBox(text, parent);
+    box->setObjectName(ControlName(id));
+    controls_[id] = box;
+    return box;
+}
+
+QRadioButton* ChildDialog_Backups_Config::AddRadio(int id, const QString& text, QWidget* parent)
+{
+    auto* radio = new QRadioButton(text, parent);
+    radio->setObjectName(ControlName(id));
+    controls_[id] = radio;
+    return radio;
+}
+
+QAbstractButton* ChildDialog_Backups_Config::Control(int id) const
+{
+    const auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+ChildDialog_Backups_Config::ChildDialog_Backups_Config(AppState& state, PageHost& host, QWidget* parent)
+    : QWidget(parent)
+    , state_(state)
+    , host_(host)
+{
+    QGroupBox* page = PageFrame(this, rid::IDD_CONFIGURATION, QStringLiteral(" Configuration "), 6);
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->setContentsMargins(4, 4, 4, 8);
+    pageLayout->setSpacing(6);
+    // The settings scroll when the window's font makes them taller than the
+    // work area; the buttons below stay in view.
+    auto* scroll = new QScrollArea(page);
+    scroll->setAccessibleName(QStringLiteral("Settings"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* frame = new QWidget(scroll);
+    frame->setObjectName(QStringLiteral("ConfigurationSettings"));
+    frame->setAutoFillBackground(true);
+    QPalette white = frame->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    frame->setPalette(white);
+    scroll->viewport()->setPalette(white);
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(6, 0, 6, 0);
+    layout->setSpacing(6);
+
+    // Operational features.
+    QGroupBox* operational = MakeGroup(QStringLiteral(" Operational Features "), frame);
+    QVBoxLayout* op = GroupLayout(operational);
+    op->addWidget(AddCheck(rid::IDC_CONF_START_MIN,
+                           QStringLiteral("Start Vorda Minimized - Vorda will start in it's minimized system tray state"),
+                           operational));
+    op->addWidget(AddCheck(rid::IDC_CONF_MIN_CLOSE,
+                           QStringLiteral("Vorda Minimizes instead of Exiting on Close - Assures Scheduled Backups Execute"),
+                           operational));
+    op->addWidget(AddCheck(rid::IDC_CONF_FIRST_ENTRY, QStringLiteral("Show Quick Start Screen on Backup System Startup"),
+                           operational));
+    auto* lastRow = new QHBoxLayout;
+    lastRow->addWidget(AddCheck(rid::IDC_CONF_AUTOSTART, QStringLiteral("Start Vorda when I log in"), operational));
+    lastRow->addStretch();
+    QPushButton* quickNow = PageButton(QStringLiteral("Show Quick Start Screen Now"), rid::IDC_CONF_QUICK_START_NOW,
+                                       operational, 28);
+    lastRow->addWidget(quickNow);
+    op->addLayout(lastRow);
+    layout->addWidget(operational);
+
+    // The history log, with its reporting choices in a group of their own.
+    QGroupBox* history = MakeGroup(QStringLiteral(" History Log "), frame);
+    QVBoxLayout* hist = GroupLayout(history);
+    QGroupBox* reporting = MakeGroup(QStringLiteral(" Reporting "), history);
+    QVBoxLayout* rep = GroupLayout(reporting);
+    rep->addWidget(AddRadio(rid::IDC_CONF_STANDARD, QStringLiteral("Standard - Displays basic information"), reporting));
+    rep->addWidget(AddRadio(rid::IDC_CONF_VERBOSE, QStringLiteral("Verbose - Displays all information"), reporting));
+    rep->addWidget(AddCheck(rid::IDC_CONF_TIMESTAMP, QStringLiteral("Timestamp - Log displays Date and Time"), reporting));
+    rep->addWidget(AddRadio(rid::IDC_CONF_ASCENDING,
+                            QStringLiteral("Ascending - Displays in forward chronological order"), reporting));
+    rep->addWidget(AddRadio(rid::IDC_CONF_DESCENDING,
+                            QStringLiteral("Descending - Displays in reverse chronological order"), reporting));
+    rep->addWidget(AddCheck(rid::IDC_CONF_DOUBLE_SPACE,
+                            QStringLiteral("Double Space - adds an additional space between lines"), reporting));
+    hist->addWidget(reporting);
+    hist->addWidget(AddCheck(rid::IDC_CONF_CLEAR_LOG,
+                             QStringLiteral("Clear Log on Startup - System will start a new log every time you run the "
+                                            "software"),
+                             history));
+    auto* note = new QLabel(QStringLiteral("This change will not be seen until the next time the software is started"),
+                            history);
+    QFont italic = note->font();
+    italic.setItalic(true);
+    note->setFont(italic);
+    note->setContentsMargins(kIndent, 0, 0, 0);
+    hist->addWidget(note);
+    layout->addWidget(history);
+
+    // Appearance.
+    QGroupBox* appearance = MakeGroup(QStringLiteral(" Appearance "), frame);
+    QVBoxLayout* app = GroupLayout(appearance);
+    app->addWidget(AddCheck(rid::IDC_CONF_SHOW_IMAGE,
+                            QStringLiteral("Display Menu Image - Unchecking will remove the image in the menu area"),
+                            appearance));
+    app->addWidget(AddCheck(rid::IDC_CONF_COLOURS,
+                            QStringLiteral("Backup List and Restore List have different colored text to help tell "
+                                           "them apart"),
+                            appearance));
+    layout->addWidget(appearance);
+
+    // Restore options; the safe copies belong to Absolute.
+    QGroupBox* restore = MakeGroup(QStringLiteral(" Restore Options "), frame);
+    QVBoxLayout* res = GroupLayout(restore);
+    res->addWidget(AddRadio(rid::IDC_CONF_ABSOLUTE,
+                            QStringLiteral("Absolute Restore - restore will overwrite existing tables directly - *Note: "
+                                           "all current table data will be lost"),
+                            restore));
+    auto* safeRow = new QHBoxLayout;
+    safeRow->addSpacing(kIndent);
+    safeRow->addWidget(AddCheck(rid::IDC_CONF_SAFE_COPY,
+                                QStringLiteral("Create safe copies of your tables  prior to overwrite - copies will not "
+                                               "be deleted. Prefix: SAFE_COPY_"),
+                                restore));
+    res->addLayout(safeRow);
+    res->addWidget(AddRadio(rid::IDC_CONF_INDIRECT,
+                            QStringLiteral("Indirect Restore - new tables will be created - old tables will not be "
+                                           "altered - Prefix: VORDA_ "),
+                            restore));
+    layout->addWidget(restore);
+    layout->addStretch();
+    pageLayout->addWidget(scroll, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(6, 0, 6, 0);
+    QPushButton* tutorials = PageButton(QStringLiteral("View Tutorials"), rid::IDC_CONF_TUTORIALS, page);
+    QPushButton* updates = PageButton(QStringLiteral("Check for Updates"), rid::IDC_CONF_UPDATES, page);
+    QPushButton* defaults = PageButton(QStringLiteral("Restore Default Settings"), rid::IDC_CONF_DEFAULTS, page);
+    buttons->addWidget(tutorials);
+    buttons->addWidget(updates);
+    buttons->addStretch();
+    buttons->addWidget(defaults);
+    pageLayout->addLayout(buttons);
+
+    // Long texts take two lines rather than pushing the page wider.
+    for (const auto& [id, control] : controls_) {
+        int width = kTextWidth;
+        if (id == rid::IDC_CONF_SAFE_COPY)
+            width -= kIndent;
+        else if (control->parentWidget() == reporting)
+            width -= 24;
+        FitText(control, width);
+    }
+    // Only now: the scroll area takes the width of its content as it is when
+    // set.
+    scroll->setWidget(frame);
+
+    // The radio buttons of a choice exclude each other.
+    for (const auto& pair : {std::pair {rid::IDC_CONF_STANDARD, rid::IDC_CONF_VERBOSE},
+                             std::pair {rid::IDC_CONF_ASCENDING, rid::IDC_CONF_DESCENDING},
+                             std::pair {rid::IDC_CONF_ABSOLUTE, rid::IDC_CONF_INDIRECT}}) {
+        auto* group = new QButtonGroup(this);
+        group->addButton(Control(pair.first));
+        group->addButton(Control(pair.second));
+    }
+
+    // The page shows what is stored; the in-memory settings go back to it.
+    state_.config.LoadConfiguration();
+    ShowSettings();
+
+    Configuration& config = state_.config;
+    const auto onCheck = [this](int id, auto handler) {
+        connect(static_cast<QCheckBox*>(Control(id)), &QCheckBox::clicked, this, handler);
+    };
+    onCheck(rid::IDC_CONF_START_MIN, [&config](bool on) { config.WriteStartMin(on); });
+    onCheck(rid::IDC_CONF_MIN_CLOSE, [&config](bool on) { config.WriteMinClose(on); });
+    onCheck(rid::IDC_CONF_FIRST_ENTRY, [this, &config](bool on) {
+        // Not raised later in this run, whatever the new value.
+        state_.quickStartPending = false;
+        config.WriteFirstEntry(on);
+    });
+    onCheck(rid::IDC_CONF_AUTOSTART, [this](bool on) { OnAutostartClicked(on); });
+    onCheck(rid::IDC_CONF_TIMESTAMP, [&config](bool on) { config.WriteShowTimestamp(on); });
+    onCheck(rid::IDC_CONF_DOUBLE_SPACE, [&config](bool on) { config.WriteDoubleSpace(on); });
+    onCheck(rid::IDC_CONF_CLEAR_LOG, [&config](bool on) { config.WriteLogAtStart(on); });
+    onCheck(rid::IDC_CONF_SHOW_IMAGE, [this, &config](bool on) {
+        config.WriteShowImage(on);
+        // The menu is rebuilt with or without its picture; this page stays.
+        state_.statisticsOnMenuCreate = false;
+        host_.ReloadMenu();
+    });
+    onCheck(rid::IDC_CONF_COLOURS, [&config](bool on) { config.WriteRestoreColor(on); });
+    onCheck(rid::IDC_CONF_SAFE_COPY, [&config](bool on) { config.WriteSafeCopy(on); });
+
+    const auto onRadio = [this](int id, auto handler) { connect(Control(id), &QAbstractButton::clicked, this, handler); };
+    onRadio(rid::IDC_CONF_STANDARD, [&config] { config.WriteReportingState(ReportingState::Standard); });
+    onRadio(rid::IDC_CONF_VERBOSE, [&config] { config.WriteReportingState(ReportingState::Verbose); });
+    onRadio(rid::IDC_CONF_ASCENDING, [&config] { config.WriteDirection(LogDirection::Ascend); });
+    onRadio(rid::IDC_CONF_DESCENDING, [&config] { config.WriteDirection(LogDirection::Descend); });
+    onRadio(rid::IDC_CONF_ABSOLUTE, [this, &config] {
+        config.WriteRestoreMode(RestoreMode::Absolute);
+        Control(rid::IDC_CONF_SAFE_COPY)->setEnabled(true);
+    });
+    onRadio(rid::IDC_CONF_INDIRECT, [this, &config] {
+        config.WriteRestoreMode(RestoreMode::Indirect);
+        // Greyed, keeping its tick.
+        Control(rid::IDC_CONF_SAFE_COPY)->setEnabled(false);
+    });
+
+    connect(quickNow, &QPushButton::clicked, this, &ChildDialog_Backups_Config::OnShowQuickStartNow);
+    connect(defaults, &QPushButton::clicked, this, &ChildDialog_Backups_Config::OnRestoreDefaults);
+    connect(tutorials, &QPushButton::clicked, this, [this] { RunWhileOpen(this, [] { OpenHelpPage(help::kTutorials); }); });
+    connect(updates, &QPushButton::clicked, this, [this] { RunWhileOpen(this, [] { OpenHelpPage(help::kUpdates); }); });
+}
+
+void ChildDialog_Backups_Config::ShowSettings()
+{
+    const Settings& s = state_.settings();
+    const std::pair<int, bool> ticks[] = {
+        {rid::IDC_CONF_START_MIN, s.startMin},
+        {rid::IDC_CONF_MIN_CLOSE, s.minClose},
+        {rid::IDC_CONF_FIRST_ENTRY, s.firstEntry},
+        {rid::IDC_CONF_AUTOSTART, autostart::Enabled()},
+        {rid::IDC_CONF_STANDARD, s.reporting == ReportingState::Standard},
+        {rid::IDC_CONF_VERBOSE, s.reporting == ReportingState::Verbose},
+        {rid::IDC_CONF_TIMESTAMP, s.showTimestamp},
+        {rid::IDC_CONF_ASCENDING, s.direction == LogDirection::Ascend},
+        {rid::IDC_CONF_DESCENDING, s.direction == LogDirection::Descend},
+        {rid::IDC_CONF_DOUBLE_SPACE, s.doubleSpace},
+        {rid::IDC_CONF_CLEAR_LOG, s.logAtStart},
+        {rid::IDC_CONF_SHOW_IMAGE, s.showImage},
+        {rid::IDC_CONF_COLOURS, s.restoreColor},
+        {rid::IDC_CONF_ABSOLUTE, s.restoreMode == RestoreMode::Absolute},
+        {rid::IDC_CONF_SAFE_COPY, s.safeCopy},
+        {rid::IDC_CONF_INDIRECT, s.restoreMode == RestoreMode::Indirect},
+    };
+    for (const auto& [id, on] : ticks)
+        Control(id)->setChecked(on);
+    Control(rid::IDC_CONF_SAFE_COPY)->setEnabled(s.restoreMode == RestoreMode::Absolute);
+}
+
+void ChildDialog_Backups_Config::OnShowQuickStartNow()
+{
+    RunWhileOpen(this, [this] { ShowQuickStartScreen(state_, true, window()); });
+}
+
+void ChildDialog_Backups_Config::OnRestoreDefaults()
+{
+    int answer = 0;
+    const bool open = RunWhileOpen(this, [&answer] { answer = ShowMessage(MessageKind::YesNo, kResetQuestion, "Yes", "No"); });
+    if (!open || answer != 1)
+        return;
+    state_.config.ResetConfiguration();
+    state_.log.AppendEntry(true, "Configuration Default Settings Reset");
+    // A fresh page shows the defaults.
+    host_.ShowConfiguration();
+}
+
+void ChildDialog_Backups_Config::OnAutostartClicked(bool checked)
+{
+    const bool done = checked ? autostart::Enable() : autostart::Disable();
+    // Ticked only while the entry is there.
+    Control(rid::IDC_CONF_AUTOSTART)->setChecked(autostart::Enabled());
+    if (!done)
+        RunWhileOpen(this, [] {
+            ShowMessage(MessageKind::Error, "Vorda could not change its autostart entry:\r\n\r\n"
+                                                + (autostart::EntryPath().empty() ? std::string("(no home folder)")
+                                                                                  : autostart::EntryPath()));
+        });
+}
