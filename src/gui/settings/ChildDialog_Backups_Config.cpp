@@ -54,26 +54,27 @@ void ChildDialog_Backups_Config::FitText(QAbstractButton* control, int width)
         control->setText(text);
         return;
     }
-    // Greedy, at blanks; runs of blanks inside the text are kept.
+    // Greedy: a line break takes the place of one blank, so the text stays
+    // the same but for it.
     QStringList lines;
     QString line;
     qsizetype i = 0;
     while (i < text.size()) {
-        qsizetype next = text.indexOf(QLatin1Char(' '), i);
-        // A word with the blanks before the next one.
+        const qsizetype next = text.indexOf(QLatin1Char(' '), i);
+        // A word with the blanks after it.
         qsizetype wordEnd = next < 0 ? text.size() : next;
         while (wordEnd < text.size() && text[wordEnd] == QLatin1Char(' '))
             ++wordEnd;
         const QString word = text.mid(i, wordEnd - i);
-        if (!line.isEmpty() && metrics.horizontalAdvance((line + word).trimmed()) > width) {
-            lines << line.trimmed();
+        if (!line.isEmpty() && metrics.horizontalAdvance(line + word.trimmed()) > width) {
+            line.chop(1);
+            lines << line;
             line.clear();
         }
         line += word;
         i = wordEnd;
     }
-    if (!line.trimmed().isEmpty())
-        lines << line.trimmed();
+    lines << line;
     control->setText(lines.join(QLatin1Char('\n')));
 }
 
