@@ -1,8 +1,11 @@
 // vorda-bench backup --data-dir DIR NAME
 // Runs backup NAME of the settings database in DIR as a manual run from the
 // Execute page does, without a window: every question is answered No and
-// every message printed to standard error. Ends with the result line; the
-// exit status is 0 only when the run completed.
+// every message printed to standard error. Events go to the history log as
+// the program records them. SIGTERM cancels the run after its current page
+// (the temporary file is removed, the previous backup file kept). Ends with
+// the result line; the exit status is 0 only when the run completed (143
+// when it was stopped).
 #include "BenchSupport.h"
 
 #include "core/state/AppState.h"
@@ -24,11 +27,15 @@ int RunBackup(const std::vector<std::string>& words)
     }
     const std::string name = args.positional[0];
     AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
+    state.config.LoadConfiguration();
+    state.log.Load();
     if (!state.nameLists.Contains(NameList::Backups, name)) {
         std::fprintf(stderr, "vorda-bench backup: no backup named %s in %s\n", name.c_str(), state.paths.dataDir.c_str());
         return 1;
     }
     bench::BenchUi ui(0);
+    ui.OnStop([&state] { state.backupCancelRequested = true; });
+    bench::CatchStopSignals();
 
     const std::time_t start = state.clock();
     const auto began = std::chrono::steady_clock::now();
@@ -41,6 +48,8 @@ int RunBackup(const std::vector<std::string>& words)
     if (!outcome.serverError.empty())
         std::fprintf(stderr, "server: %s\n", outcome.serverError.c_str());
     std::printf("%s\n", bench::ResultLine(outcome.rowsWritten, seconds).c_str());
+    if (bench::StopRequested())
+        return bench::kStoppedStatus;
     return outcome.status == RunStatus::Completed ? 0 : 1;
 }
 

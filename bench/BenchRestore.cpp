@@ -1,9 +1,14 @@
-// vorda-bench restore --data-dir DIR --mode indirect|absolute [--safe-copy] NAME
+// vorda-bench restore --data-dir DIR --mode indirect|absolute [--safe-copy]
+//     [--accept-unfinished] NAME
 // Restores backup NAME of the settings database in DIR as the Database
-// Backups page does, without a window: every question is answered Yes and
-// every message printed to standard error. The mode and the safe-copy option
-// replace the stored settings for this run only. Ends with the result line;
-// the exit status is 0 only when the restore completed.
+// Backups page does, without a window: every message is printed to standard
+// error and every question answered Yes, but the one about a file without
+// its closing line (written by an older version, or incomplete), which is
+// answered No unless --accept-unfinished is given. The mode and the
+// safe-copy option replace the stored settings for this run only. Events go
+// to the history log as the program records them. SIGTERM cancels the
+// restore after its current line. Ends with the result line; the exit
+// status is 0 only when the restore completed (143 when it was stopped).
 #include "BenchSupport.h"
 
 #include "core/state/AppState.h"
@@ -15,11 +20,12 @@
 
 namespace {
 
-constexpr const char* kUsage = "--data-dir DIR --mode indirect|absolute [--safe-copy] NAME";
+constexpr const char* kUsage = "--data-dir DIR --mode indirect|absolute [--safe-copy] [--accept-unfinished] NAME";
 
 int RunRestore(const std::vector<std::string>& words)
 {
-    const bench::Args args = bench::ParseArgs(words, {"--data-dir", "--mode"}, {"--safe-copy"});
+    const bench::Args args
+        = bench::ParseArgs(words, {"--data-dir", "--mode"}, {"--safe-copy", "--accept-unfinished"});
     const std::string mode = args.Get("--mode");
     if (!args.error.empty() || args.positional.size() != 1 || args.Get("--data-dir").empty()
         || (mode != "indirect" && mode != "absolute")) {
@@ -30,6 +36,7 @@ int RunRestore(const std::vector<std::string>& words)
     const std::string name = args.positional[0];
     AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
     state.config.LoadConfiguration();
+    state.log.Load();
     if (!state.nameLists.Contains(NameList::Backups, name)) {
         std::fprintf(stderr, "vorda-bench restore: no backup named %s in %s\n", name.c_str(),
                      state.paths.dataDir.c_str());
@@ -39,12 +46,17 @@ int RunRestore(const std::vector<std::string>& words)
     state.settings().safeCopy = args.flags.count("--safe-copy") > 0;
     state.selectedName = name;
     bench::BenchUi ui(1);
+    ui.Answer(kUnfinishedFileQuestion, args.flags.count("--accept-unfinished") ? 1 : 0);
+    ui.OnStop([&state] { state.restoreCancelRequested = true; });
+    bench::CatchStopSignals();
 
     const auto began = std::chrono::steady_clock::now();
     const RestoreReport report = RestoreRun(state, ui).Run(name);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     ui.ShowMessage(MessageKind::YesNo, RestoreFinalQuestion(report.outcome));
     std::printf("%s\n", bench::ResultLine(static_cast<unsigned long long>(report.rowsInserted), seconds).c_str());
+    if (bench::StopRequested())
+        return bench::kStoppedStatus;
     return report.outcome == RestoreOutcome::Complete ? 0 : 1;
 }
 

@@ -2,15 +2,51 @@
 
 #include "core/state/StartupCore.h"
 
+#include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
 
 namespace bench {
 
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+extern "C" void OnStopSignal(int)
+{
+    stopRequested = 1;
+}
+
+} // namespace
+
 int BenchUi::ShowMessage(MessageKind kind, const std::string& text)
 {
     std::fprintf(stderr, "[message %d] %s\n", static_cast<int>(kind), text.c_str());
-    return answer_;
+    const auto own = answers_.find(text);
+    return own != answers_.end() ? own->second : answer_;
+}
+
+void BenchUi::Pump()
+{
+    if (stopRequested && stop_) {
+        stop_();
+        stop_ = nullptr;
+    }
+}
+
+void CatchStopSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool StopRequested()
+{
+    return stopRequested != 0;
 }
 
 long PeakRssKb()

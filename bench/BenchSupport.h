@@ -2,6 +2,7 @@
 
 #include "core/engine/RunUi.h"
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -11,21 +12,35 @@
 // its own source file and registers itself with VORDA_BENCH_COMMAND.
 namespace bench {
 
-// A run panel without a window: every question gets the same answer, every
-// message goes to standard error, and there is nothing to pump.
+// A run panel without a window: every question gets the same answer (but
+// those given their own with Answer), every message goes to standard error,
+// and pumping only looks at the stop request of SIGTERM.
 class BenchUi : public RunUi {
 public:
     explicit BenchUi(int answer = 0) : answer_(answer) {}
+    // The answer to the question `text`.
+    void Answer(const std::string& text, int answer) { answers_[text] = answer; }
+    // What a stop request (SIGTERM) does: it cancels the run.
+    void OnStop(std::function<void()> stop) { stop_ = std::move(stop); }
     void SetText(RunField, const std::string&) override {}
     void SetBarRange(RunBar, int) override {}
     void StepBar(RunBar) override {}
     int ShowMessage(MessageKind kind, const std::string& text) override;
-    void Pump() override {}
+    void Pump() override;
     void SetWaitCursor(bool) override {}
 
 private:
     int answer_;
+    std::map<std::string, int> answers_;
+    std::function<void()> stop_;
 };
+
+// Makes SIGTERM and SIGINT a stop request that BenchUi::Pump passes on to
+// the run, so a run ends as cancelled and leaves no temporary file behind.
+void CatchStopSignals();
+bool StopRequested();
+// The exit status of a command stopped by a signal.
+inline constexpr int kStoppedStatus = 143;
 
 // Peak resident memory of this process so far, in kB.
 long PeakRssKb();

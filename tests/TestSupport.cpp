@@ -4,11 +4,13 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <dirent.h>
 #include <unistd.h>
 
 namespace test {
@@ -40,6 +42,21 @@ void WriteFile(const std::string& path, const std::string& bytes)
 bool FileExists(const std::string& path)
 {
     return ::access(path.c_str(), F_OK) == 0;
+}
+
+std::vector<std::string> FilesIn(const std::string& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 bool TestServer::Available()

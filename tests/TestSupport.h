@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include <string>
+#include <vector>
 
 namespace test {
 
@@ -25,6 +26,8 @@ std::string ReadFile(const std::string& path);
 // Writes bytes to a file, replacing it.
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// The names of the entries of a folder (without "." and ".."), sorted.
+std::vector<std::string> FilesIn(const std::string& dir);
 
 // The private test server that scripts/test.sh starts on 127.0.0.1 and
 // describes in VORDA_TEST_DB_HOST, _PORT, _USER and _PASSWORD.

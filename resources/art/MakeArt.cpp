@@ -589,10 +589,12 @@ void MakeMessageBackground()
     band.setColorAt(0, kNavy);
     band.setColorAt(1, kSky);
     p.fillRect(QRect(0, 0, w, 5), band);
-    // A faint watermark of the logo cylinder at the lower right.
-    p.setOpacity(0.06);
+    // A faint watermark of the logo cylinder at the right of the caption
+    // row, above the rule: the box's text and buttons lie below the rule, so
+    // however long a message is, nothing is written over the picture.
+    p.setOpacity(0.10);
     PainterCanvas canvas(p);
-    DrawCylinder(canvas, w - 52, h - 70, 70, 90, kBlue, kNavy);
+    DrawCylinder(canvas, w - 42, 31, 30, 40, kBlue, kNavy);
     p.setOpacity(1);
     p.setPen(QPen(QColor(0xe3, 0xe9, 0xf0), 1));
     p.drawLine(16, 56, w - 16, 56);

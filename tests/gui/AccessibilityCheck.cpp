@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollArea>
+#include <QSplitter>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTextEdit>
@@ -188,7 +189,9 @@ bool IsControl(const QWidget* widget)
 }
 
 // The page's own widgets below `parent`, in the window (separate windows
-// left out): their direct children and, for a QScrollArea, its content.
+// left out): their direct children and, for a QScrollArea, its content. A
+// splitter's handles are Qt's own (the one before the first pane is always
+// hidden) and left out too.
 QList<QWidget*> OwnChildren(QWidget* parent)
 {
     QList<QWidget*> children;
@@ -200,7 +203,7 @@ QList<QWidget*> OwnChildren(QWidget* parent)
     if (IsControl(parent))
         return children;
     for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (!child->isWindow())
+        if (!child->isWindow() && !qobject_cast<QSplitterHandle*>(child))
             children << child;
     return children;
 }

@@ -32,8 +32,8 @@ QStringList UnnamedControls(QWidget* root);
 // is hidden while its parent is shown (only the topmost of a hidden branch),
 // unless it is marked shown-on-demand (gui/widgets/ShownOnDemand.h).
 // Separate windows (menus, dialogs) and the inner parts of Qt's own
-// controls (the scroll bars of a view, the pop-up of a combo box) are not
-// looked at; the content of a QScrollArea is.
+// controls (the scroll bars of a view, the pop-up of a combo box, the
+// handles of a splitter) are not looked at; the content of a QScrollArea is.
 QStringList HiddenWidgets(QWidget* root);
 
 // Tab follows screen order. Takes the widgets under `root` that Tab reaches

@@ -1,5 +1,6 @@
 #include "core/dump/DumpFormat.h"
 
+#include "core/dump/SqlShape.h"
 #include "core/dump/ValueEscaping.h"
 #include "core/store/Numbers.h"
 
@@ -54,19 +55,24 @@ std::string HeaderText(const DumpHeader& h)
 
 std::string StructureHeading(const std::string& table)
 {
-    return "\n---\n--- Table structure for table `" + table + "`\n---\n\nCREATE TABLE `" + table + "` (\n";
+    const std::string quoted = dump::QuoteName(table);
+    return "\n---\n--- Table structure for table " + quoted + "\n---\n\nCREATE TABLE " + quoted + " (\n";
 }
 
 std::string DataHeading(const std::string& table, const std::string& countText)
 {
-    return "\n---\n--- Dumping data for table `" + table + "` - Total rows: " + countText + "\n---\n\n";
+    return "\n---\n--- Dumping data for table " + dump::QuoteName(table) + " - Total rows: " + countText + "\n---\n\n";
 }
 
 void AppendRowStatement(std::string& out, const std::string& table, char** values, const unsigned long* lengths,
                         unsigned int count)
 {
     out += "INSERT INTO `";
-    out += table;
+    for (char c : table) {
+        if (c == '`')
+            out += '`';
+        out += c;
+    }
     out += "` VALUES (";
     for (unsigned int j = 0; j < count; ++j) {
         if (j > 0)
@@ -74,6 +80,47 @@ void AppendRowStatement(std::string& out, const std::string& table, char** value
         AppendValue(out, values[j], values[j] ? lengths[j] : 0);
     }
     out += ")\n";
+}
+
+namespace {
+
+constexpr std::string_view kClosingTables = "-- End of Backup File - Tables: ";
+constexpr std::string_view kClosingRows = " - Rows: ";
+
+} // namespace
+
+bool ParseCount(std::string_view text, long long& value)
+{
+    if (text.empty() || text.size() > 18 || (text.size() > 1 && text[0] == '0'))
+        return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    return true;
+}
+
+std::string ClosingLine(long long tables, long long rows)
+{
+    return std::string(kClosingTables) + std::to_string(tables) + std::string(kClosingRows) + std::to_string(rows);
+}
+
+std::string ClosingText(long long tables, long long rows)
+{
+    return "\n" + ClosingLine(tables, rows) + "\n";
+}
+
+bool ParseClosingLine(std::string_view line, long long& tables, long long& rows)
+{
+    if (!StartsWith(line, kClosingTables))
+        return false;
+    line.remove_prefix(kClosingTables.size());
+    const size_t split = line.find(kClosingRows);
+    if (split == std::string_view::npos)
+        return false;
+    return ParseCount(line.substr(0, split), tables) && ParseCount(line.substr(split + kClosingRows.size()), rows);
 }
 
 DumpLineKind ClassifyDumpLine(std::string_view line)

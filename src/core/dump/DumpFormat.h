@@ -15,6 +15,9 @@ inline constexpr const char* kSoftwareVersion = "2.1.2.4";
 inline constexpr long kHeaderLines = 14;
 inline constexpr long kStructureHeadingLines = 6;
 inline constexpr long kDataHeadingLines = 5;
+// Lines of the tally for the end of a complete file: an empty line and the
+// closing line.
+inline constexpr long kClosingLines = 2;
 
 enum class RunKind { Manual, Automatic };
 // "Manual" or "Automatic": the run kind as stored and as written in the header.
@@ -41,6 +44,18 @@ std::string DataHeading(const std::string& table, const std::string& countText);
 // writes it (NULL bare, everything else quoted and escaped).
 void AppendRowStatement(std::string& out, const std::string& table, char** values, const unsigned long* lengths,
                         unsigned int count);
+
+// The closing line without its line end:
+// "-- End of Backup File - Tables: <tables> - Rows: <rows>". Readers that do
+// not know it skip it as a comment.
+std::string ClosingLine(long long tables, long long rows);
+// The empty line and the closing line that end a complete file.
+std::string ClosingText(long long tables, long long rows);
+// A count as the file writes it: decimal digits without sign, blanks or
+// leading zeros, at most 18 of them. False for anything else.
+bool ParseCount(std::string_view text, long long& value);
+// The counts of a closing line; false for any other line.
+bool ParseClosingLine(std::string_view line, long long& tables, long long& rows);
 
 // The parts of a dump file line that the restore tells apart.
 enum class DumpLineKind { Other, CreateTable, InsertInto, DumpingData };

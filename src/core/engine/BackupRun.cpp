@@ -1,6 +1,7 @@
 #include "core/engine/BackupRun.h"
 
 #include "core/dump/DumpFile.h"
+#include "core/dump/SqlShape.h"
 #include "core/dump/TableStructure.h"
 #include "core/engine/RunSkeleton.h"
 #include "core/store/Definitions.h"
@@ -60,6 +61,15 @@ constexpr BackupFailure kColumnsFailure {backuptext::kTableNotFound, "Table not 
 constexpr BackupFailure kCountFailure {backuptext::kTableErrored, "Row Count Failure: ", false, false};
 constexpr BackupFailure kPageFailure {backuptext::kTableErrored, "Database table error: ", false, false};
 constexpr BackupFailure kLostFailure {backuptext::kTableErrored, "Connection Lost: ", false, false};
+// Failures whose message the run builds (name, port, table and limit).
+constexpr BackupFailure kNameFailure {"", "Invalid Backup Name: ", false, true};
+constexpr BackupFailure kPortFailure {"", "Invalid Port Number: ", false, true};
+constexpr BackupFailure kRowTooLongFailure {"", "Row Over Packet Limit: ", false, false};
+constexpr BackupFailure kChangedFailure {"", "Table Changed During Backup: ", false, false};
+
+// The bytes an Indirect restore adds to a row statement (the VORDA_ prefix
+// of the table name); a row must fit the server's packet with them.
+constexpr unsigned long long kRestoreGrowth = 6;
 
 enum class TableOutcome { Done, Cancelled, Failed };
 
@@ -81,7 +91,11 @@ public:
 
 private:
     bool Manual() const { return kind_ == RunKind::Manual; }
-    void Fail(const BackupFailure& failure);
+    // `message` replaces the failure's own message; `logDetail` follows the
+    // name in a scheduled run's log entry.
+    void Fail(const BackupFailure& failure, const std::string& message = {}, const std::string& logDetail = {});
+    // The server's max_allowed_packet, read once per run (0 when unknown).
+    unsigned long long PacketLimit();
     void Release();
     TableOutcome BackUpTable(const std::string& table);
     void Finish(bool completed);
@@ -100,6 +114,7 @@ private:
     std::string line_;
     std::vector<ColumnDescription> columns_;
     std::vector<KeyColumn> keys_;
+    std::optional<unsigned long long> packetLimit_;
 };
 
 // Gives back the connection and the temporary file. The running flag is
@@ -115,15 +130,15 @@ void RunContext::Release()
     skeleton_.WaitCursorOff();
 }
 
-void RunContext::Fail(const BackupFailure& failure)
+void RunContext::Fail(const BackupFailure& failure, const std::string& message, const std::string& logDetail)
 {
     Release();
     if (Manual()) {
-        panel_.ShowMessage(MessageKind::Error, failure.message);
+        panel_.ShowMessage(MessageKind::Error, message.empty() ? std::string(failure.message) : message);
         return;
     }
     out_.endsSequence = failure.endsSequence;
-    state_.log.AppendEntry(failure.verbose, failure.logPrefix + backup_ + " - Backup Failed");
+    state_.log.AppendEntry(failure.verbose, failure.logPrefix + backup_ + logDetail + " - Backup Failed");
     if (!failure.endsSequence)
         state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + skeleton_.ElapsedText());
 }
@@ -169,12 +184,23 @@ BackupOutcome RunContext::Run(const std::string& name)
 
     backup_ = definition.name;
     out_.backupName = backup_;
+    // The file is named after the backup: a record whose name could reach
+    // outside the data directory, or another backup's file, is not run (and
+    // is logged under its list name).
+    const bool soundName = definition.HasSoundName(name);
+    if (!soundName)
+        backup_ = out_.backupName = name;
 
     if (Manual()) {
         panel_.SetText(RunField::RunStatus, "Attempting to Connect");
         state_.log.AppendEntry(false, "Manual Backup Started: " + backup_);
     } else {
         state_.log.AppendEntry(false, "Auto Backup Executed: " + backup_);
+    }
+
+    if (!soundName) {
+        Fail(kNameFailure, DamagedBackupNameText(name) + "\r\n\r\nThe backup was not run.");
+        return out_;
     }
 
     // Every table the backup lists is backed up, however many there are.
@@ -186,6 +212,10 @@ BackupOutcome RunContext::Run(const std::string& name)
         Release();
         out_.endsSequence = !Manual();
         state_.log.AppendEntry(true, "MySQL Initialization Failure: " + backup_);
+        return out_;
+    }
+    if (!connection.PortRefusal().empty()) {
+        Fail(kPortFailure, connection.PortRefusal());
         return out_;
     }
     if (passwordMissing && !Manual()) {
@@ -224,8 +254,27 @@ BackupOutcome RunContext::Run(const std::string& name)
         if (t == TableOutcome::Cancelled)
             break;
     }
+    if (!state_.backupCancelRequested) {
+        // The closing line tells a restore that the file is complete.
+        file_.Write(ClosingText(static_cast<long long>(tables.size()), static_cast<long long>(out_.rowsWritten)));
+        out_.lineTally += kClosingLines;
+    }
     Finish(!state_.backupCancelRequested);
     return out_;
+}
+
+unsigned long long RunContext::PacketLimit()
+{
+    if (!packetLimit_) {
+        packetLimit_ = 0;
+        if (conn_.Query("SELECT @@SESSION.max_allowed_packet")) {
+            MysqlResult result = conn_.StoreResult();
+            MYSQL_ROW row = result.FetchRow();
+            if (row && row[0] && LeadingInteger(row[0]) > 0)
+                packetLimit_ = static_cast<unsigned long long>(LeadingInteger(row[0]));
+        }
+    }
+    return *packetLimit_;
 }
 
 TableOutcome RunContext::BackUpTable(const std::string& table)
@@ -274,13 +323,19 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
     out_.lineTally += kDataHeadingLines;
     panel_.StepBar(RunBar::Overall);
 
+    // A row statement the server would refuse on a restore makes the
+    // backup useless: it fails the run instead.
+    const unsigned long long packet = PacketLimit();
+    unsigned long long longest = 0;
+
     // The table is streamed in one statement and cut into pages of 100 rows
     // on this side: time stays linear in the rows and memory flat.
     if (!conn_.Query("select * from " + quoted)) {
         Fail(kPageFailure);
         return TableOutcome::Failed;
     }
-    enum class Stream { Ended, Cancelled, Refused, Lost, WriteFailed } stream = Stream::Ended;
+    long long rowsRead = 0;
+    enum class Stream { Ended, Cancelled, Refused, Lost, WriteFailed, TooLong, Changed } stream = Stream::Ended;
     {
         MysqlResult result = conn_.UseResult();
         const unsigned int fields = result.FieldCount();
@@ -298,14 +353,26 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
                         stream = Stream::Lost;
                     break;
                 }
+                // The data heading counts the rows: a row beyond the count
+                // would make the file disagree with it.
+                if (++rowsRead > rows) {
+                    stream = Stream::Changed;
+                    break;
+                }
                 line_.clear();
                 AppendRowStatement(line_, table, row, lengths, fields);
+                // Without its line end.
+                if (packet != 0 && line_.size() - 1 + kRestoreGrowth >= packet) {
+                    longest = line_.size() - 1;
+                    stream = Stream::TooLong;
+                    break;
+                }
                 file_.Write(line_);
                 ++out_.lineTally;
                 ++out_.rowsWritten;
                 pump_.Maybe();
             }
-            if (stream == Stream::Lost)
+            if (stream == Stream::Lost || stream == Stream::TooLong || stream == Stream::Changed)
                 break;
             if (file_.Failed()) {
                 stream = Stream::WriteFailed;
@@ -327,6 +394,9 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
         if (!streamEnded && stream != Stream::Ended)
             conn_.Abort();
     }
+    if (stream == Stream::Ended && rowsRead != rows)
+        stream = Stream::Changed;
+    const std::string quotedName = dump::QuoteName(table);
     switch (stream) {
     case Stream::Ended:
         break;
@@ -340,6 +410,21 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
         return TableOutcome::Failed;
     case Stream::WriteFailed:
         Fail(kFileFailure);
+        return TableOutcome::Failed;
+    case Stream::TooLong:
+        Fail(kRowTooLongFailure,
+             "The table " + quotedName + " holds a row that could not be restored: its row statement of "
+                 + std::to_string(longest) + " bytes is longer than the server's packet limit (max_allowed_packet) of "
+                 + std::to_string(packet) + " bytes.\r\n\r\nThe backup failed; the previous backup file was kept.",
+             " - Table: " + table);
+        return TableOutcome::Failed;
+    case Stream::Changed:
+        Fail(kChangedFailure,
+             "The table " + quotedName + " changed while it was backed up: " + countText + " rows were counted, "
+                 + (rowsRead > rows ? std::string("but more were read") : "but " + std::to_string(rowsRead) + " were read")
+                 + ".\r\n\r\nThe backup failed; the previous "
+                   "backup file was kept.",
+             " - Table: " + table);
         return TableOutcome::Failed;
     }
     panel_.StepBar(RunBar::Overall);

@@ -155,6 +155,12 @@ bool MysqlConnection::Connect(const ConnectionParams& p)
 {
     if (!handle_)
         return false;
+    refusal_.clear();
+    if (p.port > ConnectionParams::kMaxPort) {
+        refusal_ = "Port " + std::to_string(p.port) + " is not a port number (1 to 65535).";
+        connected_ = false;
+        return false;
+    }
     mysql_options(handle_, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     const unsigned int timeout = kConnectTimeoutSeconds;
     mysql_options(handle_, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
@@ -247,5 +253,7 @@ unsigned int MysqlConnection::ErrorNumber() const
 
 std::string MysqlConnection::ErrorText() const
 {
+    if (!refusal_.empty())
+        return refusal_;
     return handle_ ? mysql_error(handle_) : "";
 }

@@ -73,7 +73,9 @@ public:
     // Connects with host, user, password, database and port, no socket name
     // and no client flags, giving up after kConnectTimeoutSeconds so an
     // unreachable host never freezes the window for minutes. The connection
-    // talks utf8mb4, so text of any column travels without loss.
+    // talks utf8mb4, so text of any column travels without loss. A port over
+    // 65535 is refused without connecting (the library would cut it to 16
+    // bits and reach another port).
     bool Connect(const ConnectionParams& params);
     bool Connected() const { return connected_; }
     // Sends one statement; false when the server refuses it.
@@ -109,4 +111,5 @@ private:
     bool connected_ = false;
     WaitHook waitHook_;
     bool nonBlocking_ = false; // connected with the non-blocking option
+    std::string refusal_; // why Connect refused to try, when it did
 };

@@ -8,33 +8,50 @@
 // hold. A line ends at a line feed; the line feed and a carriage return before
 // it are removed, so files with CR LF and with LF ends read the same. Bytes
 // are passed through as they are (zero bytes included).
+//
+// Only regular files are read: a FIFO, a device or a link to one is refused
+// when it is opened, and opening never waits for a writer.
 class LineReader {
 public:
-    // Lines longer than this are cut (see Overlong); no statement longer than
-    // the largest packet a server accepts (1 GiB) could be replayed anyway.
+    // No statement longer than the largest packet a server accepts (1 GiB)
+    // could be replayed anyway.
     static constexpr size_t kDefaultMaxLine = size_t(1) << 30;
 
-    explicit LineReader(size_t maxLineBytes = kDefaultMaxLine);
+    // What happens to a line longer than the limit.
+    enum class LongLines {
+        Cut,    // the line holds its first maxLineBytes bytes
+        Refuse, // the line is given back empty; none of it is kept
+    };
+
+    explicit LineReader(size_t maxLineBytes = kDefaultMaxLine, LongLines longLines = LongLines::Cut);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
-    // Opens a regular file for reading; false when it cannot be opened (a
-    // directory counts as a file that cannot be opened).
+    // Opens a regular file for reading; false when it cannot be opened or is
+    // not a regular file (a directory, FIFO, socket or device, or a link to one).
     bool Open(const std::string& path);
     // The next line, without its end; false at the end of the file or after
     // a read error (Failed tells which).
     bool Next(std::string& line);
-    // The last line read was longer than the limit: `line` holds its first
-    // maxLineBytes bytes, the rest was skipped.
+    // The last line read was longer than the limit: it was cut or refused
+    // (see LongLines) and the rest of it skipped.
     bool Overlong() const { return overlong_; }
+    // The length in bytes of the last line read (without its line end),
+    // however much of it was kept.
+    unsigned long long LineBytes() const { return lineBytes_; }
     // A read error ended the file early.
     bool Failed() const { return failed_; }
+    size_t MaxLine() const { return maxLine_; }
     // Size of the open file in bytes, as found when it was opened.
     long long Size() const { return size_; }
     // Bytes of the file up to the end of the last line read, its line end
     // included.
     long long Consumed() const { return consumed_; }
+    // Bytes read from the file so far.
+    unsigned long long BytesRead() const { return bytesRead_; }
+    // Goes back to the first line of the open file.
+    bool Rewind();
     void Close();
 
 private:
@@ -42,12 +59,15 @@ private:
 
     int fd_ = -1;
     size_t maxLine_;
+    LongLines longLines_;
     std::string buffer_;
     size_t pos_ = 0;
     size_t end_ = 0;
     bool eof_ = false;
     bool failed_ = false;
     bool overlong_ = false;
+    unsigned long long lineBytes_ = 0;
+    unsigned long long bytesRead_ = 0;
     long long size_ = 0;
     long long consumed_ = 0;
 };

@@ -1,17 +1,22 @@
 #include "core/restore/RestoreRun.h"
 
+#include "core/dump/BackupFileGrammar.h"
 #include "core/dump/DumpFormat.h"
+#include "core/dump/SqlShape.h"
 #include "core/engine/MysqlClient.h"
+#include "core/restore/BackupFileCheck.h"
 #include "core/restore/LineReader.h"
 #include "core/store/Numbers.h"
 #include "core/store/Definitions.h"
 
 #include <errmsg.h>
+#include <mysqld_error.h>
 
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -23,6 +28,21 @@ constexpr const char* kSafeCopyPrefix = "SAFE_COPY_";
 constexpr const char* kSafeCopyQuestion = "Safe copy not created\r\n\r\nThe source table is either corrupt or "
                                           "does not exist.\r\n\r\nDo you wish to continue?";
 constexpr const char* kTerminated = "Restore Terminated";
+// The name of the scratch table a CREATE TABLE text is tried under.
+constexpr const char* kTrialPrefix = "VORDA_TRIAL_";
+
+// SAFE_COPY_t, SAFE_COPY_2_t, SAFE_COPY_3_t, ...
+std::string SafeCopyName(const std::string& table, int n)
+{
+    return n == 1 ? kSafeCopyPrefix + table : kSafeCopyPrefix + std::to_string(n) + "_" + table;
+}
+
+std::string SafeCopyTooLong(const std::string& table, const std::string& copy)
+{
+    return "Backup restore has errored.\r\n\r\nThe safe copy of table " + dump::QuoteName(table)
+        + " would be named " + dump::QuoteName(copy) + ", longer than "
+        + std::to_string(dump::kMaxNameChars) + " characters.";
+}
 
 int BarMaximum(long long value)
 {
@@ -47,6 +67,9 @@ constexpr RestoreFailure kConnectFailure {
 constexpr RestoreFailure kFileFailure {"File Error", "The backup file failed to open."};
 constexpr RestoreFailure kCreateFailure {"Table Error", "Backup restore has errored.\r\n\r\nCan not create restore table."};
 constexpr RestoreFailure kInsertFailure {"Insertion error", "Backup restore has errored.\r\n\r\nInsertion error."};
+// A file that fails the check, or a backup record whose name cannot name
+// its file; the message says which.
+constexpr RestoreFailure kFileRefused {"File Error", ""};
 
 } // namespace
 
@@ -151,12 +174,14 @@ RestoreReport RestoreRun::Run(std::string name)
     safeCopy_ = state_.settings().safeCopy;
     haveRowTotal_ = false;
     rowTotal_ = countedLines_ = insertedInTable_ = uncommittedRows_ = 0;
-    lastTable_.clear();
-    lastTarget_.clear();
+    rowTarget_.clear();
+    fileTables_.clear();
+    expectClosed_ = false;
 
     skeleton_.ShowStart(name, "Manual");
 
-    const std::string& logName = definition.name;
+    // A record whose stored name is unsound is logged under its list name.
+    const std::string& logName = definition.HasSoundName(name) ? definition.name : name;
     const long long lineCount = LeadingInteger(definition.lineCount);
 
     ui_.SetText(RunField::RunStatus, "Attempting to Connect");
@@ -175,20 +200,18 @@ RestoreReport RestoreRun::Run(std::string name)
             std::fprintf(stderr, "%d: %s \n", CR_OUT_OF_MEMORY, "MySQL client ran out of memory");
             std::exit(1);
         }
-        if (!conn.Connect(params) || !PrepareSession(conn)) {
+        if (!definition.HasSoundName(name)) {
+            Fail(kFileRefused, DamagedBackupNameText(name) + "\r\n\r\nNothing was restored.");
+            failed = true;
+        } else if (!connection.PortRefusal().empty()) {
+            Fail(kConnectFailure, connection.PortRefusal());
+            failed = true;
+        } else if (!conn.Connect(params) || !PrepareSession(conn)) {
             Fail(kConnectFailure);
             failed = true;
         } else {
             ui_.SetText(RunField::RunStatus, "Connected");
-            LineReader reader;
-            if (!reader.Open(BackupFilePath(state_.paths.dataDir, name))) {
-                Fail(kFileFailure);
-                failed = true;
-            } else {
-                ui_.SetBarRange(RunBar::Overall, BarMaximum(lineCount));
-                failed = ReplayFile(conn, reader) == LineResult::Failed;
-                reader.Close();
-            }
+            failed = RestoreFile(conn, BackupFilePath(state_.paths.dataDir, name), lineCount) == LineResult::Failed;
         }
     }
 
@@ -230,12 +253,117 @@ bool RestoreRun::PrepareSession(MysqlConnection& conn)
                       + "', SESSION foreign_key_checks = 0, SESSION autocommit = 0");
 }
 
+RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std::string& path, long long lineCount)
+{
+    // The longest line the file may hold: a statement the server takes in
+    // one packet (one byte of it is the command), after the VORDA_ prefix
+    // an Indirect restore puts before the table name.
+    const size_t growth = absolute_ ? 0 : std::char_traits<char>::length(kIndirectPrefix);
+    size_t maxStatement = LineReader::kDefaultMaxLine;
+    if (maxPacket_ > growth + 1 && maxPacket_ - growth - 1 < maxStatement)
+        maxStatement = static_cast<size_t>(maxPacket_ - growth - 1);
+    LineReader reader(maxStatement, LineReader::LongLines::Refuse);
+    if (!reader.Open(path)) {
+        Fail(kFileFailure);
+        return LineResult::Failed;
+    }
+
+    ui_.SetText(RunField::RunStatus, "Checking Backup File");
+    BackupFileCheck check(maxStatement, [this] {
+        skeleton_.ShowElapsedIfNewSecond();
+        pump_.Maybe();
+        return !state_.restoreCancelRequested;
+    });
+    const FileCheckResult result = check.Run(reader);
+    switch (result.verdict) {
+    case FileCheckResult::Verdict::Cancelled:
+        return LineResult::Ok;
+    case FileCheckResult::Verdict::Damaged:
+        Fail(kFileRefused, BackupFileCheck::DamagedMessage(result));
+        return LineResult::Failed;
+    case FileCheckResult::Verdict::Unfinished:
+        if (ui_.ShowMessage(MessageKind::YesNo, kUnfinishedFileQuestion) != 1)
+            return LineResult::Failed;
+        break;
+    case FileCheckResult::Verdict::Complete:
+        break;
+    }
+    if (state_.restoreCancelRequested)
+        return LineResult::Ok;
+    expectClosed_ = result.verdict == FileCheckResult::Verdict::Complete;
+    fileTables_.insert(result.tables.begin(), result.tables.end());
+    if (absolute_ && safeCopy_ && !PlanSafeCopies(conn, result.tables))
+        return LineResult::Failed;
+
+    ui_.SetText(RunField::RunStatus, "Connected");
+    if (!reader.Rewind()) {
+        Fail(kFileFailure);
+        return LineResult::Failed;
+    }
+    ui_.SetBarRange(RunBar::Overall, BarMaximum(lineCount));
+    return ReplayFile(conn, reader);
+}
+
+bool RestoreRun::PlanSafeCopies(MysqlConnection& conn, const std::vector<std::string>& tables)
+{
+    std::set<std::string> taken;
+    if (!conn.Query("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()")) {
+        Fail(kCreateFailure);
+        return false;
+    }
+    {
+        MysqlResult result = conn.StoreResult();
+        unsigned long* lengths = nullptr;
+        while (MYSQL_ROW row = result.FetchRow(&lengths)) {
+            if (row[0])
+                taken.emplace(row[0], lengths[0]);
+        }
+    }
+    std::set<std::string> live = taken;
+    for (const std::string& table : tables) {
+        if (!live.count(table))
+            continue; // nothing to copy
+        std::string copy;
+        for (int n = 1; copy.empty() || taken.count(copy); ++n)
+            copy = SafeCopyName(table, n);
+        if (dump::NameChars(copy) > dump::kMaxNameChars) {
+            Fail(kCreateFailure, SafeCopyTooLong(table, copy) + "\r\n\r\nNothing was restored.");
+            return false;
+        }
+        taken.insert(copy);
+    }
+    return true;
+}
+
 RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader& reader)
 {
+    using dump::FileLine;
+    dump::BackupFileGrammar grammar(reader.MaxLine());
+    auto failBadLine = [&] {
+        Commit(conn);
+        Fail(grammar.ErrorInStructure() ? kCreateFailure : kInsertFailure);
+        return LineResult::Failed;
+    };
     std::string line;
-    while (reader.Next(line)) {
+    bool cancelled = false;
+    while (!cancelled && reader.Next(line)) {
         ++report_.linesRead;
+        const FileLine kind
+            = reader.Overlong() ? grammar.FeedOverlong(reader.LineBytes(), reader.MaxLine()) : grammar.Feed(line);
+        // The lines after CREATE TABLE belong to its statement: they are not
+        // counted on the bar, and the empty line that ends it sends it.
+        if (kind == FileLine::CreateMore)
+            continue;
+        if (kind == FileLine::CreateEnd) {
+            if (CreateTable(conn, grammar) == LineResult::Failed)
+                return LineResult::Failed;
+            pump_.Always();
+            cancelled = state_.restoreCancelRequested;
+            continue;
+        }
         ui_.StepBar(RunBar::Overall);
+        if (kind == FileLine::Bad)
+            return failBadLine();
         if (line.empty())
             continue;
         if (haveRowTotal_ && countedLines_ < rowTotal_) {
@@ -243,34 +371,47 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
             ui_.StepBar(RunBar::CurrentTable);
             ui_.SetText(RunField::CurrentMember, std::to_string(insertedInTable_));
         }
-        LineResult result = LineResult::Ok;
-        switch (ClassifyDumpLine(line)) {
-        case DumpLineKind::CreateTable:
-            result = HandleCreate(conn, reader, line);
+        switch (kind) {
+        case FileLine::CreateStart:
+            // The previous table ends here.
+            if (!Commit(conn)) {
+                Fail(kInsertFailure);
+                return LineResult::Failed;
+            }
             break;
-        case DumpLineKind::InsertInto:
-            result = HandleInsert(conn, line, reader.Overlong());
+        case FileLine::Row:
+            if (HandleRow(conn, grammar.Row()) == LineResult::Failed)
+                return LineResult::Failed;
             break;
-        case DumpLineKind::DumpingData:
-            HandleDumpingData(line);
+        case FileLine::DataTitle:
+            HandleDumpingData(grammar);
             break;
-        case DumpLineKind::Other:
+        default:
             break;
         }
-        if (result == LineResult::Failed)
-            return result;
         skeleton_.ShowElapsedIfNewSecond();
         // Events are let through at most every 15 ms, but the stop request
         // is looked at after every line.
         pump_.Maybe();
-        if (state_.restoreCancelRequested)
-            break;
+        cancelled = state_.restoreCancelRequested;
     }
     if (reader.Failed()) {
         Commit(conn);
         Fail(kFileFailure);
         return LineResult::Failed;
     }
+    if (!cancelled) {
+        FileLine end = grammar.FeedEnd();
+        if (end == FileLine::CreateEnd) {
+            if (CreateTable(conn, grammar) == LineResult::Failed)
+                return LineResult::Failed;
+            pump_.Always();
+            end = grammar.FeedEnd();
+        }
+        // A file that lost its end since it was checked.
+        if (end == FileLine::Bad || (expectClosed_ && !grammar.Closed()))
+            return failBadLine();
+    }
     if (!Commit(conn)) {
         Fail(kInsertFailure);
         return LineResult::Failed;
@@ -278,67 +419,131 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
     return LineResult::Ok;
 }
 
-RestoreRun::LineResult RestoreRun::HandleCreate(MysqlConnection& conn, LineReader& reader, std::string_view line)
+RestoreRun::LineResult RestoreRun::CreateTable(MysqlConnection& conn, const dump::BackupFileGrammar& grammar)
 {
-    // The previous table ends here.
-    if (!Commit(conn)) {
-        Fail(kInsertFailure);
-        return LineResult::Failed;
-    }
-    const StatementLine parts = SplitStatementLine(line);
-    bool cut = reader.Overlong();
-    // The rest of the statement: every following line up to the first empty
-    // one, joined without separators (column lines begin with two blanks).
-    std::string tail(parts.rest);
-    std::string next;
-    while (reader.Next(next)) {
-        ++report_.linesRead;
-        if (next.empty())
-            break;
-        cut = cut || reader.Overlong();
-        tail += next;
+    const std::string& table = grammar.Table();
+    const std::string& statement = grammar.Statement();
+    const std::string target = Target(table);
+
+    if (!absolute_) {
+        // Beside the originals: constraint names take the prefix (a database
+        // holds one constraint of a name), and references to the file's own
+        // tables point at their VORDA_ copies.
+        const dump::StructureRewrite rewrite = dump::RewriteCreateTable(
+            statement, kIndirectPrefix + table, kIndirectPrefix,
+            [this](const std::string& referenced) -> std::optional<std::string> {
+                if (fileTables_.count(referenced))
+                    return kIndirectPrefix + referenced;
+                return std::nullopt;
+            });
+        if (!rewrite.Ok()) {
+            Fail(kCreateFailure);
+            return LineResult::Failed;
+        }
+        conn.Query("DROP TABLE " + target); // a table that does not exist yet is fine
+        if (!Execute(conn, rewrite.statement)) {
+            Fail(kCreateFailure);
+            return LineResult::Failed;
+        }
+        return LineResult::Ok;
     }
 
-    if (absolute_ && safeCopy_ && !MakeSafeCopy(conn, parts.table))
+    // Over the original: nothing is dropped before the server has accepted
+    // the statement under a scratch name.
+    if (!TryCreate(conn, statement, table)) {
+        Fail(kCreateFailure, std::string(kCreateFailure.message) + "\r\n\r\nThe table " + dump::QuoteName(table)
+                                 + " was left as it was.");
         return LineResult::Failed;
-
-    const std::string target = Target(parts.table);
+    }
+    std::string copy;
+    if (safeCopy_) {
+        const SafeCopy made = MakeSafeCopy(conn, table, copy);
+        if (made == SafeCopy::Declined || made == SafeCopy::Failed)
+            return LineResult::Failed;
+    }
     conn.Query("DROP TABLE " + target); // a table that does not exist yet is fine
-    if (cut || !Execute(conn, std::string(parts.head) + target + tail)) {
-        Fail(kCreateFailure);
+    if (!Execute(conn, statement)) {
+        Fail(kCreateFailure, std::string(kCreateFailure.message)
+                                 + (copy.empty() ? "\r\n\r\nNo safe copy of table " + dump::QuoteName(table)
+                                                       + " was made."
+                                                 : "\r\n\r\nThe rows table " + dump::QuoteName(table)
+                                                       + " held before are kept in " + dump::QuoteName(copy) + "."));
         return LineResult::Failed;
     }
-    pump_.Always();
     return LineResult::Ok;
 }
 
-bool RestoreRun::MakeSafeCopy(MysqlConnection& conn, const std::string& table)
+bool RestoreRun::TryCreate(MysqlConnection& conn, const std::string& statement, const std::string& table)
 {
-    const std::string copy = QuoteIdentifier(kSafeCopyPrefix + table);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random_()));
+        const std::string scratch = kTrialPrefix + std::string(suffix);
+        // Constraint names of the scratch table must not meet those of the
+        // table it stands for; a reference to the table itself points at
+        // the scratch table.
+        const dump::StructureRewrite rewrite = dump::RewriteCreateTable(
+            statement, scratch, "VT" + std::string(suffix) + "_",
+            [&](const std::string& referenced) -> std::optional<std::string> {
+                if (referenced == table)
+                    return scratch;
+                return std::nullopt;
+            });
+        if (!rewrite.Ok())
+            return false;
+        if (Execute(conn, rewrite.statement)) {
+            conn.Query("DROP TABLE " + QuoteIdentifier(scratch));
+            return true;
+        }
+        if (conn.ErrorNumber() != ER_TABLE_EXISTS_ERROR)
+            return false;
+    }
+    return false;
+}
+
+RestoreRun::SafeCopy RestoreRun::MakeSafeCopy(MysqlConnection& conn, const std::string& table, std::string& copy)
+{
     const std::string source = QuoteIdentifier(table);
-    conn.Query("DROP TABLE " + copy);
     // The copy takes the table's own structure, not the one in the file: the
     // table may have changed since the backup, and the copy is there to keep
-    // its rows exactly as they are now.
-    conn.Query("CREATE TABLE " + copy + " LIKE " + source);
-    if (conn.Query("INSERT INTO " + copy + " SELECT * FROM " + source) && Commit(conn))
-        return true;
-    conn.Query("DROP TABLE " + copy);
-    return ui_.ShowMessage(MessageKind::YesNo, kSafeCopyQuestion) == 1;
+    // its rows exactly as they are now. A copy that is there already, from
+    // an earlier restore, is kept: this one takes the next free name.
+    bool created = false;
+    std::string name;
+    for (int n = 1; !created; ++n) {
+        name = SafeCopyName(table, n);
+        if (dump::NameChars(name) > dump::kMaxNameChars) {
+            Fail(kCreateFailure, SafeCopyTooLong(table, name));
+            return SafeCopy::Failed;
+        }
+        if (conn.Query("CREATE TABLE " + QuoteIdentifier(name) + " LIKE " + source))
+            created = true;
+        else if (conn.ErrorNumber() != ER_TABLE_EXISTS_ERROR)
+            break; // the table is missing or cannot be copied
+    }
+    if (created) {
+        if (conn.Query("INSERT INTO " + QuoteIdentifier(name) + " SELECT * FROM " + source) && Commit(conn)) {
+            copy = name;
+            return SafeCopy::Made;
+        }
+        // Only the copy this run has just created is dropped.
+        conn.Query("DROP TABLE " + QuoteIdentifier(name));
+    }
+    return ui_.ShowMessage(MessageKind::YesNo, kSafeCopyQuestion) == 1 ? SafeCopy::Skipped : SafeCopy::Declined;
 }
 
-RestoreRun::LineResult RestoreRun::HandleInsert(MysqlConnection& conn, std::string_view line, bool cut)
+RestoreRun::LineResult RestoreRun::HandleRow(MysqlConnection& conn, const dump::RowStatement& row)
 {
     ++insertedInTable_;
-    const StatementLine parts = SplitStatementLine(line);
-    if (parts.table != lastTable_ || lastTarget_.empty()) {
-        lastTable_ = parts.table;
-        lastTarget_ = Target(parts.table);
+    statement_.assign("INSERT INTO ");
+    statement_ += rowTarget_;
+    if (!row.columnList.empty()) {
+        statement_ += ' ';
+        statement_.append(row.columnList);
     }
-    statement_.assign(parts.head);
-    statement_ += lastTarget_;
-    statement_.append(parts.rest);
-    if (cut || !Execute(conn, statement_)) {
+    statement_ += " VALUES ";
+    statement_.append(row.values);
+    if (!Execute(conn, statement_)) {
         Commit(conn);
         Fail(kInsertFailure);
         return LineResult::Failed;
@@ -351,14 +556,15 @@ RestoreRun::LineResult RestoreRun::HandleInsert(MysqlConnection& conn, std::stri
     return LineResult::Ok;
 }
 
-void RestoreRun::HandleDumpingData(std::string_view line)
+void RestoreRun::HandleDumpingData(const dump::BackupFileGrammar& grammar)
 {
     haveRowTotal_ = true;
-    rowTotal_ = RowTotalOf(line);
+    rowTotal_ = grammar.RowTotal();
     countedLines_ = 0;
     insertedInTable_ = 0;
+    rowTarget_ = Target(grammar.Table());
     ui_.SetBarRange(RunBar::CurrentTable, BarMaximum(rowTotal_));
-    ui_.SetText(RunField::TableMembers, std::string(RowTotalText(line)));
+    ui_.SetText(RunField::TableMembers, grammar.RowTotalText());
     ui_.SetText(RunField::CurrentMember, "0");
 }
 
@@ -375,11 +581,11 @@ bool RestoreRun::Commit(MysqlConnection& conn)
     return conn.Query("COMMIT");
 }
 
-void RestoreRun::Fail(const RestoreFailure& failure)
+void RestoreRun::Fail(const RestoreFailure& failure, const std::string& message)
 {
     ui_.SetText(RunField::RunMode, kTerminated);
     ui_.SetText(RunField::RunStatus, failure.status);
-    ui_.ShowMessage(MessageKind::Error, failure.message);
+    ui_.ShowMessage(MessageKind::Error, message.empty() ? std::string(failure.message) : message);
 }
 
 std::string RestoreRun::Target(const std::string& table) const

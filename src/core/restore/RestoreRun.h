@@ -5,12 +5,24 @@
 #include "core/engine/RunUi.h"
 
 #include <ctime>
+#include <random>
 #include <string>
 #include <string_view>
+#include <unordered_set>
+#include <vector>
 
 class LineReader;
 class MysqlConnection;
 struct RestoreFailure;
+namespace dump {
+class BackupFileGrammar;
+struct RowStatement;
+} // namespace dump
+
+// The question asked before a file without a closing line is restored.
+inline constexpr const char* kUnfinishedFileQuestion
+    = "The backup file has no closing line: it was written by an older version of Vorda, or it is "
+      "incomplete.\r\n\r\nDo you wish to restore it anyway?";
 
 // Texts of a refused start.
 inline constexpr const char* kAnotherRestoreRunning = "Another Restore is Currently Running.\r\n\r\nPlease wait.";
@@ -48,9 +60,19 @@ std::string RestoreSessionSqlMode(const std::string& serverMode);
 // until the run returns. A connection whose password was not saved is asked
 // for it (RunUi::AskPassword) before the run starts.
 //
-// Absolute mode replaces each table of the file (after copying it to
-// SAFE_COPY_<table> when safe copies are on); Indirect mode builds
-// VORDA_<table> beside it and leaves the table alone.
+// Nothing is touched before the whole file has been checked
+// (BackupFileCheck): a damaged file fails the run, and a file without its
+// closing line is restored only when the user agrees. The replay checks
+// every line again and sends only row statements and structure statements
+// of the shapes Vorda writes.
+//
+// Absolute mode replaces each table of the file; a table is dropped only
+// after its CREATE TABLE text has been accepted by the server under a
+// scratch name, and, when safe copies are on, after its rows were copied to
+// the first free name of SAFE_COPY_<table>, SAFE_COPY_2_<table>, ... (an
+// existing copy is never dropped). Indirect mode builds VORDA_<table> beside
+// it, with VORDA_ constraint names and references to the file's other
+// tables pointing at their VORDA_ copies, and leaves the table alone.
 //
 // The session writes with autocommit off and foreign-key checks off, and
 // commits at the end of every table, every kRowsPerCommit rows and before any
@@ -68,19 +90,27 @@ public:
 
 private:
     enum class LineResult { Ok, Failed };
+    enum class SafeCopy { Made, Skipped, Declined, Failed };
 
     bool PrepareSession(MysqlConnection& conn);
+    // Opens and checks the file, then replays it.
+    LineResult RestoreFile(MysqlConnection& conn, const std::string& path, long long lineCount);
+    // Makes sure every table's safe copy gets a name the server takes.
+    bool PlanSafeCopies(MysqlConnection& conn, const std::vector<std::string>& tables);
     LineResult ReplayFile(MysqlConnection& conn, LineReader& reader);
-    LineResult HandleCreate(MysqlConnection& conn, LineReader& reader, std::string_view line);
-    LineResult HandleInsert(MysqlConnection& conn, std::string_view line, bool cut);
-    void HandleDumpingData(std::string_view line);
-    bool MakeSafeCopy(MysqlConnection& conn, const std::string& table);
+    LineResult CreateTable(MysqlConnection& conn, const dump::BackupFileGrammar& grammar);
+    // Creates the statement under a scratch name and drops it again: true
+    // when the server accepts it.
+    bool TryCreate(MysqlConnection& conn, const std::string& statement, const std::string& table);
+    LineResult HandleRow(MysqlConnection& conn, const dump::RowStatement& row);
+    void HandleDumpingData(const dump::BackupFileGrammar& grammar);
+    SafeCopy MakeSafeCopy(MysqlConnection& conn, const std::string& table, std::string& copy);
     // Sends a statement the run needs to succeed; refuses one longer than the
     // server's packet limit without sending it (the server would drop the
     // connection and with it the rows not yet committed).
     bool Execute(MysqlConnection& conn, const std::string& sql);
     bool Commit(MysqlConnection& conn);
-    void Fail(const RestoreFailure& failure);
+    void Fail(const RestoreFailure& failure, const std::string& message = {});
     std::string Target(const std::string& table) const;
 
     AppState& state_;
@@ -92,8 +122,10 @@ private:
     bool safeCopy_ = false;
     unsigned long long maxPacket_ = 0;
     std::string statement_;
-    std::string lastTable_;  // the table of the previous row statement
-    std::string lastTarget_; // and its quoted target name
+    std::string rowTarget_; // the quoted target of the current data section's rows
+    std::unordered_set<std::string> fileTables_; // the tables the file holds
+    bool expectClosed_ = false; // the check found the closing line
+    std::mt19937 random_ {std::random_device {}()};
     // Row progress of the current table.
     bool haveRowTotal_ = false;
     long long rowTotal_ = 0;

@@ -3,6 +3,7 @@
 #include "core/dump/DumpFormat.h"
 #include "core/engine/RunSkeleton.h"
 #include "core/restore/LineReader.h"
+#include "core/store/Definitions.h"
 
 #include <cstdio>
 
@@ -13,6 +14,11 @@ std::string NotShownLine(long long bytesNotShown)
         + " bytes are not shown. ***";
 }
 
+std::string CutLineMark(unsigned long long bytesNotShown)
+{
+    return " [line cut: " + std::to_string(bytesNotShown) + " more bytes of it are not shown]";
+}
+
 ViewerLoader::ViewerLoader(AppState& state, ViewerUi& ui)
     : state_(state)
     , ui_(ui)
@@ -21,13 +27,17 @@ ViewerLoader::ViewerLoader(AppState& state, ViewerUi& ui)
 
 ViewerLoadResult ViewerLoader::LoadSelected()
 {
+    // The name makes the file's name: one that breaks the name rule could
+    // reach outside the data directory.
+    if (state_.selectedName.empty() || !IsValidName(state_.selectedName))
+        return ViewerLoadResult::NotOpened;
     return Load(BackupFilePath(state_.paths.dataDir, state_.selectedName), state_.settings().lineNumbers);
 }
 
 ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)
 {
     state_.viewerActive = true;
-    LineReader reader;
+    LineReader reader(kMaxViewerLine, LineReader::LongLines::Cut);
     if (!reader.Open(path)) {
         state_.viewerActive = false;
         return ViewerLoadResult::NotOpened;
@@ -52,7 +62,10 @@ ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)
     ThrottledPump pump([this] { ui_.Pump(); });
     long long before = 0; // bytes of the file up to the current line
     while (reader.Next(line)) {
-        if (reader.Consumed() > kViewerShownBytes) {
+        // Whole lines up to the cap; only a first line longer than the cap
+        // is shown, cut, with its mark.
+        const bool overCap = reader.Consumed() > kViewerShownBytes;
+        if (overCap && (before > 0 || !reader.Overlong())) {
             notShown = size > before ? size - before : 0;
             break;
         }
@@ -63,7 +76,13 @@ ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)
             pending.append(prefix, static_cast<size_t>(n));
         }
         pending += line;
+        if (reader.Overlong())
+            pending += CutLineMark(reader.LineBytes() - line.size());
         pending += "\r\n";
+        if (overCap) {
+            notShown = size > before ? size - before : 0;
+            break;
+        }
         if (percent < static_cast<long long>(loaded.size() + pending.size()) / step) {
             ui_.StepProgress();
             ++percent;

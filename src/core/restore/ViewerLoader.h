@@ -2,6 +2,7 @@
 
 #include "core/state/AppState.h"
 
+#include <cstddef>
 #include <string>
 
 // The backup viewer page, as the loader sees it.
@@ -37,14 +38,20 @@ inline constexpr long long kViewerShownBytes = 64LL << 20;
 // "*** Only the first 64 MB (67108864 bytes) of this file are shown; the
 // remaining <n> bytes are not shown. ***"
 std::string NotShownLine(long long bytesNotShown);
+// The viewer keeps at most this much of one line; a longer line is cut and
+// followed by CutLineMark.
+inline constexpr size_t kMaxViewerLine = size_t(64) << 20;
+// " [line cut: <n> more bytes of it are not shown]"
+std::string CutLineMark(unsigned long long bytesNotShown);
 
 // Loads a backup file into the viewer's text: every line followed by CR LF,
 // with line numbers "%6.6d: " in front when asked for (the first line is
 // 000000). The text is collected in memory and handed to the page once, at
-// the end, so the text box is never redrawn while the file is read. Of a file
-// larger than kViewerShownBytes, the lines within the first kViewerShownBytes
-// are shown, followed by NotShownLine; memory stays bounded by that, not by
-// the file. Sizes are 64-bit.
+// the end, so the text box is never redrawn while the file is read. Only a
+// regular file is opened (never a FIFO or a device), and a line is kept up
+// to kMaxViewerLine bytes. Of a file larger than kViewerShownBytes, the lines
+// within the first kViewerShownBytes are shown, followed by NotShownLine;
+// memory stays bounded by that, not by the file. Sizes are 64-bit.
 //
 // The load runs while state.viewerActive stays set: it sets the flag when it
 // begins and clears it when it ends; the window clears it when another page
@@ -54,7 +61,8 @@ class ViewerLoader {
 public:
     ViewerLoader(AppState& state, ViewerUi& ui);
 
-    // The file of the selected backup, with the line-number setting in force.
+    // The file of the selected backup, with the line-number setting in force;
+    // NotOpened when the selected name breaks the name rule.
     ViewerLoadResult LoadSelected();
     ViewerLoadResult Load(const std::string& path, bool lineNumbers);
 

@@ -1,11 +1,37 @@
 #include "core/store/AtomicFile.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// The longest name of a file (not its path) that Linux file systems take.
+constexpr size_t kMaxFileName = 255;
+constexpr size_t kRandomChars = 6; // mkostemp's XXXXXX
+
+} // namespace
+
+std::string AtomicFile::TempPrefix(const std::string& finalPath)
+{
+    const size_t slash = finalPath.find_last_of('/');
+    const size_t baseStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::string base = finalPath.substr(baseStart);
+    if (base.size() + 4 + kRandomChars <= kMaxFileName)
+        return finalPath + ".tmp";
+    uint32_t hash = 2166136261u; // 32-bit FNV-1a of the whole final name
+    for (unsigned char c : base)
+        hash = (hash ^ c) * 16777619u;
+    char tail[16];
+    std::snprintf(tail, sizeof tail, "~%08x.tmp", hash);
+    const size_t keep = kMaxFileName - kRandomChars - std::strlen(tail);
+    return finalPath.substr(0, baseStart) + base.substr(0, keep) + tail;
+}
 
 AtomicFile::~AtomicFile()
 {
@@ -17,7 +43,10 @@ bool AtomicFile::Open(const std::string& finalPath)
     Discard();
     failed_ = false;
     finalPath_ = finalPath;
-    std::string pattern = finalPath + ".tmpXXXXXX";
+    const size_t slash = finalPath.find_last_of('/');
+    if (finalPath.size() - (slash == std::string::npos ? 0 : slash + 1) > kMaxFileName)
+        return false;
+    std::string pattern = TempPrefix(finalPath) + "XXXXXX";
     fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd_ < 0)
         return false;

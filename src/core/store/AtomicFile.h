@@ -16,8 +16,9 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file beside `finalPath` (its name is finalPath +
-    // ".tmp" + six random characters).
+    // Creates the temporary file beside `finalPath`: its name is
+    // TempPrefix(finalPath) + six random characters. False when the final
+    // name is longer than a file name may be.
     bool Open(const std::string& finalPath);
     bool IsOpen() const { return fd_ >= 0; }
     // Appends bytes; a failed write is remembered and fails the commit.
@@ -29,6 +30,13 @@ public:
 
     bool Failed() const { return failed_; }
     const std::string& TempPath() const { return tempPath_; }
+
+    // The start of the temporary files' names for `finalPath`: finalPath +
+    // ".tmp", or, where that would make a name longer than 255 bytes, the
+    // start of the final name, "~", eight hex digits of a hash of the whole
+    // final name and ".tmp". No other final name in the folder gives the
+    // same start unless the names are that long and share their hash.
+    static std::string TempPrefix(const std::string& finalPath);
 
     // Replaces the file at `path` by `bytes` in one step.
     static bool WriteWhole(const std::string& path, std::string_view bytes);

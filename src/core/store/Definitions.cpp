@@ -114,15 +114,35 @@ void ConnectionDef::Delete(const CInputOutput& store, NameLists& lists, const st
     DeleteDefinition(store, lists, NameList::Connections, ConnectionTable(name), name);
 }
 
-unsigned int ConnectionDef::PortNumber() const
+std::optional<unsigned int> ConnectionDef::PortNumber() const
 {
+    // A text without a number (after blanks and a sign) leaves the port to
+    // the client library.
+    size_t i = 0;
+    while (i < port.size() && (port[i] == ' ' || port[i] == '\t' || port[i] == '\n' || port[i] == '\v'
+                               || port[i] == '\f' || port[i] == '\r'))
+        ++i;
+    if (i < port.size() && (port[i] == '+' || port[i] == '-'))
+        ++i;
+    if (i == port.size() || port[i] < '0' || port[i] > '9')
+        return 0u;
     const long long value = LeadingInteger(port);
-    return value < 0 || value > 0xFFFFFFFFLL ? 0 : static_cast<unsigned int>(value);
+    if (value < 1 || value > 65535)
+        return std::nullopt;
+    return static_cast<unsigned int>(value);
+}
+
+std::string ConnectionDef::PortRefusal() const
+{
+    if (PortNumber())
+        return {};
+    return "The port number \"" + port + "\" of connection \"" + name
+        + "\" is not valid.\r\n\r\nA port number is a whole number from 1 to 65535.";
 }
 
 ConnectionParams ConnectionDef::Params() const
 {
-    return {host, PortNumber(), database, user, password};
+    return {host, PortNumber().value_or(ConnectionParams::kNoPort), database, user, password};
 }
 
 BackupDef BackupDef::Load(const CInputOutput& store, const std::string& name)
@@ -137,6 +157,17 @@ BackupDef BackupDef::Load(const CInputOutput& store, const std::string& name)
     def.lastBackup = store.GetValue(table, kLastBackup);
     def.lineCount = store.GetValue(table, kLineCount);
     return def;
+}
+
+bool BackupDef::HasSoundName(const std::string& listName) const
+{
+    return !name.empty() && name == listName && IsValidName(name);
+}
+
+std::string DamagedBackupNameText(const std::string& listName)
+{
+    return "The backup definition \"" + listName
+        + "\" is damaged: its stored name is not a valid backup name or differs from its name in the list.";
 }
 
 void BackupDef::Save(const CInputOutput& store) const

@@ -4,6 +4,7 @@
 #include "core/store/CInputOutput.h"
 #include "core/store/NameLists.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,10 +47,17 @@ struct ConnectionDef {
     // Drops the connection's table, then removes its name from its list.
     static void Delete(const CInputOutput& store, NameLists& lists, const std::string& name);
 
-    // The port text's leading integer; 0 (the client library's default)
-    // when there is no number or it is no port.
-    unsigned int PortNumber() const;
-    // Where a run connects: host, port, database, user and the stored password.
+    // The port text's leading integer (after blanks) when it is a port, 1 to
+    // 65535; 0, the client library's default port, when the text holds no
+    // number (an empty text); nothing when it holds a number that is no port
+    // (0, a negative number, or one over 65535, which would otherwise wrap).
+    std::optional<unsigned int> PortNumber() const;
+    // Empty when the port text can be used; otherwise the message that
+    // refuses it, to be shown before anything connects.
+    std::string PortRefusal() const;
+    // Where a run connects: host, port, database, user and the stored
+    // password. A port text that is no port gives ConnectionParams::kNoPort,
+    // which MysqlConnection::Connect refuses without connecting.
     ConnectionParams Params() const;
 
     bool operator==(const ConnectionDef&) const = default;
@@ -68,6 +76,10 @@ struct BackupDef {
     std::string lineCount;               // LINE_COUNT as stored (read only)
 
     static BackupDef Load(const CInputOutput& store, const std::string& name);
+    // Whether the stored name may name the backup's file: it is the name the
+    // backup has in its list (`listName`) and passes the name rule. A record
+    // that fails this was not written by the editors and is not run.
+    bool HasSoundName(const std::string& listName) const;
     // Stores name, description, connection, tables and schedules, in this
     // order. The run facts are stored by their own writers below.
     void Save(const CInputOutput& store) const;
@@ -81,6 +93,9 @@ struct BackupDef {
 
     bool operator==(const BackupDef&) const = default;
 };
+
+// What the runs say of a backup record that fails HasSoundName.
+std::string DamagedBackupNameText(const std::string& listName);
 
 struct ScheduleDef {
     // The categories.

@@ -9,6 +9,7 @@
 static void InitVordaQrc()
 {
     Q_INIT_RESOURCE(vorda);
+    Q_INIT_RESOURCE(vorda_screenshots);
 }
 
 void EnsureResources()

@@ -81,6 +81,8 @@ CVordaDlg::CVordaDlg(const std::string& dataDir, QWidget* parent, Clock clock)
 CVordaDlg::~CVordaDlg()
 {
     ShutDown(*state_);
+    // The help window goes with the program's window.
+    CloseHelp();
     RemoveTrayIcon();
     // The pages (also those closed and waiting to be destroyed) refer to the
     // state; they go before it does.

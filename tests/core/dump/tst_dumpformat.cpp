@@ -1,4 +1,5 @@
 #include "core/engine/ExampleBackup.h"
+#include "core/store/AtomicFile.h"
 #include "TestSupport.h"
 #include "core/dump/DumpFile.h"
 #include "core/dump/DumpFormat.h"
@@ -10,8 +11,9 @@
 
 #include <climits>
 
-#include <dirent.h>
 #include <sys/stat.h>
+
+using test::FilesIn;
 
 namespace {
 
@@ -41,20 +43,6 @@ KeyColumn Key(const std::string& name, bool unique, int seq, const std::string& 
               std::optional<unsigned> subPart = {}, const std::string& type = "BTREE")
 {
     return KeyColumn {name, unique, seq, column, subPart, type};
-}
-
-std::vector<std::string> FilesIn(const std::string& dir)
-{
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            const std::string name = e->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(d);
-    }
-    return names;
 }
 
 } // namespace
@@ -107,13 +95,15 @@ private slots:
         AppendRowStatement(line, "items", const_cast<char**>(row2), len2, 3);
         file.Write(line);
         tally += 2;
+        file.Write(ClosingText(1, 2));
+        tally += kClosingLines;
         QVERIFY(!test::FileExists(path)); // nothing in place before the commit
         QVERIFY(file.Commit());
 
         const std::string expected = test::ExampleBackup("192.168.1.20", "shop");
         QCOMPARE(test::ReadFile(path), expected);
-        QCOMPARE(tally, 34L);
-        QCOMPARE(std::count(expected.begin(), expected.end(), '\n'), 33L);
+        QCOMPARE(tally, 36L);
+        QCOMPARE(std::count(expected.begin(), expected.end(), '\n'), 35L);
 
         struct stat st {};
         QCOMPARE(::stat(path.c_str(), &st), 0);
@@ -326,6 +316,65 @@ private slots:
 
         DumpFile missing;
         QVERIFY(!missing.Open(dir.file("no-such-dir/backup_x.tbk")));
+    }
+
+    // A file name may be 255 bytes long: the temporary name of a long backup
+    // name is shortened (the final one never is), stays distinct for names
+    // that share their start, and a final name that cannot exist is refused.
+    void temporaryNamesStayWithinAFileName()
+    {
+        test::TempDataDir dir;
+        const std::string longest(244, 'n'); // backup_ + 244 + .tbk = 255 bytes
+        for (const std::string& name : {std::string("b"), std::string(240, 'a'), longest}) {
+            const std::string path = BackupFilePath(dir.path(), name);
+            DumpFile file;
+            QVERIFY2(file.Open(path), name.c_str());
+            const std::string temp = file.TempPath().substr(dir.path().size());
+            QVERIFY(temp.size() <= 255);
+            QVERIFY(file.TempPath().rfind(AtomicFile::TempPrefix(path), 0) == 0);
+            file.Write("x\n");
+            QVERIFY(file.Commit());
+            QCOMPARE(test::ReadFile(path), std::string("x\r\n"));
+        }
+        QCOMPARE(AtomicFile::TempPrefix(dir.file("backup_b.tbk")), dir.file("backup_b.tbk.tmp"));
+        const std::string a = AtomicFile::TempPrefix(BackupFilePath(dir.path(), std::string(240, 'a') + "x"));
+        const std::string b = AtomicFile::TempPrefix(BackupFilePath(dir.path(), std::string(240, 'a') + "y"));
+        QVERIFY(a != b);
+        QVERIFY(a.rfind(b.substr(0, b.size() - 13), 0) == 0); // the same start, another hash
+
+        DumpFile tooLong;
+        QVERIFY(!tooLong.Open(BackupFilePath(dir.path(), longest + "n")));
+        QCOMPARE(FilesIn(dir.path()).size(), size_t(3));
+    }
+
+    // The closing line counts what the file holds; readers know it by its
+    // exact form.
+    void closingLineCountsTablesAndRows()
+    {
+        QCOMPARE(ClosingText(3, 12345), std::string("\n-- End of Backup File - Tables: 3 - Rows: 12345\n"));
+        long long tables = -1;
+        long long rows = -1;
+        QVERIFY(ParseClosingLine("-- End of Backup File - Tables: 0 - Rows: 0", tables, rows));
+        QCOMPARE(tables, 0LL);
+        QCOMPARE(rows, 0LL);
+        QVERIFY(ParseClosingLine(ClosingLine(1005, 999999999999LL), tables, rows));
+        QCOMPARE(tables, 1005LL);
+        QCOMPARE(rows, 999999999999LL);
+        for (const char* bad : {"-- End of Backup File - Tables: 3", "-- End of Backup File - Tables: 3 - Rows: ",
+                                "-- End of Backup File - Tables: 03 - Rows: 1", "-- End of Backup File - Tables: -3 - Rows: 1",
+                                "-- End of Backup File - Tables: 3 - Rows: 1 ", "-- End of Backup File - Tables:  3 - Rows: 1",
+                                "-- End of Backup File - Tables: 3 - Rows: 1x", "-- end of backup file - Tables: 3 - Rows: 1"}) {
+            QVERIFY2(!ParseClosingLine(bad, tables, rows), bad);
+        }
+        // A name with a backquote is written doubled, in headings and rows.
+        QCOMPARE(StructureHeading("a`.`b"),
+                 std::string("\n---\n--- Table structure for table `a``.``b`\n---\n\nCREATE TABLE `a``.``b` (\n"));
+        QCOMPARE(DataHeading("a`b", "7"), std::string("\n---\n--- Dumping data for table `a``b` - Total rows: 7\n---\n\n"));
+        std::string row;
+        const char* values[] = {"1"};
+        const unsigned long lengths[] = {1};
+        AppendRowStatement(row, "x`y", const_cast<char**>(values), lengths, 1);
+        QCOMPARE(row, std::string("INSERT INTO `x``y` VALUES ('1')\n"));
     }
 
     void linesAreClassifiedByHowTheyBegin()

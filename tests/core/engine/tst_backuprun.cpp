@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(out.status, RunStatus::Completed);
         const std::string expected = test::ExampleBackup("127.0.0.1", db.name());
         QCOMPARE(f.file("Nightly_Shop"), expected);
-        QCOMPARE(out.lineTally, 34LL);
+        QCOMPARE(out.lineTally, 36LL);
         QCOMPARE(out.rowsWritten, 2ULL);
         QCOMPARE(out.resultWord, std::string("Complete"));
         const std::string start = "Monday, December 07, 2026 - 02:14:35 AM";
@@ -99,7 +99,7 @@ private slots:
         QCOMPARE(out.listRowText, start);
         QCOMPARE(out.lastBackup, start);
         QCOMPARE(f.saved("Nightly_Shop").lastBackup, start);
-        QCOMPARE(f.saved("Nightly_Shop").lineCount, std::string("34"));
+        QCOMPARE(f.saved("Nightly_Shop").lineCount, std::string("36"));
         QCOMPARE(f.counter(keys::kLastBackupName), std::string("Nightly_Shop"));
         QCOMPARE(f.counter(keys::kLastBackupDt), start);
         QCOMPARE(f.counter(keys::kLastBackupType), std::string("Manual"));

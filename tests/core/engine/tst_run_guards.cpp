@@ -174,7 +174,7 @@ private slots:
 
         f.ui.passwords = {db.params().password};
         QCOMPARE(f.run("b").status, RunStatus::Completed);
-        QVERIFY(f.file("b").ends_with("INSERT INTO `t` VALUES ('3', 'v3')\r\n"));
+        QVERIFY(f.file("b").find("INSERT INTO `t` VALUES ('3', 'v3')\r\n") != std::string::npos);
         // Used for that connect only.
         QCOMPARE(ConnectionDef::Load(f.state.store, "c").password, std::string());
 

@@ -140,7 +140,7 @@ private slots:
         QVERIFY(!f.scheduler.LastOutcomes()[0].endsSequence);
         QCOMPARE(f.saved("second").lastBackup, std::string("Monday, December 07, 2026 - 02:00:00 AM"));
         QCOMPARE(f.counter(keys::kLastBackupName), std::string("second"));
-        QCOMPARE(test::Lines(f.file("second")).size(), size_t(14 + 6 + 4 + 5 + 120));
+        QCOMPARE(test::Lines(f.file("second")).size(), size_t(14 + 6 + 4 + 5 + 120 + 2));
     }
 
     // A scheduled run is cancelled like a manual one; the sequence goes on.

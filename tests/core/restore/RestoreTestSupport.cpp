@@ -58,6 +58,19 @@ std::string CrLf(const std::vector<std::string>& lines)
     return out;
 }
 
+std::vector<std::string> WithClosingLine(std::vector<std::string> lines)
+{
+    long long tables = 0;
+    long long rows = 0;
+    for (const std::string& line : lines) {
+        tables += line.rfind("--- Table structure for table ", 0) == 0;
+        rows += line.rfind("INSERT INTO ", 0) == 0;
+    }
+    lines.push_back("");
+    lines.push_back("-- End of Backup File - Tables: " + std::to_string(tables) + " - Rows: " + std::to_string(rows));
+    return lines;
+}
+
 std::vector<std::string> DumpHeaderLines(const std::string& backupName, const std::string& database)
 {
     const std::string rule(60, '-');
@@ -149,6 +162,39 @@ bool TableExists(ScratchDatabase& db, const std::string& table)
         == "1";
 }
 
+std::vector<std::string> DatabaseSnapshot(ScratchDatabase& db)
+{
+    MysqlConnection& conn = db.sql();
+    std::vector<std::string> tables;
+    if (!conn.Query("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
+                    "ORDER BY BINARY TABLE_NAME")) {
+        QTest::qFail(("cannot list tables: " + conn.ErrorText()).c_str(), __FILE__, __LINE__);
+        return {};
+    }
+    {
+        MysqlResult result = conn.StoreResult();
+        while (MYSQL_ROW row = result.FetchRow())
+            tables.emplace_back(row[0]);
+    }
+    std::vector<std::string> snapshot;
+    for (const std::string& table : tables) {
+        std::string entry = "table " + table;
+        for (const std::string& query :
+             {"SHOW CREATE TABLE " + QuoteIdentifier(table), "CHECKSUM TABLE " + QuoteIdentifier(table) + " EXTENDED"}) {
+            if (!conn.Query(query)) {
+                QTest::qFail((query + ": " + conn.ErrorText()).c_str(), __FILE__, __LINE__);
+                return {};
+            }
+            MysqlResult result = conn.StoreResult();
+            MYSQL_ROW row = result.FetchRow();
+            entry += "\n";
+            entry += row && row[1] ? row[1] : "(none)";
+        }
+        snapshot.push_back(entry);
+    }
+    return snapshot;
+}
+
 RestoreFixture::RestoreFixture(const std::string& prefix, Clock clock)
     : state(dir.path(), std::move(clock))
     , db(prefix)
@@ -182,7 +228,7 @@ void RestoreFixture::WriteDump(const std::string& bytes, long long lineCount)
 
 void RestoreFixture::WriteDump(const std::vector<std::string>& lines)
 {
-    WriteDump(CrLf(lines));
+    WriteDump(CrLf(WithClosingLine(lines)));
 }
 
 void RestoreFixture::SetMode(RestoreMode mode, bool safeCopy)

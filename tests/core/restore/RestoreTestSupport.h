@@ -55,6 +55,11 @@ public:
 // Lines joined with CR LF ends, as the backup runs write them.
 std::string CrLf(const std::vector<std::string>& lines);
 
+// The lines followed by the empty line and the closing line that end a
+// complete backup file, counting the structure headings and row statements
+// among them.
+std::vector<std::string> WithClosingLine(std::vector<std::string> lines);
+
 // The 14 header lines of a manual backup file.
 std::vector<std::string> DumpHeaderLines(const std::string& backupName, const std::string& database);
 
@@ -73,6 +78,10 @@ std::string HexLiteral(const std::optional<std::string>& value);
 // tables can be compared value by value, bytes included.
 std::vector<std::string> TableRows(ScratchDatabase& db, const std::string& table, const std::string& order);
 bool TableExists(ScratchDatabase& db, const std::string& table);
+// Everything a restore could change in a database, byte for byte: the
+// list of its tables and views, and for each its SHOW CREATE TABLE text and
+// its CHECKSUM TABLE value.
+std::vector<std::string> DatabaseSnapshot(ScratchDatabase& db);
 
 // A data directory, the program state on it, and a backup `name` whose
 // connection points at a scratch database of the test server.
@@ -82,6 +91,8 @@ public:
 
     // Writes backup_<name>.tbk and stores its line count in the backup record.
     void WriteDump(const std::string& bytes, long long lineCount = -1);
+    // Writes a complete file: the lines, then the empty line and the closing
+    // line a backup run ends it with.
     void WriteDump(const std::vector<std::string>& lines);
     std::string DumpPath() const { return dir.file("backup_" + name + ".tbk"); }
     void SetMode(RestoreMode mode, bool safeCopy);

@@ -1,5 +1,8 @@
 #include "RestoreTestSupport.h"
+#include "core/history/HistoryLog.h"
+#include "core/restore/RestoreRun.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -22,6 +25,49 @@ Result Bench(const QStringList& args)
 }
 
 const QRegularExpression kResultLine(R"(^rows=(\d+) seconds=[0-9.]+ rows_per_s=\d+ peak_rss_kb=\d+\n$)");
+
+QString BenchPath()
+{
+    return qEnvironmentVariable("VORDA_BINARY_DIR") + "/bench/vorda-bench";
+}
+
+// Defines connection c and backup b of table t of `db` in `data`.
+void Define(const QString& data, const test::ScratchDatabase& db)
+{
+    const ConnectionParams p = db.params();
+    const Result r = Bench({"define", "--data-dir", data, "--connection", "c", "--host", "127.0.0.1", "--port",
+                            QString::number(p.port), "--database", QString::fromStdString(p.database), "--user",
+                            QString::fromStdString(p.user), "--password", QString::fromStdString(p.password),
+                            "--backup", "b", "--tables", "t"});
+    QCOMPARE(r.status, 0);
+}
+
+// Creates table t of `db` from `definition` and `fill` (an INSERT), and
+// defines connection c and backup b of it in `dir`; gives the folder.
+QString Prepare(const test::TempDataDir& dir, test::ScratchDatabase& db, const std::string& definition,
+                const std::string& fill)
+{
+    db.exec("CREATE TABLE t " + definition);
+    db.exec(fill);
+    const QString data = QString::fromStdString(dir.path());
+    Define(data, db);
+    return data;
+}
+
+std::vector<std::string> LogMessages(const QString& data)
+{
+    HistoryLog log(data.toStdString() + "vorda_history.log");
+    log.Load();
+    std::vector<std::string> messages;
+    for (const HistoryEntry& e : log.Entries())
+        messages.push_back(e.message);
+    return messages;
+}
+
+bool HasTempFile(const QString& data)
+{
+    return !QDir(data).entryList({"*.tmp*"}, QDir::Files).isEmpty();
+}
 
 } // namespace
 
@@ -75,6 +121,81 @@ private slots:
         QCOMPARE(Bench({"restore", "--data-dir", data, "--mode", "sideways", "b"}).status, 2);
         QCOMPARE(Bench({"restore", "--data-dir", data, "--mode", "indirect", "--fast", "b"}).status, 2);
         QCOMPARE(Bench({"restore", "--data-dir", data, "--mode", "indirect", "missing"}).status, 1);
+    }
+
+    // The history log is appended to, as the program does it; a file
+    // without its closing line is restored only with --accept-unfinished.
+    void appendsToTheLogAndAsksAboutUnfinishedFiles()
+    {
+        test::TempDataDir dir;
+        test::ScratchDatabase db("vorda_bench_log");
+        const QString data = Prepare(dir, db, "(id int NOT NULL PRIMARY KEY)", "INSERT INTO t VALUES (1), (2)");
+        {
+            HistoryLog log(dir.file("vorda_history.log"));
+            log.AppendEntry(false, "Vorda System Started");
+            log.AppendEntry(true, "an earlier event");
+        }
+        QCOMPARE(Bench({"backup", "--data-dir", data, "b"}).status, 0);
+        QCOMPARE(Bench({"restore", "--data-dir", data, "--mode", "indirect", "b"}).status, 0);
+        QCOMPARE(LogMessages(data),
+                 (std::vector<std::string> {"Vorda System Started", "an earlier event", "Manual Backup Started: b",
+                                            "Backup Successful: b", "Restore Started: b", "Restore Successful: b"}));
+
+        // The same file as an older version wrote it: without its closing line.
+        const std::string path = dir.file("backup_b.tbk");
+        std::string file = test::ReadFile(path);
+        file.resize(file.rfind("\r\n\r\n-- End of Backup File") + 2);
+        test::WriteFile(path, file);
+        db.exec("DROP TABLE VORDA_t");
+        Result r = Bench({"restore", "--data-dir", data, "--mode", "indirect", "b"});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(QString::fromUtf8(kUnfinishedFileQuestion)));
+        QVERIFY(r.err.contains("Restore Failed"));
+        QVERIFY(!test::TableExists(db, "VORDA_t"));
+        r = Bench({"restore", "--data-dir", data, "--mode", "indirect", "--accept-unfinished", "b"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(db.scalar("SELECT COUNT(*) FROM VORDA_t"), std::string("2"));
+    }
+
+    // SIGTERM ends a backup as cancelled (temporary file removed, previous
+    // file kept) and a restore after its current line.
+    void stopsCleanlyOnSigterm()
+    {
+        test::TempDataDir dir;
+        test::ScratchDatabase db("vorda_bench_term");
+        const QString data = Prepare(dir, db, "(id int NOT NULL PRIMARY KEY, v varchar(40))",
+                                     "INSERT INTO t SELECT seq, CONCAT('value ', seq) FROM seq_1_to_50000");
+        QCOMPARE(Bench({"backup", "--data-dir", data, "b"}).status, 0);
+        const std::string previous = test::ReadFile(dir.file("backup_b.tbk"));
+
+        // The table is locked, so the run waits on it while SIGTERM comes.
+        db.exec("LOCK TABLES t WRITE");
+        QProcess backup;
+        backup.start(BenchPath(), {"backup", "--data-dir", data, "b"});
+        QVERIFY(backup.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(HasTempFile(data), 20000);
+        backup.terminate();
+        QTest::qWait(100);
+        db.exec("UNLOCK TABLES");
+        QVERIFY(backup.waitForFinished(20000));
+        QCOMPARE(backup.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(backup.exitCode(), 143);
+        QVERIFY(!HasTempFile(data));
+        QVERIFY(test::ReadFile(dir.file("backup_b.tbk")) == previous);
+        QCOMPARE(LogMessages(data).back(), std::string("Backup Cancelled: b"));
+
+        QProcess restore;
+        restore.start(BenchPath(), {"restore", "--data-dir", data, "--mode", "indirect", "b"});
+        QVERIFY(restore.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(db.scalar("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = "
+                                           "DATABASE() AND TABLE_NAME = 'VORDA_t'")
+                                     == "1",
+                                 20000);
+        restore.terminate();
+        QVERIFY(restore.waitForFinished(20000));
+        QCOMPARE(restore.exitCode(), 143);
+        QCOMPARE(LogMessages(data).back(), std::string("Restore Cancelled: b"));
+        QVERIFY(std::stoll(db.scalar("SELECT COUNT(*) FROM VORDA_t")) < 50000);
     }
 };
 

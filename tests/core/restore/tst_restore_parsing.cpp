@@ -1,8 +1,13 @@
 #include "TestSupport.h"
 #include "core/restore/LineReader.h"
 #include "core/restore/RestoreRun.h"
+#include "core/restore/ViewerLoader.h"
 
+#include <QElapsedTimer>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -82,6 +87,7 @@ private slots:
         QVERIFY(reader.Next(line));
         QCOMPARE(line, std::string("b"));
 
+        // Cut: the first 1000 bytes are kept.
         LineReader capped(1000);
         QVERIFY(capped.Open(dir.file("f")));
         QVERIFY(capped.Next(line));
@@ -94,6 +100,91 @@ private slots:
         QCOMPARE(line, std::string("b"));
         QVERIFY(!capped.Next(line));
     }
+
+    // A line over the limit is refused without being held: the line comes
+    // back empty, its length is known, and the string never grows past the
+    // limit. A line of exactly the limit, CR LF or not, is read whole.
+    void overlongLinesAreRefusedWithoutBeingHeld()
+    {
+        test::TempDataDir dir;
+        const std::string big(3 * 1000 * 1000 + 7, 'q');
+        test::WriteFile(dir.file("f"), std::string(1000, 'x') + "\r\n" + std::string(1000, 'y') + "\n" + big
+                                           + "\r\nafter\r\n" + std::string(1001, 'z'));
+        LineReader reader(1000, LineReader::LongLines::Refuse);
+        QVERIFY(reader.Open(dir.file("f")));
+        std::string line;
+        QVERIFY(reader.Next(line));
+        QCOMPARE(line, std::string(1000, 'x'));
+        QVERIFY(!reader.Overlong());
+        QVERIFY(reader.Next(line));
+        QCOMPARE(line, std::string(1000, 'y'));
+        QVERIFY(reader.Next(line));
+        QVERIFY(reader.Overlong());
+        QVERIFY(line.empty());
+        QCOMPARE(reader.LineBytes(), static_cast<unsigned long long>(big.size()));
+        QVERIFY2(line.capacity() < 4096, std::to_string(line.capacity()).c_str());
+        QVERIFY(reader.Next(line));
+        QCOMPARE(line, std::string("after"));
+        QVERIFY(reader.Next(line)); // the last line, without an end
+        QVERIFY(reader.Overlong());
+        QCOMPARE(reader.LineBytes(), 1001ULL);
+        QVERIFY(!reader.Next(line));
+
+        // Back to the start of the same open file.
+        QVERIFY(reader.Rewind());
+        QVERIFY(reader.Next(line));
+        QCOMPARE(line, std::string(1000, 'x'));
+    }
+
+    // Only a regular file (or a link to one) is read. A FIFO or a device is
+    // refused at once, without waiting for a writer or reading endlessly;
+    // the viewer's load gives up the same way.
+    void onlyRegularFilesAreOpened()
+    {
+        test::TempDataDir dir;
+        test::WriteFile(dir.file("regular"), "a\n");
+        QCOMPARE(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+        QCOMPARE(::symlink("/dev/zero", dir.file("zero").c_str()), 0);
+        QCOMPARE(::symlink(dir.file("fifo").c_str(), dir.file("to-fifo").c_str()), 0);
+        QCOMPARE(::symlink(dir.file("regular").c_str(), dir.file("to-regular").c_str()), 0);
+
+        QElapsedTimer timer;
+        timer.start();
+        LineReader reader;
+        for (const char* name : {"fifo", "zero", "to-fifo"})
+            QVERIFY2(!reader.Open(dir.file(name)), name);
+        QVERIFY(!reader.Open("/dev/null"));
+        QVERIFY(reader.Open(dir.file("to-regular")));
+        std::string line;
+        QVERIFY(reader.Next(line));
+        QCOMPARE(line, std::string("a"));
+
+        AppState state(dir.path());
+        ViewerLoader viewer(state, ignoredViewer_);
+        for (const char* name : {"fifo", "zero", "to-fifo"})
+            QCOMPARE(viewer.Load(dir.file(name), false), ViewerLoadResult::NotOpened);
+        QVERIFY(!state.viewerActive);
+        QVERIFY2(timer.elapsed() < 2000, std::to_string(timer.elapsed()).c_str());
+
+        // The viewer opens nothing under a name that breaks the name rule.
+        test::WriteFile(dir.file("backup_x.tbk"), "");
+        state.selectedName = "../backup_x";
+        QCOMPARE(viewer.LoadSelected(), ViewerLoadResult::NotOpened);
+        state.selectedName = "x";
+        QCOMPARE(viewer.LoadSelected(), ViewerLoadResult::Loaded);
+    }
+
+private:
+    class IgnoredViewerUi : public ViewerUi {
+    public:
+        void ShowFileSize(const std::string&) override {}
+        void SetProgressRange(long long, long long) override {}
+        void StepProgress() override {}
+        void ShowStatus(const std::string&) override {}
+        void ShowLoadingText(const std::string&) override {}
+        void SetViewerText(std::string) override {}
+        void Pump() override {}
+    } ignoredViewer_;
 };
 
 QTEST_GUILESS_MAIN(TestRestoreParsing)

@@ -169,7 +169,7 @@ private:
         if (message) {
             QCOMPARE(ui.messages.size(), size_t(1));
             QCOMPARE(ui.messages[0].kind, MessageKind::Error);
-            QCOMPARE(ui.messages[0].text, std::string(message));
+            QCOMPARE(QString::fromStdString(ui.messages[0].text), QString::fromUtf8(message));
         }
         QCOMPARE(f.LastLog(), "Restore Failed: " + f.name);
         QVERIFY(!f.state.restoreRunning);
@@ -257,22 +257,29 @@ private slots:
                       + " (id int NOT NULL PRIMARY KEY, v varchar(40), extra text)");
             f.db.exec("INSERT INTO " + QuoteIdentifier(name) + " VALUES (7, 'old', 'x'), (8, NULL, 'It''s old')");
         }
-        // A copy left by an earlier restore is replaced.
+        // A copy left by an earlier restore is kept; the new one takes the
+        // next free name.
         f.db.exec("CREATE TABLE `SAFE_COPY_t` (stale int)");
+        f.db.exec("INSERT INTO `SAFE_COPY_t` VALUES (42)");
         const std::vector<std::string> oldRows = test::TableRows(f.db, "t", "id");
 
         RecordingRunUi ui;
         QCOMPARE(RestoreRun(f.state, ui).Run(f.name).outcome, RestoreOutcome::Complete);
         QVERIFY(ui.messages.empty());
-        for (const char* name : {"t", "my table"}) {
+        for (const char* name : {"t", "my table"})
             QCOMPARE(test::TableRows(f.db, name, "id"), test::TableRows(f.db, "ref", "id"));
-            QCOMPARE(test::TableRows(f.db, std::string("SAFE_COPY_") + name, "id"), oldRows);
-        }
+        QCOMPARE(test::TableRows(f.db, "SAFE_COPY_2_t", "id"), oldRows);
+        QCOMPARE(test::TableRows(f.db, "SAFE_COPY_my table", "id"), oldRows);
+        QCOMPARE(f.db.scalar("SELECT GROUP_CONCAT(stale) FROM `SAFE_COPY_t`"), std::string("42"));
         QVERIFY(!test::TableExists(f.db, "VORDA_t"));
+        // No scratch table is left behind by the trial of each CREATE.
+        QCOMPARE(f.db.scalar("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
+                             "AND TABLE_NAME LIKE 'VORDA\\_TRIAL\\_%'"),
+                 std::string("0"));
 
         // Without safe copies nothing else is created.
         f.SetMode(RestoreMode::Absolute, false);
-        f.db.exec("DROP TABLE `SAFE_COPY_t`, `SAFE_COPY_my table`");
+        f.db.exec("DROP TABLE `SAFE_COPY_t`, `SAFE_COPY_2_t`, `SAFE_COPY_my table`");
         RecordingRunUi second;
         QCOMPARE(RestoreRun(f.state, second).Run(f.name).outcome, RestoreOutcome::Complete);
         QCOMPARE(test::TableRows(f.db, "t", "id"), test::TableRows(f.db, "ref", "id"));
@@ -310,8 +317,14 @@ private slots:
         RestoreFixture f("vorda_restore_old");
         f.WriteDump(CrLf(OldStyleExample()), 34);
         RecordingRunUi ui;
+        // Files of older versions end without the closing line: the user is
+        // asked first.
+        ui.answers.push_back(1);
         const RestoreReport report = RestoreRun(f.state, ui).Run(f.name);
         QCOMPARE(report.outcome, RestoreOutcome::Complete);
+        QCOMPARE(ui.messages.size(), size_t(1));
+        QCOMPARE(ui.messages[0].kind, MessageKind::YesNo);
+        QCOMPARE(ui.messages[0].text, std::string(kUnfinishedFileQuestion));
         QCOMPARE(ItemsOf(f.db, "VORDA_items"), Strings({"1|O'Brien's tea|3.50", "2||0.00"}));
 
         // Progress: the overall bar runs over the stored line count and steps
@@ -325,7 +338,8 @@ private slots:
         QCOMPARE(ui.texts[RunField::TableMembers], Strings({"Waiting", "2", "All Copied"}));
         QCOMPARE(ui.bars[RunBar::CurrentTable], Bars({{2, 2}, {1, 0}}));
         QCOMPARE(ui.texts[RunField::RunStatus],
-                 Strings({"Connecting to Site", "Attempting to Connect", "Connected", "Restore Complete"}));
+                 Strings({"Connecting to Site", "Attempting to Connect", "Connected", "Checking Backup File",
+                          "Connected", "Restore Complete"}));
         QCOMPARE(ui.texts[RunField::ElapsedTime].front(), std::string("00:00:00"));
         QCOMPARE(ui.texts[RunField::SiteBackup], Strings({"nightly"}));
         QCOMPARE(ui.Last(RunField::CurrentMember), std::string("0"));
@@ -339,6 +353,7 @@ private slots:
         RestoreFixture f("vorda_restore_clock", [now] { return (*now)++; });
         f.WriteDump(CrLf(OldStyleExample()), 34);
         RecordingRunUi ui;
+        ui.answers.push_back(1);
         QCOMPARE(RestoreRun(f.state, ui).Run(f.name).outcome, RestoreOutcome::Complete);
         // Zero at the start, then once after each of the 23 lines that are
         // neither empty nor part of a CREATE TABLE statement (the history
@@ -353,6 +368,7 @@ private slots:
         RestoreFixture still("vorda_restore_still", [] { return std::time_t(1796609679); });
         still.WriteDump(CrLf(OldStyleExample()), 34);
         RecordingRunUi quiet;
+        quiet.answers.push_back(1);
         QCOMPARE(RestoreRun(still.state, quiet).Run(still.name).outcome, RestoreOutcome::Complete);
         QCOMPARE(quiet.Texts(RunField::ElapsedTime), Strings({"00:00:00"}));
     }
@@ -388,32 +404,37 @@ private slots:
         }
         {
             // A backslash at the end of a value, as old files wrote C:\, makes
-            // the row unreadable; the rows before it stay written.
+            // the row unreadable: the check finds it before anything is
+            // written, and the live table stays as it was.
             RestoreFixture f("vorda_restore_badinsert");
             f.SetMode(RestoreMode::Absolute, false);
-            std::vector<std::string> lines = Join(DumpHeaderLines(f.name, f.db.name()), SimpleSection("t", 3));
-            lines.push_back("INSERT INTO `t` VALUES ('4', 'C:\\')");
-            lines.push_back("INSERT INTO `t` VALUES ('5', 'never')");
+            f.db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(40))");
+            f.db.exec("INSERT INTO t VALUES (9, 'live')");
+            std::vector<std::string> lines = Join(DumpHeaderLines(f.name, f.db.name()), SimpleSection("t", 5));
+            lines[32] = "INSERT INTO `t` VALUES ('4', 'C:\\')";
             f.WriteDump(lines);
             RecordingRunUi ui;
             const RestoreReport report = RestoreRun(f.state, ui).Run(f.name);
-            checkFailed(f, ui, report, "Insertion error", "Backup restore has errored.\r\n\r\nInsertion error.");
-            QCOMPARE(f.db.scalar("SELECT GROUP_CONCAT(id ORDER BY id) FROM `t`"), std::string("1,2,3"));
-            QCOMPARE(report.rowsInserted, 3LL);
+            checkFailed(f, ui, report, "File Error",
+                        "The backup file is incomplete or damaged.\r\n\r\nLine 33: not a row statement Vorda "
+                        "writes.\r\n\r\nNothing was restored.");
+            QCOMPARE(f.db.scalar("SELECT GROUP_CONCAT(id, v ORDER BY id) FROM `t`"), std::string("9live"));
+            QCOMPARE(report.rowsInserted, 0LL);
         }
     }
 
     void brokenFilesFailOrDoNothing()
     {
         {
-            // Cut in the middle of a row statement.
+            // Cut in the middle of a row statement: nothing is written.
             RestoreFixture f("vorda_restore_cut");
             const std::string whole = CrLf(OldStyleExample());
             f.WriteDump(whole.substr(0, whole.size() - 12), 34);
             RecordingRunUi ui;
-            checkFailed(f, ui, RestoreRun(f.state, ui).Run(f.name), "Insertion error",
-                        "Backup restore has errored.\r\n\r\nInsertion error.");
-            QCOMPARE(ItemsOf(f.db, "VORDA_items"), Strings({"1|O'Brien's tea|3.50"}));
+            checkFailed(f, ui, RestoreRun(f.state, ui).Run(f.name), "File Error",
+                        "The backup file is incomplete or damaged.\r\n\r\nLine 33: not a row statement Vorda "
+                        "writes.\r\n\r\nNothing was restored.");
+            QVERIFY(!test::TableExists(f.db, "VORDA_items"));
         }
         {
             // Cut inside the structure: the CREATE TABLE statement is incomplete.
@@ -421,8 +442,10 @@ private slots:
             const std::string whole = CrLf(OldStyleExample());
             f.WriteDump(whole.substr(0, whole.find("  KEY `name`")), 34);
             RecordingRunUi ui;
-            checkFailed(f, ui, RestoreRun(f.state, ui).Run(f.name), "Table Error",
-                        "Backup restore has errored.\r\n\r\nCan not create restore table.");
+            checkFailed(f, ui, RestoreRun(f.state, ui).Run(f.name), "File Error",
+                        "The backup file is incomplete or damaged.\r\n\r\nLine 24: the structure statement of "
+                        "table `items` is refused: unbalanced parentheses.\r\n\r\nNothing was restored.");
+            QVERIFY(!test::TableExists(f.db, "VORDA_items"));
         }
         {
             // Not a backup at all: binary junk, zero bytes and long lines.
@@ -437,7 +460,9 @@ private slots:
             f.WriteDump(junk);
             RecordingRunUi ui;
             const RestoreReport report = RestoreRun(f.state, ui).Run(f.name);
-            QCOMPARE(report.outcome, RestoreOutcome::Complete);
+            checkFailed(f, ui, report, "File Error",
+                        "The backup file is incomplete or damaged.\r\n\r\nLine 1: not the first line of a Vorda "
+                        "backup file.\r\n\r\nNothing was restored.");
             QCOMPARE(report.rowsInserted, 0LL);
             QCOMPARE(f.db.scalar("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"),
                      std::string("0"));
@@ -457,16 +482,21 @@ private slots:
         QCOMPARE(f.db.scalar("SELECT MD5(v) = MD5(REPEAT('b', 1048576)) FROM `VORDA_big` WHERE id = 1"),
                  std::string("1"));
 
-        // A row longer than the server accepts in one packet is refused
-        // before it is sent, so the connection and the rows before it survive.
+        // A row longer than the server accepts in one packet is found by the
+        // check (without holding the line) and nothing is written.
         const long long packet = std::stoll(f.db.scalar("SELECT @@max_allowed_packet"));
-        lines.push_back(DumpRow("big", {"3", std::string(static_cast<size_t>(packet), 'h')}));
-        lines.push_back(DumpRow("big", {"4", "after"}));
+        lines = Join(DumpHeaderLines(f.name, f.db.name()),
+                     Section("big", {"  `id` int(11) NOT NULL,", "  `v` longtext NULL"},
+                             {{"1", "first"}, {"3", std::string(static_cast<size_t>(packet), 'h')}, {"4", "after"}}));
         f.WriteDump(lines);
+        f.db.exec("DROP TABLE `VORDA_big`");
         RecordingRunUi tooLong;
         const RestoreReport report = RestoreRun(f.state, tooLong).Run(f.name);
-        checkFailed(f, tooLong, report, "Insertion error", "Backup restore has errored.\r\n\r\nInsertion error.");
-        QCOMPARE(f.db.scalar("SELECT GROUP_CONCAT(id ORDER BY id) FROM `VORDA_big`"), std::string("1,2"));
+        const std::string message = "The backup file is incomplete or damaged.\r\n\r\nLine 30: a line of "
+            + std::to_string(packet + 34) + " bytes, longer than the " + std::to_string(packet - 7)
+            + " bytes the server accepts in one statement.\r\n\r\nNothing was restored.";
+        checkFailed(f, tooLong, report, "File Error", message.c_str());
+        QVERIFY(!test::TableExists(f.db, "VORDA_big"));
     }
 
     void cancelStopsAfterTheCurrentLineAndKeepsWhatWasWritten()

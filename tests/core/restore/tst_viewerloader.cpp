@@ -161,6 +161,34 @@ private slots:
         QVERIFY(again.text.ends_with("000999: INSERT INTO `t` VALUES ('999')\r\n"));
     }
 
+    // A line longer than the viewer keeps is cut at 64 MB and marked. With
+    // at most 64 MB of a file on screen, it is shown only as the first line;
+    // after another line it is where the shown part ends.
+    void anOverlongLineIsCutAndMarked()
+    {
+        test::TempDataDir dir;
+        AppState state(dir.path());
+        const std::string path = dir.file("long.tbk");
+        const std::string longLine = std::string(kMaxViewerLine + 10, 'w') + "\r\n";
+        {
+            std::ofstream out(path, std::ios::binary);
+            out << longLine << "last\r\n";
+        }
+        RecordingViewerUi ui;
+        QCOMPARE(ViewerLoader(state, ui).Load(path, false), ViewerLoadResult::Loaded);
+        const std::string expectedEnd = "w [line cut: 10 more bytes of it are not shown]\r\n" + NotShownLine(6) + "\r\n";
+        QCOMPARE(ui.text.size(), kMaxViewerLine + expectedEnd.size() - 1);
+        QVERIFY(ui.text.ends_with(expectedEnd));
+
+        {
+            std::ofstream out(path, std::ios::binary);
+            out << "first\r\n" << longLine << "last\r\n";
+        }
+        RecordingViewerUi after;
+        QCOMPARE(ViewerLoader(state, after).Load(path, false), ViewerLoadResult::Loaded);
+        QCOMPARE(after.text, "first\r\n" + NotShownLine(static_cast<long long>(longLine.size()) + 6) + "\r\n");
+    }
+
     void aLargeDumpLoadsInLinearTimeAndFlatMemory()
     {
         test::TempDataDir dir;

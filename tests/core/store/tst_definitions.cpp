@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "core/engine/MysqlClient.h"
 #include "core/store/Definitions.h"
 #include "core/store/StoreKeys.h"
 
@@ -81,24 +82,45 @@ private slots:
         QCOMPARE(f.store.GetValue("Tesmo_shop", "IDC_DBC_SAVEPASS"), std::string("FALSE"));
     }
 
+    // -1 stands for a port text that is refused before anything connects.
     void thePortIsTheTextsLeadingInteger_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<unsigned>("port");
-        QTest::newRow("plain") << "3306" << 3306u;
-        QTest::newRow("blanks and trailing text") << "  3307xyz" << 3307u;
-        QTest::newRow("empty: the library's default") << "" << 0u;
-        QTest::newRow("negative") << "-1" << 0u;
-        QTest::newRow("beyond any port number") << "99999999999" << 0u;
+        QTest::addColumn<int>("port");
+        QTest::newRow("plain") << "3306" << 3306;
+        QTest::newRow("blanks and trailing text") << "  3307xyz" << 3307;
+        QTest::newRow("empty: the library's default") << "" << 0;
+        QTest::newRow("no number: the library's default") << "abc" << 0;
+        QTest::newRow("highest port") << "65535" << 65535;
+        QTest::newRow("one over the highest port") << "65536" << -1;
+        QTest::newRow("wraps to 27564 in 16 bits") << "93100" << -1;
+        QTest::newRow("zero") << "0" << -1;
+        QTest::newRow("negative") << "-1" << -1;
+        QTest::newRow("beyond any number") << "99999999999" << -1;
     }
     void thePortIsTheTextsLeadingInteger()
     {
         QFETCH(QString, text);
-        QFETCH(unsigned, port);
+        QFETCH(int, port);
         ConnectionDef c;
+        c.name = "site";
         c.port = text.toStdString();
-        QCOMPARE(c.PortNumber(), port);
-        QCOMPARE(c.Params().port, port);
+        if (port >= 0) {
+            QCOMPARE(c.PortNumber(), std::optional<unsigned>(static_cast<unsigned>(port)));
+            QCOMPARE(c.Params().port, static_cast<unsigned>(port));
+            QCOMPARE(c.PortRefusal(), std::string());
+        } else {
+            QVERIFY(!c.PortNumber());
+            QCOMPARE(c.Params().port, ConnectionParams::kNoPort);
+            QCOMPARE(c.PortRefusal(), "The port number \"" + c.port
+                                          + "\" of connection \"site\" is not valid.\r\n\r\nA port number is a "
+                                            "whole number from 1 to 65535.");
+            // Whoever forgets to ask is still refused before connecting.
+            MysqlConnection conn;
+            QVERIFY(!conn.Connect(c.Params()));
+            QVERIFY(!conn.Connected());
+            QVERIFY(conn.ErrorText().find("not a port number") != std::string::npos);
+        }
     }
 
     void aBackupSavesItsKeysInOrderAndKeepsEveryTable()

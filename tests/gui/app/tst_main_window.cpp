@@ -1,6 +1,7 @@
 #include "GuiTestSupport.h"
 #include "gui/app/ChildDialog_Backups_Menu.h"
 #include "gui/app/Help.h"
+#include "gui/app/HelpWindow.h"
 #include "gui/app/PageTable.h"
 #include "gui/history/ChildDialog_Backups.h"
 #include "resources/ResourceIds.h"
@@ -9,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QLabel>
 #include <QMenu>
@@ -51,7 +53,6 @@ class TestMainWindow : public QObject {
 private slots:
     void initTestCase()
     {
-        qputenv("XDG_CACHE_HOME", cacheHome_.path().toUtf8());
         QApplication::setQuitOnLastWindowClosed(false);
     }
 
@@ -421,76 +422,90 @@ private slots:
         test::GuiHooks hooks;
         test::TempDataDir dir;
         auto window = test::OpenWindow(dir);
+        // A machine without a web browser: nothing takes an address.
         QList<QUrl> opened;
         SetUrlOpener([&opened](const QUrl& url) {
             opened << url;
-            return true;
+            return false;
         });
+        QStringList shown;
+        auto showing = [&shown] {
+            HelpWindow* help = HelpWindow::Existing();
+            shown << (help && help->isVisible() ? help->Browser()->source().toString() : QStringLiteral("nothing"));
+        };
         window->findChild<QPushButton*>(ControlName(rid::IDC_HELP))->click();
+        showing();
+        HelpWindow* first = HelpWindow::Existing();
         window->findChild<QPushButton*>(ControlName(rid::IDC_HOME))->click();
-        for (int id : {rid::ID_TRAY_PRODUCTS, rid::ID_TRAY_DOWNLOADS, rid::ID_TRAY_SUPPORT, rid::ID_TRAY_UPDATES})
+        showing();
+        for (int id : {rid::ID_TRAY_PRODUCTS, rid::ID_TRAY_DOWNLOADS, rid::ID_TRAY_SUPPORT, rid::ID_TRAY_UPDATES}) {
             window->TrayMenu()->findChild<QAction*>(ControlName(id))->trigger();
-        QCOMPARE(opened.size(), 6);
-        QCOMPARE(opened[0].fileName(), QStringLiteral("index.html"));
-        QVERIFY(opened[0].fragment().isEmpty());
-        for (const QUrl& url : opened) {
-            // A page of the help, copied out where a browser can read it, with
-            // the section the link names.
-            QVERIFY2(url.isLocalFile(), qPrintable(url.toString()));
-            QVERIFY(url.toLocalFile().startsWith(HelpFolder()));
-            const std::string page = test::ReadFile(url.toLocalFile().toStdString());
-            QVERIFY2(page.find("<html") != std::string::npos, qPrintable(url.toString()));
-            if (!url.fragment().isEmpty())
-                QVERIFY2(page.find("id=\"" + url.fragment().toStdString() + "\"") != std::string::npos,
-                         qPrintable(url.toString()));
+            showing();
         }
+        const QString root = QStringLiteral("qrc:/vorda/help/");
+        QCOMPARE(shown, (QStringList {root + "index.html", root + "index.html#welcome", root + "index.html#about",
+                                      root + "getting-started.html#installing", root + "index.html#support",
+                                      root + "getting-started.html#updates"}));
+        // One window served them all, beside the main window, and neither a
+        // browser nor a message box was needed.
+        QCOMPARE(HelpWindow::Existing(), first);
+        QVERIFY(!first->isModal() && !QApplication::activeModalWidget());
+        QVERIFY(opened.isEmpty());
         QVERIFY(MessageHook::Requests().empty());
-
-        // When no browser takes it, the user is told.
-        SetUrlOpener([](const QUrl&) { return false; });
-        QVERIFY(!OpenHelpPage(help::kContents));
-        QCOMPARE(MessageHook::Requests().size(), size_t(1));
-        QCOMPARE(MessageHook::Requests()[0].kind, MessageKind::Error);
+        // It goes with the program's window.
+        window.reset();
+        QVERIFY(!HelpWindow::Existing());
     }
 
     void everyHelpLinkLeadsToAPageAndSection()
     {
-        test::GuiHooks hooks;
-        QList<QUrl> opened;
-        SetUrlOpener([&opened](const QUrl& url) {
-            opened << url;
-            return true;
-        });
-        QVERIFY(OpenHelpPage(help::kContents));
-        QDir folder(HelpFolder());
-        const QStringList pages = folder.entryList({"*.html"}, QDir::Files);
-        QCOMPARE(pages.size(), 10);
-        // Every link between the help pages points at a page and a section that exist.
+        // Every page of docs/help is compiled into the program.
+        const QDir source(qEnvironmentVariable("VORDA_SOURCE_DIR") + QStringLiteral("/docs/help"));
+        const QStringList pages = source.entryList({"*.html"}, QDir::Files);
+        QVERIFY(pages.size() >= 13);
+        QDir folder(QStringLiteral(":/vorda/help"));
+        QCOMPARE(folder.entryList({"*.html"}, QDir::Files), pages);
+        auto read = [&folder](const QString& name) {
+            QFile file(folder.filePath(name));
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        };
+        // Every link between the help pages points at a page and a section
+        // that exist; pictures are the screenshots of docs/screenshots/.
         const QRegularExpression link(QStringLiteral("href=\"([^\"#]*)(#([^\"]*))?\""));
+        const QRegularExpression image(QStringLiteral("<img [^>]*src=\"([^\"]*)\""));
+        const QStringList screenshots {"main-window.png", "connection-editor.png", "backup-editor.png",
+                                       "execute-backup.png", "database-backups.png", "backup-viewer.png"};
+        QStringList shownScreenshots;
         int links = 0;
         for (const QString& name : pages) {
-            const QString text = QString::fromStdString(test::ReadFile(folder.filePath(name).toStdString()));
+            const QString text = read(name);
+            QVERIFY2(text.contains(QStringLiteral("<html")), qPrintable(name));
             for (auto it = link.globalMatch(text); it.hasNext();) {
                 const auto match = it.next();
                 const QString target = match.captured(1).isEmpty() ? name : match.captured(1);
-                if (target.startsWith(QStringLiteral("http")) || target.endsWith(QStringLiteral(".css")))
+                if (target.endsWith(QStringLiteral(".css")))
                     continue;
                 QVERIFY2(pages.contains(target), qPrintable(name + " -> " + target));
                 ++links;
                 if (match.captured(3).isEmpty())
                     continue;
-                const std::string other = test::ReadFile(folder.filePath(target).toStdString());
-                QVERIFY2(other.find("id=\"" + match.captured(3).toStdString() + "\"") != std::string::npos,
+                QVERIFY2(read(target).contains("id=\"" + match.captured(3) + "\""),
                          qPrintable(name + " -> " + target + "#" + match.captured(3)));
+            }
+            for (auto it = image.globalMatch(text); it.hasNext();) {
+                const QString src = it.next().captured(1);
+                QVERIFY2(src.startsWith(QStringLiteral("../screenshots/")), qPrintable(name + ": " + src));
+                QVERIFY2(screenshots.contains(src.mid(15)), qPrintable(name + ": " + src));
+                shownScreenshots << src.mid(15);
             }
             QVERIFY2(!text.contains(QStringLiteral("http://")) && !text.contains(QStringLiteral("https://")),
                      qPrintable(name));
         }
-        QVERIFY(links > 20);
+        QVERIFY(links > 100);
+        for (const QString& shot : screenshots)
+            QVERIFY2(shownScreenshots.contains(shot), qPrintable(shot + " has no place in the help"));
     }
 
-private:
-    QTemporaryDir cacheHome_;
 };
 
 QTEST_MAIN(TestMainWindow)

@@ -1,4 +1,5 @@
 #include "GuiTestSupport.h"
+#include "gui/app/Art.h"
 #include "gui/app/CStartUpScreen.h"
 #include "gui/app/Messages.h"
 #include "resources/ResourceIds.h"
@@ -96,6 +97,49 @@ private slots:
         auto* label = box.findChild<QLabel*>(ControlName(rid::IDC_MESSAGE_TEXT));
         QVERIFY(label->height() >= label->heightForWidth(label->width()));
         QVERIFY(box.height() > 230);
+    }
+
+    // The box's background picture is painted behind everything; wherever the
+    // text or a button lies, the picture must be plain white, so no part of
+    // the picture shows through a message however long it is.
+    void theBackgroundPictureStaysClearOfTextAndButtons_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        const QString oneLine = QStringLiteral("The system failed to connect to the designated host. Connection or ISP "
+                                               "problem.");
+        QString wrapped;
+        for (int i = 0; i < 6; ++i)
+            wrapped += QStringLiteral("Please check your System Tray or Taskbar to open the current running copy. ");
+        for (MessageKind kind : {MessageKind::Error, MessageKind::Alert, MessageKind::YesNo,
+                                 MessageKind::SelfClosingAlert}) {
+            const QByteArray name = QByteArray::number(int(kind));
+            QTest::newRow(name + " one line") << int(kind) << oneLine;
+            QTest::newRow(name + " wrapped") << int(kind) << wrapped;
+            QTest::newRow(name + " two lines") << int(kind) << QStringLiteral("Are you sure?\n\nYour configuration "
+                                                                          "will be set back to the default settings.");
+        }
+    }
+
+    void theBackgroundPictureStaysClearOfTextAndButtons()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        Messages box(MessageKind(kind), text);
+        box.show();
+        const QImage picture = Bitmap(rid::IDB_MESSAGE_BACKGROUND).toImage().convertToFormat(QImage::Format_ARGB32);
+        QVERIFY(!picture.isNull());
+        QList<QWidget*> parts {box.findChild<QLabel*>(ControlName(rid::IDC_MESSAGE_TEXT))};
+        for (QPushButton* button : box.findChildren<QPushButton*>())
+            parts << button;
+        for (QWidget* part : parts) {
+            const QRect under = part->geometry() & picture.rect();
+            for (int y = under.top(); y <= under.bottom(); ++y)
+                for (int x = under.left(); x <= under.right(); ++x)
+                    QVERIFY2(picture.pixel(x, y) == 0xffffffffu,
+                             qPrintable(QStringLiteral("%1 lies over the picture at %2,%3")
+                                            .arg(part->objectName()).arg(x).arg(y)));
+        }
     }
 
     void answersOfTheRealBox()

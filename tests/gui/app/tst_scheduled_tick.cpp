@@ -6,9 +6,65 @@
 #include "resources/ResourceIds.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <set>
+
+namespace {
+
+constexpr int kTicks = 100;
+constexpr std::time_t kQuarterHour = 15 * 60;
+
+// What the process holds at one moment.
+struct Resources {
+    int fds = 0; // open file descriptors
+    long long rssKiB = 0; // resident memory
+    int serverConnections = 0; // the server's connections to the test database
+};
+
+int OpenDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                   .size());
+}
+
+long long ResidentKiB()
+{
+    std::ifstream statm("/proc/self/statm");
+    long long size = 0;
+    long long resident = 0;
+    statm >> size >> resident;
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// A loopback port nothing listens on: bound once by the system's choice, then
+// let go.
+unsigned int ClosedLoopbackPort()
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0
+        || ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (s >= 0)
+            ::close(s);
+        return 0;
+    }
+    ::close(s);
+    return ntohs(address.sin_port);
+}
+
+} // namespace
 
 // The window's quarter-hour timer runs the scheduled backups.
 class TestScheduledTick : public QObject {
@@ -65,7 +121,8 @@ private slots:
         QVERIFY(!state.backupRunning);
         const std::string file = test::ReadFile(BackupFilePath(dir.path(), "due"));
         QVERIFY(file.find("-- Vorda Quendal Suite - MySQL Backup File - Automatic\r\n") != std::string::npos);
-        QVERIFY(file.ends_with("INSERT INTO `items` VALUES ('300', 'n300')\r\n"));
+        QVERIFY(file.ends_with("INSERT INTO `items` VALUES ('300', 'n300')\r\n\r\n"
+                               "-- End of Backup File - Tables: 1 - Rows: 300\r\n"));
         QVERIFY(!test::FileExists(BackupFilePath(dir.path(), "unscheduled")));
         QCOMPARE(state.store.GetValue(keys::kCountersTable, keys::kLastBackupType), std::string("Automatic"));
         QCOMPARE(state.store.GetValue(keys::kCountersTable, keys::kLastBackupName), std::string("due"));
@@ -82,6 +139,163 @@ private slots:
         QTRY_VERIFY(ticked);
         QCOMPARE(BackupDef::Load(state.store, "due").lastBackup, std::string("marker"));
         QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
+    }
+
+    // The program kept running for a day of scheduled ticks: the window's
+    // own timer, the clock injected so that each tick is a quarter hour
+    // after the one before. Three backups on hourly and daily schedules, one
+    // on the test server, one with a wrong password and one to a closed
+    // port. Every tick's history entries and stored facts are what the runs
+    // promise, and the process and the server hold no more at the last tick
+    // than after the first twenty.
+    void aHundredTicksStayHealthy()
+    {
+        REQUIRE_TEST_SERVER();
+        test::ScratchDatabase db("vorda_long");
+        db.exec("CREATE TABLE items (id INT PRIMARY KEY, name VARCHAR(20))");
+        db.exec("INSERT INTO items SELECT seq, CONCAT('n', seq) FROM seq_1_to_1000");
+        const unsigned int closedPort = ClosedLoopbackPort();
+        QVERIFY(closedPort != 0);
+
+        test::TempDataDir dir;
+        const std::time_t start = test::Utc(2026, 12, 7, 0, 0);
+        std::time_t now = start;
+        CVordaDlg window(dir.path(), nullptr, [&now] { return now; });
+        AppState& state = window.State();
+        // On screen, so the statistics page renders its history as it grows.
+        window.show();
+
+        ConnectionParams wrongPassword = db.params();
+        wrongPassword.password += "-wrong";
+        ConnectionParams closed = db.params();
+        closed.host = "127.0.0.1";
+        closed.port = closedPort;
+        test::DefineConnection(state, "shop", db.params());
+        test::DefineConnection(state, "wrong_password", wrongPassword);
+        test::DefineConnection(state, "nobody_listens", closed);
+        ScheduleDef hourly;
+        hourly.name = "hourly";
+        hourly.category = ScheduleDef::kHourly;
+        hourly.entries = {"Every Turn of the Hour"};
+        hourly.Save(state.store);
+        state.nameLists.Add(NameList::Schedules, "hourly");
+        ScheduleDef daily;
+        daily.name = "daily";
+        daily.category = ScheduleDef::kDaily;
+        daily.entries = {"Time: 06:30 AM", "Time: 12:00 PM", "Time: 06:45 PM", "Time: 11:00 PM"};
+        daily.Save(state.store);
+        state.nameLists.Add(NameList::Schedules, "daily");
+        // Backups run in the order they were created.
+        test::DefineBackup(state, "shop_items", "shop", "items", "hourly|daily");
+        test::DefineBackup(state, "refused", "wrong_password", "items", "daily");
+        test::DefineBackup(state, "unreachable", "nobody_listens", "items", "hourly");
+        const std::set<std::pair<int, int>> dailyTimes {{6, 30}, {12, 0}, {18, 45}, {23, 0}};
+
+        bool ticked = false;
+        QObject::connect(&window, &CVordaDlg::scheduleTick, [&ticked] { ticked = true; });
+        auto countOnServer = [&db](const std::string& where) {
+            return std::stoi(db.scalar("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE " + where));
+        };
+        const std::string ownDatabase = "DB = '" + db.name() + "'";
+        const std::string testUser = "USER = '" + db.params().user + "'";
+
+        std::string lastRunTime;
+        int runs = 0;
+        int failures = 0;
+        Resources atTick1;
+        Resources atTick20;
+        for (int tick = 1; tick <= kTicks; ++tick) {
+            now = start + (tick - 1) * kQuarterHour;
+            std::tm local {};
+            localtime_r(&now, &local);
+            const size_t logBefore = state.log.Entries().size();
+
+            ticked = false;
+            window.ScheduleTimer()->start(0);
+            QTRY_VERIFY_WITH_TIMEOUT(ticked, 20000);
+
+            // The history: each due backup in order; the good one runs to its
+            // end, a refused connection ends the sequence.
+            std::vector<std::string> expected;
+            const bool onTheHour = local.tm_min == 0;
+            const bool dailyDue = dailyTimes.count({local.tm_hour, local.tm_min}) > 0;
+            std::vector<std::string> due;
+            if (onTheHour || dailyDue)
+                due.push_back("shop_items");
+            if (dailyDue)
+                due.push_back("refused");
+            if (onTheHour)
+                due.push_back("unreachable");
+            for (const std::string& backup : due) {
+                expected.push_back("S Auto Backup Executed: " + backup);
+                if (backup == "shop_items") {
+                    expected.push_back("V Auto Backup Ended: shop_items - Elapsed Time: 00:00:00");
+                    continue;
+                }
+                expected.push_back("S Host Connect Failure: " + backup + " - Backup Failed");
+                expected.push_back("S Automated Backup Sequence Terminated Due to Error");
+                ++failures;
+                break;
+            }
+            std::vector<std::string> logged;
+            const auto& entries = state.log.Entries();
+            for (size_t i = logBefore; i < entries.size(); ++i)
+                logged.push_back((entries[i].verbose ? "V " : "S ") + entries[i].message);
+            QCOMPARE(logged, expected);
+
+            // The stored facts: the last good run's start, nothing for the
+            // backups that never connected.
+            if (!due.empty()) {
+                lastRunTime = FormatLocalTime(now, kLongTimeFormat);
+                ++runs;
+            }
+            if (!lastRunTime.empty()) {
+                QCOMPARE(BackupDef::Load(state.store, "shop_items").lastBackup, lastRunTime);
+                QCOMPARE(state.store.GetValue(keys::kCountersTable, keys::kLastBackupName), std::string("shop_items"));
+                QCOMPARE(state.store.GetValue(keys::kCountersTable, keys::kLastBackupDt), lastRunTime);
+                QCOMPARE(state.store.GetValue(keys::kCountersTable, keys::kLastBackupType), std::string("Automatic"));
+                const std::string file = test::ReadFile(BackupFilePath(dir.path(), "shop_items"));
+                QVERIFY(file.find("-- Backup TimeStamp: " + lastRunTime + "\r\n") != std::string::npos);
+                QVERIFY(file.find("INSERT INTO `items` VALUES ('1000', 'n1000')\r\n") != std::string::npos);
+            }
+            for (const char* neverRan : {"refused", "unreachable"}) {
+                QCOMPARE(BackupDef::Load(state.store, neverRan).lastBackup, std::string(BackupDef::kNeverProcessed));
+                QVERIFY(!test::FileExists(BackupFilePath(dir.path(), neverRan)));
+            }
+            QVERIFY(!state.backupRunning);
+            QVERIFY(!state.sequenceBusy);
+            QVERIFY(window.AutoRunIndicator()->isHidden());
+            // Nothing half-written is left behind.
+            const QStringList files = QDir(QString::fromStdString(dir.path())).entryList(QDir::Files);
+            for (const QString& name : files)
+                QVERIFY2(!name.contains(QStringLiteral(".tmp")), qPrintable(name));
+
+            const Resources held {OpenDescriptors(), ResidentKiB(), countOnServer(ownDatabase)};
+            if (tick == 1)
+                atTick1 = held;
+            if (tick == 20)
+                atTick20 = held;
+            // No connection outlives its run.
+            QCOMPARE(held.serverConnections, atTick1.serverConnections);
+            if (tick > 20)
+                QCOMPARE(held.fds, atTick20.fds);
+            if (tick == 1 || tick == 20 || tick == kTicks)
+                qInfo("tick %3d (%s): %d open fds, %d server connections to the test database (%d of the test "
+                      "user), resident memory %lld KiB",
+                      tick, FormatLocalTime(now, "%a %H:%M").c_str(), held.fds, held.serverConnections,
+                      countOnServer(testUser), held.rssKiB);
+            if (tick == kTicks) {
+                const long long grown = held.rssKiB - atTick20.rssKiB;
+                qInfo("from tick 20 to tick %d: %+d fds, %+d server connections, %+lld KiB resident memory "
+                      "(%d runs, %d refused connections, %zu log entries)",
+                      kTicks, held.fds - atTick20.fds, held.serverConnections - atTick20.serverConnections, grown,
+                      runs, failures, state.log.Entries().size());
+                // A little for the history view, which grows with the log.
+                QVERIFY2(grown <= 2048, qPrintable(QStringLiteral("resident memory grew by %1 KiB").arg(grown)));
+            }
+        }
+        QVERIFY(runs >= 25);
+        QVERIFY(failures >= 25);
     }
 };
 
