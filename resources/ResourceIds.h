@@ -94,6 +94,73 @@ inline constexpr int IDC_STAT_CLEAR_ON_START = 1062;
 inline constexpr int IDC_STAT_DIRECTION = 1066;
 inline constexpr int IDC_STAT_TIMESTAMPS = 1067;
 
+// Connection editor.
+inline constexpr int IDD_CONNECTION_EDITOR = 139;
+inline constexpr int IDC_CONN_NAME = 1100;
+inline constexpr int IDC_CONN_NAME_HINT = 1101;
+inline constexpr int IDC_CONN_DESCRIPTION = 1102;
+inline constexpr int IDC_CONN_HOST = 1103;
+inline constexpr int IDC_CONN_DATABASE = 1104;
+inline constexpr int IDC_CONN_PORT = 1105;
+inline constexpr int IDC_CONN_DEFAULT_PORT = 1106;
+inline constexpr int IDC_CONN_USER = 1107;
+inline constexpr int IDC_CONN_PASSWORD = 1108;
+inline constexpr int IDC_CONN_SAVE_PASSWORD = 1109;
+inline constexpr int IDC_CONN_TEST = 1110;
+inline constexpr int IDC_CONN_SAVE = 1111;
+inline constexpr int IDC_CONN_CANCEL_EDIT = 1112;
+inline constexpr int IDC_CONN_STATUS = 1113;
+inline constexpr int IDC_CONN_TUTORIALS = 1114;
+
+// Backup editor.
+inline constexpr int IDD_BACKUP_EDITOR = 141;
+inline constexpr int IDC_BKED_NAME = 1120;
+inline constexpr int IDC_BKED_NAME_HINT = 1121;
+inline constexpr int IDC_BKED_DESCRIPTION = 1122;
+inline constexpr int IDC_BKED_CONNECTION = 1123;
+inline constexpr int IDC_BKED_CONNECT = 1124;
+inline constexpr int IDC_BKED_STATUS = 1125;
+inline constexpr int IDC_BKED_CONNECTED_TO = 1126;
+inline constexpr int IDC_BKED_TABLES_LOCATED = 1127;
+inline constexpr int IDC_BKED_TABLES = 1128;
+inline constexpr int IDC_BKED_TABLES_ALL = 1129;
+inline constexpr int IDC_BKED_TABLES_NONE = 1130;
+inline constexpr int IDC_BKED_SCHEDULES = 1131;
+inline constexpr int IDC_BKED_SCHEDULES_ALL = 1132;
+inline constexpr int IDC_BKED_SCHEDULES_NONE = 1133;
+inline constexpr int IDC_BKED_SAVE = 1134;
+inline constexpr int IDC_BKED_CANCEL_EDIT = 1135;
+inline constexpr int IDC_BKED_STATUS_TEXT = 1136;
+
+// Schedule editor.
+inline constexpr int IDD_SCHEDULE_EDITOR = 144;
+inline constexpr int IDC_SCED_NAME = 1150;
+inline constexpr int IDC_SCED_NAME_HINT = 1151;
+inline constexpr int IDC_SCED_DESCRIPTION = 1152;
+inline constexpr int IDC_SCED_HOURLY = 1153;
+inline constexpr int IDC_SCED_DAILY = 1154;
+inline constexpr int IDC_SCED_WEEKLY = 1155;
+inline constexpr int IDC_SCED_MONTHLY = 1156;
+inline constexpr int IDC_SCED_DAILY_TIME = 1157;
+inline constexpr int IDC_SCED_WEEKLY_DAY = 1158;
+inline constexpr int IDC_SCED_WEEKLY_TIME = 1159;
+inline constexpr int IDC_SCED_MONTHLY_DAY = 1160;
+inline constexpr int IDC_SCED_MONTHLY_TIME = 1161;
+inline constexpr int IDC_SCED_ADD = 1162;
+inline constexpr int IDC_SCED_DELETE = 1163;
+inline constexpr int IDC_SCED_ENTRIES = 1164;
+inline constexpr int IDC_SCED_CATEGORY = 1165;
+inline constexpr int IDC_SCED_SAVE = 1166;
+inline constexpr int IDC_SCED_CANCEL_EDIT = 1167;
+
+// The connection, backup and schedule list pages.
+inline constexpr int IDD_CONNECTION_LIST = 140;
+inline constexpr int IDD_BACKUP_LIST = 142;
+inline constexpr int IDD_SCHEDULE_LIST = 169;
+inline constexpr int IDC_DEFLIST_LIST = 1180;
+inline constexpr int IDC_DEFLIST_EDIT = 1181;
+inline constexpr int IDC_DEFLIST_DELETE = 1182;
+
 // Quick start screen.
 inline constexpr int IDD_QUICK_START = 172;
 inline constexpr int IDC_QUICK_START_PICTURE = 1246;

@@ -28,6 +28,9 @@ void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 // The names of the entries of a folder (without "." and ".."), sorted.
 std::vector<std::string> FilesIn(const std::string& dir);
+// The rows of a settings-store table as "name=value", in the order they
+// were first written.
+std::vector<std::string> RowsInOrder(const std::string& dbPath, const std::string& table);
 
 // The private test server that scripts/test.sh starts on 127.0.0.1 and
 // describes in VORDA_TEST_DB_HOST, _PORT, _USER and _PASSWORD.

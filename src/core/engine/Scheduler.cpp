@@ -1,10 +1,10 @@
 #include "core/engine/Scheduler.h"
 
+#include "core/engine/ScheduleEntries.h"
 #include "core/store/Numbers.h"
 #include "core/store/Definitions.h"
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
 namespace {
@@ -46,21 +46,6 @@ void ParseTime(const std::string& hourPiece, const std::string& rest, EntryTime&
     time.hour = HourOfDay(LeadingInt(hourPiece), Piece(parts, 1));
 }
 
-const std::array<const char*, 7> kWeekdays = {"Sunday", "Monday", "Tuesday", "Wednesday",
-                                              "Thursday", "Friday", "Saturday"};
-
-std::string Ordinal(int day)
-{
-    const char* suffix = "th";
-    if (day % 10 == 1 && day != 11)
-        suffix = "st";
-    else if (day % 10 == 2 && day != 12)
-        suffix = "nd";
-    else if (day % 10 == 3 && day != 13)
-        suffix = "rd";
-    return std::to_string(day) + suffix;
-}
-
 // "<Word>: <name> - Time: hh:mm AM": the time and the name.
 EntryTime ParseNamedEntry(const std::string& entry)
 {
@@ -100,8 +85,9 @@ EntryTime ParseWeeklyEntry(const std::string& entry)
 {
     EntryTime time = ParseNamedEntry(entry);
     time.weekday = kUnknownWeekday;
-    for (size_t i = 0; i < kWeekdays.size() && time.weekday == kUnknownWeekday; ++i) {
-        if (time.name == kWeekdays[i])
+    const std::vector<std::string>& weekdays = ScheduleWeekdays();
+    for (size_t i = 0; i < weekdays.size() && time.weekday == kUnknownWeekday; ++i) {
+        if (time.name == weekdays[i])
             time.weekday = static_cast<int>(i) + 1;
     }
     return time;
@@ -111,9 +97,10 @@ EntryTime ParseMonthlyEntry(const std::string& entry)
 {
     EntryTime time = ParseNamedEntry(entry);
     time.day = kUnknownDay;
-    for (int day = 1; day <= 31 && time.day == kUnknownDay; ++day) {
-        if (time.name == Ordinal(day))
-            time.day = day;
+    const std::vector<std::string>& days = ScheduleDays();
+    for (size_t i = 0; i < days.size() && time.day == kUnknownDay; ++i) {
+        if (time.name == days[i])
+            time.day = static_cast<int>(i) + 1;
     }
     return time;
 }

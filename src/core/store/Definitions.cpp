@@ -81,6 +81,11 @@ bool IsReservedConnectionName(const std::string& name)
         || v.starts_with("SCHEDULE_NAME_");
 }
 
+std::string ConnectionDef::Description(const CInputOutput& store, const std::string& name)
+{
+    return store.GetValue(ConnectionTable(name), kDbcDescription);
+}
+
 ConnectionDef ConnectionDef::Load(const CInputOutput& store, const std::string& name)
 {
     const std::string table = ConnectionTable(name);
@@ -145,6 +150,11 @@ ConnectionParams ConnectionDef::Params() const
     return {host, PortNumber().value_or(ConnectionParams::kNoPort), database, user, password};
 }
 
+std::string BackupDef::Description(const CInputOutput& store, const std::string& name)
+{
+    return store.GetValue(BackupTable(name), kCnsbDesc);
+}
+
 BackupDef BackupDef::Load(const CInputOutput& store, const std::string& name)
 {
     const std::string table = BackupTable(name);
@@ -198,6 +208,11 @@ void BackupDef::StoreLineCount(const CInputOutput& store, const std::string& nam
 void BackupDef::Delete(const CInputOutput& store, NameLists& lists, const std::string& name)
 {
     DeleteDefinition(store, lists, NameList::Backups, BackupTable(name), name);
+}
+
+std::string ScheduleDef::Description(const CInputOutput& store, const std::string& name)
+{
+    return store.GetValue(ScheduleTable(name), kSchdDesc);
 }
 
 ScheduleDef ScheduleDef::Load(const CInputOutput& store, const std::string& name)

@@ -41,6 +41,8 @@ struct ConnectionDef {
 
     // The stored connection `name`; empty fields for what is not stored.
     static ConnectionDef Load(const CInputOutput& store, const std::string& name);
+    // Only its description (one read, for the list pages).
+    static std::string Description(const CInputOutput& store, const std::string& name);
     // Stores the eight keys in the editor's order; the password only when
     // savePassword is set (the empty text otherwise).
     void Save(const CInputOutput& store) const;
@@ -76,6 +78,8 @@ struct BackupDef {
     std::string lineCount;               // LINE_COUNT as stored (read only)
 
     static BackupDef Load(const CInputOutput& store, const std::string& name);
+    // Only its description (one read, for the list pages).
+    static std::string Description(const CInputOutput& store, const std::string& name);
     // Whether the stored name may name the backup's file: it is the name the
     // backup has in its list (`listName`) and passes the name rule. A record
     // that fails this was not written by the editors and is not run.
@@ -110,6 +114,8 @@ struct ScheduleDef {
     std::vector<std::string> entries;
 
     static ScheduleDef Load(const CInputOutput& store, const std::string& name);
+    // Only its description (one read, for the list pages).
+    static std::string Description(const CInputOutput& store, const std::string& name);
     // Stores name, description, category and entries, in this order.
     void Save(const CInputOutput& store) const;
     // Drops the schedule's table, then removes its name from its list.

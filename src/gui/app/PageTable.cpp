@@ -1,6 +1,12 @@
 #include "gui/app/PageTable.h"
 
 #include "gui/backup/ChildDialog_Backups_Execute.h"
+#include "gui/definitions/ChildDialog_Backups_Create.h"
+#include "gui/definitions/ChildDialog_Backups_Create_DB.h"
+#include "gui/definitions/ChildDialog_Backups_Edit_Conn_List.h"
+#include "gui/definitions/ChildDialog_Backups_Edit_DB.h"
+#include "gui/definitions/ChildDialog_Backups_Schedule.h"
+#include "gui/definitions/ChildDialog_Backups_Schedule_Edit.h"
 #include "gui/history/ChildDialog_Backups.h"
 #include "gui/restore/CChildDialog_Text_Viewer.h"
 #include "gui/restore/ChildDialog_Backups_Restore.h"
@@ -28,6 +34,12 @@ std::map<int, PageFactory>& Table()
         {rid::PAGE_RESTORE, PageOf<ChildDialog_Backups_Restore>()},
         {rid::PAGE_VIEWER, PageOf<CChildDialog_Text_Viewer>()},
         {rid::PAGE_CONFIGURATION, PageOf<ChildDialog_Backups_Config>()},
+        {rid::PAGE_CREATE_CONNECTION, PageOf<ChildDialog_Backups_Create>()},
+        {rid::PAGE_CREATE_BACKUP, PageOf<ChildDialog_Backups_Create_DB>()},
+        {rid::PAGE_CREATE_SCHEDULE, PageOf<ChildDialog_Backups_Schedule>()},
+        {rid::PAGE_EDIT_CONNECTIONS, PageOf<ChildDialog_Backups_Edit_Conn_List>()},
+        {rid::PAGE_EDIT_BACKUPS, PageOf<ChildDialog_Backups_Edit_DB>()},
+        {rid::PAGE_EDIT_SCHEDULES, PageOf<ChildDialog_Backups_Schedule_Edit>()},
     };
     return table;
 }

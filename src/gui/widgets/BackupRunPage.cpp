@@ -23,7 +23,7 @@ BackupRunPage::BackupRunPage(AppState& state, PageHost& host, const BackupRunPag
 {
     QGroupBox* frame = PageFrame(this, spec.dialogId, spec.caption, 6);
     auto* layout = new QVBoxLayout(frame);
-    layout->setContentsMargins(10, 8, 10, 10);
+    layout->setContentsMargins(6, 8, 6, 8);
     layout->setSpacing(6);
 
     auto* hint = new QLabel(spec.hint, frame);
@@ -34,8 +34,8 @@ BackupRunPage::BackupRunPage(AppState& state, PageHost& host, const BackupRunPag
     // in the window's font; the last column takes what is left.
     list_ = new ReportList(QStringLiteral("Backups"),
                            {{QStringLiteral("Count"), 45, Qt::AlignCenter},
-                            {QStringLiteral("Backup Name"), 130},
-                            {QStringLiteral("Backup Description"), 150},
+                            {QStringLiteral("Backup Name"), 110},
+                            {QStringLiteral("Backup Description"), 125},
                             {QStringLiteral("Last Backup"), 240}},
                            ReportList::Single, frame);
     list_->setObjectName(ControlName(spec.listId));

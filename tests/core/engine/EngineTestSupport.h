@@ -59,6 +59,20 @@ inline void DefineBackup(AppState& state, const std::string& name, const std::st
     state.nameLists.Add(NameList::Backups, name);
 }
 
+// Stores a schedule of `category` with `entries` (a bar list) and adds it to
+// its list, raising the total, as the schedule editor does.
+inline void DefineSchedule(AppState& state, const std::string& name, const char* category,
+                           const std::string& entries)
+{
+    ScheduleDef s;
+    s.name = name;
+    s.category = category;
+    s.entries = SplitBarList(entries);
+    s.Save(state.store);
+    state.nameLists.Add(NameList::Schedules, name);
+    state.nameLists.RaiseTotal(NameList::Schedules);
+}
+
 // A run panel that records everything a run shows and lets a test act at
 // the moments a run hands control to the window.
 class RecordingUi : public RunUi {
@@ -143,12 +157,7 @@ struct RunFixture {
     }
     void schedule(const std::string& name, const char* category, const std::string& entries)
     {
-        ScheduleDef s;
-        s.name = name;
-        s.category = category;
-        s.entries = SplitBarList(entries);
-        s.Save(state.store);
-        state.nameLists.Add(NameList::Schedules, name);
+        DefineSchedule(state, name, category, entries);
     }
     BackupOutcome run(const std::string& name, RunKind kind = RunKind::Manual)
     {

@@ -1,4 +1,5 @@
 #include "EngineTestSupport.h"
+#include "core/engine/ScheduleEntries.h"
 #include "core/engine/Scheduler.h"
 #include "core/store/StoreKeys.h"
 
@@ -93,6 +94,50 @@ private slots:
         QCOMPARE(t.hour, hour);
         QCOMPARE(t.minute, minute);
         QCOMPARE(kind == "weekly" ? t.weekday : kind == "monthly" ? t.day : 0, day);
+    }
+
+    // The schedule editor offers these pickers and builds its entries with
+    // these functions: every entry it can make parses back to its own time.
+    void everyEntryTextParsesBackToItsTime()
+    {
+        const std::vector<std::string>& times = ScheduleTimes();
+        const std::vector<std::string>& weekdays = ScheduleWeekdays();
+        const std::vector<std::string>& days = ScheduleDays();
+        QCOMPARE(times.size(), size_t(96));
+        QCOMPARE(times.front(), std::string("12:15 AM"));
+        QCOMPARE(times[3], std::string("01:00 AM"));
+        QCOMPARE(times[47], std::string("12:00 PM"));
+        QCOMPARE(times[94], std::string("11:45 PM"));
+        QCOMPARE(times.back(), std::string("12:00 AM"));
+        QCOMPARE(weekdays.size(), size_t(7));
+        QCOMPARE(days.size(), size_t(31));
+        const std::vector<std::pair<size_t, std::string>> ordinals = {
+            {0, "1st"},   {1, "2nd"},   {2, "3rd"},   {3, "4th"},   {10, "11th"}, {11, "12th"},
+            {12, "13th"}, {20, "21st"}, {21, "22nd"}, {22, "23rd"}, {29, "30th"}, {30, "31st"}};
+        for (const auto& [i, text] : ordinals)
+            QCOMPARE(days[i], text);
+        QCOMPARE(DailyEntry("08:15 AM"), std::string("Time: 08:15 AM"));
+        QCOMPARE(WeeklyEntry("Monday", "11:45 PM"), std::string("Day: Monday - Time: 11:45 PM"));
+        QCOMPARE(MonthlyEntry("1st", "12:15 AM"), std::string("Date: 1st - Time: 12:15 AM"));
+
+        for (size_t i = 0; i < times.size(); ++i) {
+            // Time i is (i + 1) quarter hours past midnight.
+            const int minutes = int((i + 1) * 15 % (24 * 60));
+            const ScheduleMoment moment {minutes % 60, minutes / 60, 1, 1};
+            const EntryTime daily = ParseDailyEntry(DailyEntry(times[i]));
+            QCOMPARE(daily.hour * 60 + daily.minute, minutes);
+            QVERIFY(Due(ScheduleDef::kDaily, DailyEntry(times[i]), moment));
+            for (size_t w = 0; w < weekdays.size(); ++w) {
+                const EntryTime weekly = ParseWeeklyEntry(WeeklyEntry(weekdays[w], times[i]));
+                QCOMPARE(weekly.hour * 60 + weekly.minute, minutes);
+                QCOMPARE(weekly.weekday, int(w) + 1);
+            }
+            for (size_t d = 0; d < days.size(); ++d) {
+                const EntryTime monthly = ParseMonthlyEntry(MonthlyEntry(days[d], times[i]));
+                QCOMPARE(monthly.hour * 60 + monthly.minute, minutes);
+                QCOMPARE(monthly.day, int(d) + 1);
+            }
+        }
     }
 
     void dueTimes()

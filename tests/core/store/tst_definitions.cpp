@@ -5,32 +5,7 @@
 
 #include <QTest>
 
-#include <sqlite3.h>
-
 namespace {
-
-// The rows of a table as "name=value", in the order they were first written.
-std::vector<std::string> RowsInOrder(const std::string& dbPath, const std::string& table)
-{
-    std::vector<std::string> rows;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* stmt = nullptr;
-        const std::string sql = "select name, value from \"" + table + "\" order by rowid";
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(stmt) == SQLITE_ROW) {
-                auto text = [stmt](int i) {
-                    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-                    return std::string(t ? t : "");
-                };
-                rows.push_back(text(0) + "=" + text(1));
-            }
-        }
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_close(db);
-    return rows;
-}
 
 using Rows = std::vector<std::string>;
 
@@ -44,7 +19,7 @@ class TestDefinitions : public QObject {
         CInputOutput store {dir.file("vorda.db")};
         Totals totals;
         NameLists lists {store, totals};
-        Rows rows(const std::string& table) const { return RowsInOrder(store.DatabasePath(), table); }
+        Rows rows(const std::string& table) const { return test::RowsInOrder(store.DatabasePath(), table); }
     };
 
 private slots:

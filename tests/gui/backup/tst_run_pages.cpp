@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QTest>
 
 using test::RunPages;
@@ -67,7 +68,8 @@ private slots:
         BackupDef described = f.saved("b2");
         described.description = "the second";
         described.Save(f.state().store);
-        BackupDef::StoreLastBackup(f.state().store, "b3", "Monday, December 07, 2026 - 02:14:35 AM");
+        // The longest time text there is.
+        BackupDef::StoreLastBackup(f.state().store, "b3", "Wednesday, September 30, 2026 - 12:45:12 PM");
 
         auto* page = f.show<BackupRunPage>(pageId);
         ReportList* list = page->List();
@@ -78,13 +80,14 @@ private slots:
         QCOMPARE(list->topLevelItemCount(), 12);
         QCOMPARE(list->topLevelItem(11)->text(0), QStringLiteral("0012"));
         QCOMPARE(list->topLevelItem(1)->text(2), QStringLiteral("the second"));
-        QCOMPARE(list->topLevelItem(2)->text(3), QStringLiteral("Monday, December 07, 2026 - 02:14:35 AM"));
+        QCOMPARE(list->topLevelItem(2)->text(3), QStringLiteral("Wednesday, September 30, 2026 - 12:45:12 PM"));
         QCOMPARE(list->topLevelItem(0)->text(3), QString::fromLatin1(BackupDef::kNeverProcessed));
         QCOMPARE(list->TextColor(), colour.isValid() ? colour : QApplication::palette(list).color(QPalette::Text));
         // Every heading and a whole time text fit their columns.
         for (int c = 0; c < 4; ++c)
             QVERIFY(list->columnWidth(c) >= list->header()->fontMetrics().horizontalAdvance(list->headerItem()->text(c)));
-        QVERIFY(list->columnWidth(3) >= list->fontMetrics().horizontalAdvance(list->topLevelItem(2)->text(3)));
+        QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(list->columnWidth(3) >= list->fontMetrics().horizontalAdvance(list->topLevelItem(2)->text(3)) + 8);
         QVERIFY(!page->Panel()->isEnabled());
         for (RunField field : {RunField::SiteBackup, RunField::RunMode, RunField::RunStatus, RunField::ElapsedTime,
                                RunField::TableMembers, RunField::CurrentMember})
