@@ -7,7 +7,8 @@
 // operation the program prints its time and the longest gap between two
 // ticks, which is how long the window could not answer. The message boxes
 // are the real ones, answered by a timer. --shots saves pictures of each
-// page during and after its run.
+// page during and after its run (of the whole screen when it runs on one,
+// for example under xvfb-run).
 #include "core/dump/DumpFormat.h"
 #include "core/engine/MysqlClient.h"
 #include "core/state/AppState.h"
@@ -26,8 +27,11 @@
 #include <QAbstractScrollArea>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -100,8 +104,18 @@ void Shot(QWidget* widget, const QString& name)
         return;
     // Layouts settle through posted events.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    if (!g_shots.isEmpty())
-        widget->grab().save(g_shots + QLatin1Char('/') + name + QStringLiteral(".png"));
+    const QString file = g_shots + QLatin1Char('/') + name + QStringLiteral(".png");
+    // On a real screen (an X server, xvfb-run) the screen as it is, with
+    // the window manager's frames and the boxes on top; offscreen the widget.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        widget->grab().save(file);
+        return;
+    }
+    // The X server draws what it was sent a moment later.
+    QEventLoop settle;
+    QTimer::singleShot(300, &settle, &QEventLoop::quit);
+    settle.exec();
+    widget->screen()->grabWindow(0).save(file);
 }
 
 // Answers each message box as it comes up: a picture of the window under it
@@ -113,6 +127,13 @@ public:
         QObject::connect(&timer_, &QTimer::timeout, [this, window] {
             auto* box = qobject_cast<Messages*>(QApplication::activeModalWidget());
             if (!box || !box->isVisible())
+                return;
+            // For a picture the box must be on the screen first.
+            if (!g_shots.isEmpty() && box != seen_) {
+                seen_ = box;
+                shown_.start();
+            }
+            if (!g_shots.isEmpty() && shown_.elapsed() < 300)
                 return;
             const QString text = box->findChild<QLabel*>(ControlName(rid::IDC_MESSAGE_TEXT))->text();
             const bool start = text.contains(QStringLiteral("Run this"));
@@ -132,6 +153,8 @@ public:
 
 private:
     QTimer timer_;
+    QPointer<Messages> seen_;
+    QElapsedTimer shown_;
     int finals_ = 0;
 };
 

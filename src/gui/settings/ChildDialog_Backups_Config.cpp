@@ -6,6 +6,7 @@
 #include "gui/app/Help.h"
 #include "gui/app/Messages.h"
 #include "gui/app/PageTable.h"
+#include "gui/widgets/TextFit.h"
 #include "resources/ResourceIds.h"
 
 #include <QButtonGroup>
@@ -25,13 +26,13 @@ const char* const kResetQuestion = "Are you sure?\r\rYour configuration will be 
 
 // Width for the texts of the controls: the work area less the page's frames,
 // the scroll bar and the check mark.
-constexpr int kTextWidth = 530;
+constexpr int kTextWidth = 540;
 constexpr int kIndent = 22;
 
 QVBoxLayout* GroupLayout(QGroupBox* group)
 {
     auto* layout = new QVBoxLayout(group);
-    layout->setContentsMargins(10, 2, 10, 4);
+    layout->setContentsMargins(8, 2, 6, 4);
     layout->setSpacing(1);
     return layout;
 }
@@ -49,33 +50,7 @@ void ChildDialog_Backups_Config::FitText(QAbstractButton* control, int width)
 {
     const QString text = control->accessibleName().isEmpty() ? control->text() : control->accessibleName();
     control->setAccessibleName(text);
-    const QFontMetrics metrics(control->font());
-    if (metrics.horizontalAdvance(text) <= width) {
-        control->setText(text);
-        return;
-    }
-    // Greedy: a line break takes the place of one blank, so the text stays
-    // the same but for it.
-    QStringList lines;
-    QString line;
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const qsizetype next = text.indexOf(QLatin1Char(' '), i);
-        // A word with the blanks after it.
-        qsizetype wordEnd = next < 0 ? text.size() : next;
-        while (wordEnd < text.size() && text[wordEnd] == QLatin1Char(' '))
-            ++wordEnd;
-        const QString word = text.mid(i, wordEnd - i);
-        if (!line.isEmpty() && metrics.horizontalAdvance(line + word.trimmed()) > width) {
-            line.chop(1);
-            lines << line;
-            line.clear();
-        }
-        line += word;
-        i = wordEnd;
-    }
-    lines << line;
-    control->setText(lines.join(QLatin1Char('\n')));
+    control->setText(FitToWidth(text, control->font(), width));
 }
 
 QCheckBox* ChildDialog_Backups_Config::AddCheck(int id, const QString& text, QWidget* parent)
@@ -124,7 +99,7 @@ ChildDialog_Backups_Config::ChildDialog_Backups_Config(AppState& state, PageHost
     frame->setPalette(white);
     scroll->viewport()->setPalette(white);
     auto* layout = new QVBoxLayout(frame);
-    layout->setContentsMargins(6, 0, 6, 0);
+    layout->setContentsMargins(2, 0, 2, 0);
     layout->setSpacing(6);
 
     // Operational features.

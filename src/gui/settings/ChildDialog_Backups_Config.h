@@ -27,9 +27,8 @@ public:
     void OnRestoreDefaults();
     void OnAutostartClicked(bool checked);
 
-    // Breaks a control's text into lines no wider than `width` pixels in the
-    // control's font, at blanks; a text that fits stays as it is. The
-    // control's accessible name keeps the text on one line.
+    // Breaks a control's text into lines no wider than `width` pixels
+    // (FitToWidth); its accessible name keeps the text on one line.
     static void FitText(QAbstractButton* control, int width);
 
 private:

@@ -5,6 +5,7 @@
 #include "gui/app/Messages.h"
 #include "gui/app/PageTable.h"
 #include "gui/widgets/ReportList.h"
+#include "gui/widgets/TextFit.h"
 #include "resources/ResourceIds.h"
 
 #include <QGroupBox>
@@ -26,8 +27,10 @@ BackupRunPage::BackupRunPage(AppState& state, PageHost& host, const BackupRunPag
     layout->setContentsMargins(6, 8, 6, 8);
     layout->setSpacing(6);
 
-    auto* hint = new QLabel(spec.hint, frame);
-    hint->setWordWrap(true);
+    // On two lines of about equal length when it is wider than the page.
+    auto* hint = new QLabel(frame);
+    hint->setAccessibleName(spec.hint);
+    hint->setText(FitToWidth(spec.hint, hint->font(), 590));
     layout->addWidget(hint);
 
     // The description gives way so that "Last Backup" shows a whole time text
