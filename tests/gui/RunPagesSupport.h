@@ -35,6 +35,15 @@ struct RunPages {
     {
         DefineBackup(state(), name, "local", tables, schedules);
     }
+    // Adds the schedule "hourly", due at every full hour.
+    void hourlySchedule()
+    {
+        ScheduleDef hourly;
+        hourly.name = "hourly";
+        hourly.category = ScheduleDef::kHourly;
+        hourly.Save(state().store);
+        state().nameLists.Add(NameList::Schedules, "hourly");
+    }
     // Shows a page afresh and gives it as its class.
     template <class Page>
     Page* show(int pageId)

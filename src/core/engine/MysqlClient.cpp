@@ -23,7 +23,8 @@ int WaitForServer(MYSQL* mysql, int status, const WaitHook& hook, WaitClock::tim
         : WaitClock::time_point::max();
     pollfd pfd {};
     pfd.fd = (status & (MYSQL_WAIT_READ | MYSQL_WAIT_WRITE | MYSQL_WAIT_EXCEPT)) ? mysql_get_socket(mysql) : -1;
-    pfd.events = static_cast<short>(((status & MYSQL_WAIT_READ) ? POLLIN : 0) | ((status & MYSQL_WAIT_WRITE) ? POLLOUT : 0)
+    pfd.events = static_cast<short>(((status & MYSQL_WAIT_READ) ? POLLIN : 0)
+                                    | ((status & MYSQL_WAIT_WRITE) ? POLLOUT : 0)
                                     | ((status & MYSQL_WAIT_EXCEPT) ? POLLPRI : 0));
     for (;;) {
         auto current = WaitClock::now();

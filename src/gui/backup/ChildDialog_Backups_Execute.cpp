@@ -11,36 +11,22 @@
 
 namespace {
 
-BackupRunPageSpec ExecuteSpec()
-{
-    BackupRunPageSpec spec;
-    spec.dialogId = rid::IDD_EXECUTE;
-    spec.caption = QStringLiteral(" Execute a Backup ");
-    spec.hint = QStringLiteral("Right click on an entry to use the drop down menu.    Double clicking a backup will "
-                               "run that backup.");
-    spec.listId = rid::IDC_EXEC_LIST;
-    spec.listColour = ChildDialog_Backups_Execute::kListColour;
-    spec.panelCaption = QStringLiteral(" Backup Execution ");
-    spec.panelId = rid::IDC_EXEC_GROUP;
-    spec.panelIds.siteBackup = rid::IDC_EXEC_SITE_BACKUP;
-    spec.panelIds.runMode = rid::IDC_EXEC_RUN_MODE;
-    spec.panelIds.runStatus = rid::IDC_EXEC_RUN_STATUS;
-    spec.panelIds.elapsedTime = rid::IDC_EXEC_ELAPSED;
-    spec.panelIds.tableMembers = rid::IDC_EXEC_TABLE_MEMBERS;
-    spec.panelIds.currentMember = rid::IDC_EXEC_CURRENT_MEMBER;
-    spec.panelIds.tableBar = rid::IDC_EXEC_TABLE_BAR;
-    spec.panelIds.overallBar = rid::IDC_EXEC_OVERALL_BAR;
-    spec.panelIds.tableBarLabel = rid::IDC_EXEC_TABLE_BAR_LABEL;
-    spec.panelIds.overallBarLabel = rid::IDC_EXEC_OVERALL_BAR_LABEL;
-    spec.menuId = rid::IDR_EXECUTE_MENU;
-    spec.pageId = rid::PAGE_EXECUTE;
-    return spec;
-}
+// Page, hint, list, panel with its values and bars, context menu, page id.
+const BackupRunPageSpec kExecuteSpec {
+    rid::IDD_EXECUTE, QStringLiteral(" Execute a Backup "),
+    QStringLiteral("Right click on an entry to use the drop down menu.    Double clicking a backup will run that "
+                   "backup."),
+    rid::IDC_EXEC_LIST, ChildDialog_Backups_Execute::kListColour, QStringLiteral(" Backup Execution "),
+    rid::IDC_EXEC_GROUP,
+    {rid::IDC_EXEC_SITE_BACKUP, rid::IDC_EXEC_RUN_MODE, rid::IDC_EXEC_RUN_STATUS, rid::IDC_EXEC_ELAPSED,
+     rid::IDC_EXEC_TABLE_MEMBERS, rid::IDC_EXEC_CURRENT_MEMBER, rid::IDC_EXEC_TABLE_BAR, rid::IDC_EXEC_OVERALL_BAR,
+     rid::IDC_EXEC_TABLE_BAR_LABEL, rid::IDC_EXEC_OVERALL_BAR_LABEL},
+    rid::IDR_EXECUTE_MENU, rid::PAGE_EXECUTE};
 
 } // namespace
 
 ChildDialog_Backups_Execute::ChildDialog_Backups_Execute(AppState& state, PageHost& host, QWidget* parent)
-    : BackupRunPage(state, host, ExecuteSpec(), parent)
+    : BackupRunPage(state, host, kExecuteSpec, parent)
 {
     execute_ = AddButton(QStringLiteral("Execute Selected Backup"), rid::IDC_EXEC_RUN);
     cancel_ = AddButton(QStringLiteral("Cancel Backup"), rid::IDC_EXEC_CANCEL, true);
@@ -51,14 +37,7 @@ ChildDialog_Backups_Execute::ChildDialog_Backups_Execute(AppState& state, PageHo
     connect(execute_, &QPushButton::clicked, this, &ChildDialog_Backups_Execute::OnExecute);
     connect(cancel_, &QPushButton::clicked, this, &ChildDialog_Backups_Execute::OnCancel);
     connect(List(), &ReportList::rowActivated, this, &ChildDialog_Backups_Execute::OnExecute);
-    Panel()->SetOnRunStarted([this] {
-        // A later request for this page (Cancel, "execute another") builds it
-        // afresh.
-        state_.currentPageId = 0;
-        Panel()->setEnabled(true);
-        cancel_->setEnabled(true);
-        execute_->setEnabled(false);
-    });
+    SetRunButtons(execute_, cancel_);
     FillList();
 }
 
@@ -68,7 +47,8 @@ void ChildDialog_Backups_Execute::OnExecute()
     // The moment the run was asked for, before the confirmation.
     const std::time_t start = state_.clock();
     if (state_.backupRunning || state_.restoreRunning) {
-        ShowMessage(MessageKind::Alert, state_.backupRunning ? backuptext::kAnotherRunning : backuptext::kRestoreRunning);
+        ShowMessage(MessageKind::Alert,
+                    state_.backupRunning ? backuptext::kAnotherRunning : backuptext::kRestoreRunning);
         return;
     }
     // The run's own copy, whatever selectedName becomes meanwhile.

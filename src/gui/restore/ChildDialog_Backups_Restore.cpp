@@ -19,34 +19,22 @@ const char* const kNoViewSelected = "No Backup entry has been selected.";
 const char* const kCancelQuestion = "A Restore is Currently Running.\r\n\r\nDo you wish to terminate it?";
 const char* const kInputFileNotFound = "Input File Not Found";
 
-BackupRunPageSpec RestoreSpec()
-{
-    BackupRunPageSpec spec;
-    spec.dialogId = rid::IDD_RESTORE;
-    spec.caption = QStringLiteral(" Database Backups ");
-    spec.hint = QStringLiteral("Right click on an entry to use the drop down menu.    Double clicking a backup name "
-                               "will view that backup.");
-    spec.listId = rid::IDC_REST_LIST;
-    spec.listColour = ChildDialog_Backups_Restore::kListColour;
-    spec.panelCaption = QStringLiteral(" Restore Execution ");
-    spec.panelId = rid::IDC_REST_GROUP;
-    spec.panelIds.siteBackup = rid::IDC_REST_SITE_BACKUP;
-    spec.panelIds.runMode = rid::IDC_REST_RUN_MODE;
-    spec.panelIds.runStatus = rid::IDC_REST_RUN_STATUS;
-    spec.panelIds.elapsedTime = rid::IDC_REST_ELAPSED;
-    spec.panelIds.tableMembers = rid::IDC_REST_TABLE_MEMBERS;
-    spec.panelIds.currentMember = rid::IDC_REST_CURRENT_MEMBER;
-    spec.panelIds.tableBar = rid::IDC_REST_TABLE_BAR;
-    spec.panelIds.overallBar = rid::IDC_REST_OVERALL_BAR;
-    spec.menuId = rid::IDR_RESTORE_MENU;
-    spec.pageId = rid::PAGE_RESTORE;
-    return spec;
-}
+// Page, hint, list, panel with its values and bars, context menu, page id.
+const BackupRunPageSpec kRestoreSpec {
+    rid::IDD_RESTORE, QStringLiteral(" Database Backups "),
+    QStringLiteral("Right click on an entry to use the drop down menu.    Double clicking a backup name will view "
+                   "that backup."),
+    rid::IDC_REST_LIST, ChildDialog_Backups_Restore::kListColour, QStringLiteral(" Restore Execution "),
+    rid::IDC_REST_GROUP,
+    {rid::IDC_REST_SITE_BACKUP, rid::IDC_REST_RUN_MODE, rid::IDC_REST_RUN_STATUS, rid::IDC_REST_ELAPSED,
+     rid::IDC_REST_TABLE_MEMBERS, rid::IDC_REST_CURRENT_MEMBER, rid::IDC_REST_TABLE_BAR, rid::IDC_REST_OVERALL_BAR,
+     0, 0},
+    rid::IDR_RESTORE_MENU, rid::PAGE_RESTORE};
 
 } // namespace
 
 ChildDialog_Backups_Restore::ChildDialog_Backups_Restore(AppState& state, PageHost& host, QWidget* parent)
-    : BackupRunPage(state, host, RestoreSpec(), parent)
+    : BackupRunPage(state, host, kRestoreSpec, parent)
 {
     restore_ = AddButton(QStringLiteral("Restore Backup"), rid::IDC_REST_RUN);
     view_ = AddButton(QStringLiteral("View Backup"), rid::IDC_REST_VIEW);
@@ -58,13 +46,7 @@ ChildDialog_Backups_Restore::ChildDialog_Backups_Restore(AppState& state, PageHo
     connect(view_, &QPushButton::clicked, this, &ChildDialog_Backups_Restore::OnView);
     connect(cancel_, &QPushButton::clicked, this, &ChildDialog_Backups_Restore::OnCancel);
     connect(List(), &ReportList::rowActivated, this, &ChildDialog_Backups_Restore::OnView);
-    Panel()->SetOnRunStarted([this] {
-        // A later request for this page (Cancel, "execute another") builds
-        // it afresh.
-        state_.currentPageId = 0;
-        Panel()->setEnabled(true);
-        restore_->setEnabled(false);
-    });
+    SetRunButtons(restore_);
     FillList();
 }
 

@@ -53,20 +53,26 @@ void ChildDialog_Backups_Config::FitText(QAbstractButton* control, int width)
     control->setText(FitToWidth(text, control->font(), width));
 }
 
-QCheckBox* ChildDialog_Backups_Config::AddCheck(int id, const QString& text, QWidget* parent)
+void ChildDialog_Backups_Config::AddControls(QGroupBox* group, QBoxLayout* layout, int textWidth,
+                                             std::initializer_list<ControlSpec> controls)
 {
-    auto* box = new QCheckBox(text, parent);
-    box->setObjectName(ControlName(id));
-    controls_[id] = box;
-    return box;
-}
-
-QRadioButton* ChildDialog_Backups_Config::AddRadio(int id, const QString& text, QWidget* parent)
-{
-    auto* radio = new QRadioButton(text, parent);
-    radio->setObjectName(ControlName(id));
-    controls_[id] = radio;
-    return radio;
+    for (const ControlSpec& spec : controls) {
+        QAbstractButton* control = spec.radio ? static_cast<QAbstractButton*>(new QRadioButton(group))
+                                              : static_cast<QAbstractButton*>(new QCheckBox(group));
+        control->setObjectName(ControlName(spec.id));
+        control->setAccessibleName(QString::fromLatin1(spec.text));
+        // Long texts take two lines rather than pushing the page wider.
+        FitText(control, textWidth - (spec.indented ? kIndent : 0));
+        controls_[spec.id] = control;
+        if (!spec.indented) {
+            layout->addWidget(control);
+            continue;
+        }
+        auto* row = new QHBoxLayout;
+        row->addSpacing(kIndent);
+        row->addWidget(control);
+        layout->addLayout(row);
+    }
 }
 
 QAbstractButton* ChildDialog_Backups_Config::Control(int id) const
@@ -102,19 +108,15 @@ ChildDialog_Backups_Config::ChildDialog_Backups_Config(AppState& state, PageHost
     layout->setContentsMargins(2, 0, 2, 0);
     layout->setSpacing(6);
 
-    // Operational features.
     QGroupBox* operational = MakeGroup(QStringLiteral(" Operational Features "), frame);
     QVBoxLayout* op = GroupLayout(operational);
-    op->addWidget(AddCheck(rid::IDC_CONF_START_MIN,
-                           QStringLiteral("Start Vorda Minimized - Vorda will start in it's minimized system tray state"),
-                           operational));
-    op->addWidget(AddCheck(rid::IDC_CONF_MIN_CLOSE,
-                           QStringLiteral("Vorda Minimizes instead of Exiting on Close - Assures Scheduled Backups Execute"),
-                           operational));
-    op->addWidget(AddCheck(rid::IDC_CONF_FIRST_ENTRY, QStringLiteral("Show Quick Start Screen on Backup System Startup"),
-                           operational));
+    AddControls(
+        operational, op, kTextWidth,
+        {{rid::IDC_CONF_START_MIN, "Start Vorda Minimized - Vorda will start in it's minimized system tray state"},
+         {rid::IDC_CONF_MIN_CLOSE, "Vorda Minimizes instead of Exiting on Close - Assures Scheduled Backups Execute"},
+         {rid::IDC_CONF_FIRST_ENTRY, "Show Quick Start Screen on Backup System Startup"}});
     auto* lastRow = new QHBoxLayout;
-    lastRow->addWidget(AddCheck(rid::IDC_CONF_AUTOSTART, QStringLiteral("Start Vorda when I log in"), operational));
+    AddControls(operational, lastRow, kTextWidth, {{rid::IDC_CONF_AUTOSTART, "Start Vorda when I log in"}});
     lastRow->addStretch();
     QPushButton* quickNow = PageButton(QStringLiteral("Show Quick Start Screen Now"), rid::IDC_CONF_QUICK_START_NOW,
                                        operational, 28);
@@ -124,23 +126,20 @@ ChildDialog_Backups_Config::ChildDialog_Backups_Config(AppState& state, PageHost
 
     // The history log, with its reporting choices in a group of their own.
     QGroupBox* history = MakeGroup(QStringLiteral(" History Log "), frame);
-    QVBoxLayout* hist = GroupLayout(history);
     QGroupBox* reporting = MakeGroup(QStringLiteral(" Reporting "), history);
-    QVBoxLayout* rep = GroupLayout(reporting);
-    rep->addWidget(AddRadio(rid::IDC_CONF_STANDARD, QStringLiteral("Standard - Displays basic information"), reporting));
-    rep->addWidget(AddRadio(rid::IDC_CONF_VERBOSE, QStringLiteral("Verbose - Displays all information"), reporting));
-    rep->addWidget(AddCheck(rid::IDC_CONF_TIMESTAMP, QStringLiteral("Timestamp - Log displays Date and Time"), reporting));
-    rep->addWidget(AddRadio(rid::IDC_CONF_ASCENDING,
-                            QStringLiteral("Ascending - Displays in forward chronological order"), reporting));
-    rep->addWidget(AddRadio(rid::IDC_CONF_DESCENDING,
-                            QStringLiteral("Descending - Displays in reverse chronological order"), reporting));
-    rep->addWidget(AddCheck(rid::IDC_CONF_DOUBLE_SPACE,
-                            QStringLiteral("Double Space - adds an additional space between lines"), reporting));
+    AddControls(reporting, GroupLayout(reporting), kTextWidth - 24,
+                {{rid::IDC_CONF_STANDARD, "Standard - Displays basic information", true},
+                 {rid::IDC_CONF_VERBOSE, "Verbose - Displays all information", true},
+                 {rid::IDC_CONF_TIMESTAMP, "Timestamp - Log displays Date and Time"},
+                 {rid::IDC_CONF_ASCENDING, "Ascending - Displays in forward chronological order", true},
+                 {rid::IDC_CONF_DESCENDING, "Descending - Displays in reverse chronological order", true},
+                 {rid::IDC_CONF_DOUBLE_SPACE, "Double Space - adds an additional space between lines"}});
+    QVBoxLayout* hist = GroupLayout(history);
     hist->addWidget(reporting);
-    hist->addWidget(AddCheck(rid::IDC_CONF_CLEAR_LOG,
-                             QStringLiteral("Clear Log on Startup - System will start a new log every time you run the "
-                                            "software"),
-                             history));
+    AddControls(
+        history, hist, kTextWidth,
+        {{rid::IDC_CONF_CLEAR_LOG,
+          "Clear Log on Startup - System will start a new log every time you run the software"}});
     auto* note = new QLabel(QStringLiteral("This change will not be seen until the next time the software is started"),
                             history);
     QFont italic = note->font();
@@ -150,39 +149,33 @@ ChildDialog_Backups_Config::ChildDialog_Backups_Config(AppState& state, PageHost
     hist->addWidget(note);
     layout->addWidget(history);
 
-    // Appearance.
     QGroupBox* appearance = MakeGroup(QStringLiteral(" Appearance "), frame);
-    QVBoxLayout* app = GroupLayout(appearance);
-    app->addWidget(AddCheck(rid::IDC_CONF_SHOW_IMAGE,
-                            QStringLiteral("Display Menu Image - Unchecking will remove the image in the menu area"),
-                            appearance));
-    app->addWidget(AddCheck(rid::IDC_CONF_COLOURS,
-                            QStringLiteral("Backup List and Restore List have different colored text to help tell "
-                                           "them apart"),
-                            appearance));
+    AddControls(appearance, GroupLayout(appearance), kTextWidth,
+                {{rid::IDC_CONF_SHOW_IMAGE, "Display Menu Image - Unchecking will remove the image in the menu area"},
+                 {rid::IDC_CONF_COLOURS,
+                  "Backup List and Restore List have different colored text to help tell them apart"}});
     layout->addWidget(appearance);
 
-    // Restore options; the safe copies belong to Absolute.
+    // The safe copies belong to Absolute: indented under it.
     QGroupBox* restore = MakeGroup(QStringLiteral(" Restore Options "), frame);
-    QVBoxLayout* res = GroupLayout(restore);
-    res->addWidget(AddRadio(rid::IDC_CONF_ABSOLUTE,
-                            QStringLiteral("Absolute Restore - restore will overwrite existing tables directly - *Note: "
-                                           "all current table data will be lost"),
-                            restore));
-    auto* safeRow = new QHBoxLayout;
-    safeRow->addSpacing(kIndent);
-    safeRow->addWidget(AddCheck(rid::IDC_CONF_SAFE_COPY,
-                                QStringLiteral("Create safe copies of your tables  prior to overwrite - copies will not "
-                                               "be deleted. Prefix: SAFE_COPY_"),
-                                restore));
-    res->addLayout(safeRow);
-    res->addWidget(AddRadio(rid::IDC_CONF_INDIRECT,
-                            QStringLiteral("Indirect Restore - new tables will be created - old tables will not be "
-                                           "altered - Prefix: VORDA_ "),
-                            restore));
+    AddControls(restore, GroupLayout(restore), kTextWidth,
+                {{rid::IDC_CONF_ABSOLUTE,
+                  "Absolute Restore - restore will overwrite existing tables directly - *Note: all current table data "
+                  "will be lost",
+                  true},
+                 {rid::IDC_CONF_SAFE_COPY,
+                  "Create safe copies of your tables  prior to overwrite - copies will not be deleted. Prefix: "
+                  "SAFE_COPY_",
+                  false, true},
+                 {rid::IDC_CONF_INDIRECT,
+                  "Indirect Restore - new tables will be created - old tables will not be altered - Prefix: VORDA_ ",
+                  true}});
     layout->addWidget(restore);
     layout->addStretch();
     pageLayout->addWidget(scroll, 1);
+    // Only now, with the texts fitted: the scroll area takes the width of its
+    // content as it is when set.
+    scroll->setWidget(frame);
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(6, 0, 6, 0);
@@ -194,19 +187,6 @@ ChildDialog_Backups_Config::ChildDialog_Backups_Config(AppState& state, PageHost
     buttons->addStretch();
     buttons->addWidget(defaults);
     pageLayout->addLayout(buttons);
-
-    // Long texts take two lines rather than pushing the page wider.
-    for (const auto& [id, control] : controls_) {
-        int width = kTextWidth;
-        if (id == rid::IDC_CONF_SAFE_COPY)
-            width -= kIndent;
-        else if (control->parentWidget() == reporting)
-            width -= 24;
-        FitText(control, width);
-    }
-    // Only now: the scroll area takes the width of its content as it is when
-    // set.
-    scroll->setWidget(frame);
 
     // The radio buttons of a choice exclude each other.
     for (const auto& pair : {std::pair {rid::IDC_CONF_STANDARD, rid::IDC_CONF_VERBOSE},
@@ -245,7 +225,9 @@ ChildDialog_Backups_Config::ChildDialog_Backups_Config(AppState& state, PageHost
     onCheck(rid::IDC_CONF_COLOURS, [&config](bool on) { config.WriteRestoreColor(on); });
     onCheck(rid::IDC_CONF_SAFE_COPY, [&config](bool on) { config.WriteSafeCopy(on); });
 
-    const auto onRadio = [this](int id, auto handler) { connect(Control(id), &QAbstractButton::clicked, this, handler); };
+    const auto onRadio = [this](int id, auto handler) {
+        connect(Control(id), &QAbstractButton::clicked, this, handler);
+    };
     onRadio(rid::IDC_CONF_STANDARD, [&config] { config.WriteReportingState(ReportingState::Standard); });
     onRadio(rid::IDC_CONF_VERBOSE, [&config] { config.WriteReportingState(ReportingState::Verbose); });
     onRadio(rid::IDC_CONF_ASCENDING, [&config] { config.WriteDirection(LogDirection::Ascend); });
@@ -262,8 +244,9 @@ ChildDialog_Backups_Config::ChildDialog_Backups_Config(AppState& state, PageHost
 
     connect(quickNow, &QPushButton::clicked, this, &ChildDialog_Backups_Config::OnShowQuickStartNow);
     connect(defaults, &QPushButton::clicked, this, &ChildDialog_Backups_Config::OnRestoreDefaults);
-    connect(tutorials, &QPushButton::clicked, this, [this] { RunWhileOpen(this, [] { OpenHelpPage(help::kTutorials); }); });
-    connect(updates, &QPushButton::clicked, this, [this] { RunWhileOpen(this, [] { OpenHelpPage(help::kUpdates); }); });
+    for (const auto& [button, section] : {std::pair {tutorials, help::kTutorials}, std::pair {updates, help::kUpdates}})
+        connect(button, &QPushButton::clicked, this,
+                [this, section] { RunWhileOpen(this, [section] { OpenHelpPage(section); }); });
 }
 
 void ChildDialog_Backups_Config::ShowSettings()
@@ -300,7 +283,8 @@ void ChildDialog_Backups_Config::OnShowQuickStartNow()
 void ChildDialog_Backups_Config::OnRestoreDefaults()
 {
     int answer = 0;
-    const bool open = RunWhileOpen(this, [&answer] { answer = ShowMessage(MessageKind::YesNo, kResetQuestion, "Yes", "No"); });
+    const bool open
+        = RunWhileOpen(this, [&answer] { answer = ShowMessage(MessageKind::YesNo, kResetQuestion, "Yes", "No"); });
     if (!open || answer != 1)
         return;
     state_.config.ResetConfiguration();

@@ -2,13 +2,14 @@
 
 #include <QWidget>
 
+#include <initializer_list>
 #include <map>
 
 class AppState;
 class PageHost;
 class QAbstractButton;
-class QCheckBox;
-class QRadioButton;
+class QGroupBox;
+class QBoxLayout;
 
 // The configuration page: every check box and radio button stores its
 // setting the moment it is clicked (no Save, no Cancel); "Show Quick Start
@@ -32,8 +33,16 @@ public:
     static void FitText(QAbstractButton* control, int width);
 
 private:
-    QCheckBox* AddCheck(int id, const QString& text, QWidget* parent);
-    QRadioButton* AddRadio(int id, const QString& text, QWidget* parent);
+    // A check box or radio button of the page, with the text as given.
+    struct ControlSpec {
+        int id;
+        const char* text;
+        bool radio = false;
+        bool indented = false;
+    };
+    // Makes the controls in `group`, one under the other in `layout`, their
+    // texts fitted to `textWidth`.
+    void AddControls(QGroupBox* group, QBoxLayout* layout, int textWidth, std::initializer_list<ControlSpec> controls);
     void ShowSettings();
 
     AppState& state_;

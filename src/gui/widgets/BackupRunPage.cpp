@@ -70,6 +70,17 @@ QPushButton* BackupRunPage::AddButton(const QString& text, int id, bool right)
     return button;
 }
 
+void BackupRunPage::SetRunButtons(QPushButton* start, QPushButton* cancel)
+{
+    panel_->SetOnRunStarted([this, start, cancel] {
+        state_.currentPageId = 0;
+        panel_->setEnabled(true);
+        start->setEnabled(false);
+        if (cancel)
+            cancel->setEnabled(true);
+    });
+}
+
 void BackupRunPage::AddMenuItem(const QString& text, int id, std::function<void()> handler)
 {
     QAction* action = menu_->addAction(text);

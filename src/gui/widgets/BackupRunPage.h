@@ -47,6 +47,11 @@ protected:
 
     // Adds a button to the row below the list (after a gap when `right`).
     QPushButton* AddButton(const QString& text, int id, bool right = false);
+    // When a run has taken its flag, `start` is greyed (until the page is
+    // built again) and `cancel`, when given, enabled; the panel is enabled
+    // and currentPageId cleared, so that a later request for this page
+    // (Cancel, "execute another") builds it afresh.
+    void SetRunButtons(QPushButton* start, QPushButton* cancel = nullptr);
     // Adds an item to the context menu; it runs once the menu has closed.
     void AddMenuItem(const QString& text, int id, std::function<void()> handler);
     // Fills the list from the backups' name list; with none, the Alert

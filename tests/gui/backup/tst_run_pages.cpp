@@ -275,11 +275,7 @@ private slots:
         REQUIRE_TEST_SERVER();
         std::time_t now = test::Utc(2026, 12, 7, 10, 0);
         RunPages f("vorda_pages_tick", 3000, [&now] { return now; });
-        ScheduleDef hourly;
-        hourly.name = "hourly";
-        hourly.category = ScheduleDef::kHourly;
-        hourly.Save(f.state().store);
-        f.state().nameLists.Add(NameList::Schedules, "hourly");
+        f.hourlySchedule();
         f.backup("M");
         f.backup("S1", "t", "hourly");
         f.backup("S2", "t", "hourly");
@@ -406,11 +402,7 @@ private slots:
         REQUIRE_TEST_SERVER();
         std::time_t now = test::Utc(2026, 12, 7, 10, 0);
         RunPages f("vorda_pages_restore_cancel", 3000, [&now] { return now; });
-        ScheduleDef hourly;
-        hourly.name = "hourly";
-        hourly.category = ScheduleDef::kHourly;
-        hourly.Save(f.state().store);
-        f.state().nameLists.Add(NameList::Schedules, "hourly");
+        f.hourlySchedule();
         f.backup("b", "t", "hourly");
         QCOMPARE(BackupRun(f.state(), *std::make_unique<SilentRunUi>()).Run("b", RunKind::Manual, now).status,
                  RunStatus::Completed);
