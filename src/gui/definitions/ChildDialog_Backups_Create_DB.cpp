@@ -58,7 +58,9 @@ ReportList* MakeList(const QString& name, const char* numberHeading, int numberW
                                  {QString::fromLatin1(nameHeading), nameWidth}},
                                 ReportList::Extended, parent);
     list->setObjectName(ControlName(id));
-    list->setFixedWidth(numberWidth + nameWidth + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * list->frameWidth() + 2);
+    // The columns, the scroll bar and the frame.
+    list->setFixedWidth(numberWidth + nameWidth + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+                        + 2 * list->frameWidth() + 2);
     return list;
 }
 
@@ -171,7 +173,8 @@ void ChildDialog_Backups_Create_DB::BuildPage(const QString& caption)
     grid->addWidget(connectionCaption, 2, 0);
     grid->addWidget(connection_, 2, 1);
     grid->addWidget(connect_, 2, 2);
-    grid->setColumnMinimumWidth(2, std::max(connect_->sizeHint().width(), fields_.hint ? fields_.hint->sizeHint().width() : 0));
+    grid->setColumnMinimumWidth(
+        2, std::max(connect_->sizeHint().width(), fields_.hint ? fields_.hint->sizeHint().width() : 0));
     layout->addWidget(setup);
 
     tablesGroup_ = BuildTablesGroup(frame);
@@ -219,7 +222,8 @@ QGroupBox* ChildDialog_Backups_Create_DB::BuildTablesGroup(QWidget* parent)
 
     auto* row = new QHBoxLayout;
     auto* left = new QVBoxLayout;
-    left->addWidget(MakeText("Use the listing to the right to select the tables to be included in this backup.", group));
+    left->addWidget(
+        MakeText("Use the listing to the right to select the tables to be included in this backup.", group));
     left->addWidget(MakeText("Hold the Ctrl or Shift key down to select multiple tables.", group));
     left->addStretch(1);
     tables_ = MakeList(QStringLiteral("Tables"), "Table #", 54, "Table Name", 269, rid::IDC_BKED_TABLES, group);

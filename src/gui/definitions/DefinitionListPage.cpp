@@ -103,7 +103,8 @@ void DefinitionListPage::OnDelete()
         return;
     }
     int answer = 0;
-    const bool open = RunWhileOpen(this, [&] { answer = ShowMessage(MessageKind::YesNo, kind_.deleteQuestion, "Yes", "No"); });
+    const bool open =
+        RunWhileOpen(this, [&] { answer = ShowMessage(MessageKind::YesNo, kind_.deleteQuestion, "Yes", "No"); });
     if (answer != 1)
         return;
     kind_.remove(state_.store, state_.nameLists, name);

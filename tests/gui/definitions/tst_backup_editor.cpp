@@ -150,7 +150,8 @@ private slots:
         QVERIFY(!f.control(rid::IDC_BKED_CONNECT)->isEnabled());
         QVERIFY(f.control(rid::IDC_BKED_SAVE)->isEnabled());
         QCOMPARE(f.window->focusWidget(), Tables(f));
-        QCOMPARE(test::RowTexts(Schedules(f)), QStringList {"0000 No Schedules Available - Use 'Create a New Schedule'"});
+        QCOMPARE(test::RowTexts(Schedules(f)),
+                 QStringList {"0000 No Schedules Available - Use 'Create a New Schedule'"});
         QVERIFY2(f.a11yProblems().isEmpty(), qPrintable(f.a11yProblems()));
 
         // "Select All" passes over the rows that cannot be chosen.

@@ -223,7 +223,8 @@ private slots:
         f.click(rid::IDC_CONN_TUTORIALS);
         HelpWindow* help = HelpWindow::Existing();
         QVERIFY(help && help->isVisible());
-        QCOMPARE(help->Browser()->source().toString(), QStringLiteral("qrc:/vorda/help/getting-started.html#first-backup"));
+        QCOMPARE(help->Browser()->source().toString(),
+                 QStringLiteral("qrc:/vorda/help/getting-started.html#first-backup"));
     }
 };
 

@@ -96,7 +96,8 @@ private slots:
             // No column is narrower than its heading.
             QVERIFY(list->columnWidth(i) >= list->header()->sectionSizeHint(i));
         }
-        QCOMPARE(test::RowTexts(list), QStringList({"0001 shop The shop site", "0002 blog The blog site", "0003 wiki The wiki site"}));
+        QCOMPARE(test::RowTexts(list),
+                 QStringList({"0001 shop The shop site", "0002 blog The blog site", "0003 wiki The wiki site"}));
         QVERIFY2(f.a11yProblems().isEmpty(), qPrintable(f.a11yProblems()));
 
         f.click(rid::IDC_DEFLIST_EDIT);

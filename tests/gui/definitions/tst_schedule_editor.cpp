@@ -58,7 +58,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, entry);
         QFETCH(QString, refusal);
-        PageFixture f([](AppState& s) { test::DefineSchedule(s, "shop", ScheduleDef::kHourly, "Every Turn of the Hour"); });
+        PageFixture f(
+            [](AppState& s) { test::DefineSchedule(s, "shop", ScheduleDef::kHourly, "Every Turn of the Hour"); });
         f.open<Page>(rid::PAGE_CREATE_SCHEDULE);
         f.type(rid::IDC_SCED_NAME, name.toStdString());
         f.type(rid::IDC_SCED_DESCRIPTION, "At every full hour");
