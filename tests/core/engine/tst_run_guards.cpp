@@ -36,8 +36,9 @@ struct Fixture : test::RunFixture {
 
 } // namespace
 
-// Runs never overlap, stop by request only after they have returned, and
-// ask for a password that was not saved.
+// Runs ask for a password that was not saved, and wait for a slow server
+// without freezing the caller. (How runs shut each other out and stop by
+// request is tested through the pages, tests/gui/backup.)
 class TestRunGuards : public QObject {
     Q_OBJECT
 
@@ -46,108 +47,6 @@ private slots:
     {
         qputenv("TZ", "UTC");
         tzset();
-    }
-
-    // A backup never starts beside a restore and a restore never beside a
-    // backup; a scheduled sequence meeting a restore runs nothing and logs
-    // each due backup as skipped.
-    void backupsAndRestoresShutEachOtherOut()
-    {
-        REQUIRE_TEST_SERVER();
-        test::ScratchDatabase db("vorda_guard");
-        db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(20))");
-        test::FillRows(db, "t", 5);
-        Fixture f;
-        f.connection("c", db.params());
-        f.schedule("hourly", ScheduleDef::kHourly, "Every Turn of the Hour");
-        f.backup("first", "c", "t", "hourly");
-        f.backup("second", "c", "t", "hourly");
-        f.backup("manual", "c", "t");
-        test::WriteFile(f.path("first"), "previous\r\n");
-
-        f.state.restoreRunning = true;
-        BackupOutcome refused = f.run("manual");
-        QCOMPARE(refused.status, RunStatus::Refused);
-        QCOMPARE(f.ui.messages, (std::vector<std::pair<MessageKind, std::string>> {
-                                    {MessageKind::Alert, "A Restore is Currently Running.\r\n\r\nPlease wait until it "
-                                                         "has finished before running a backup."}}));
-        QCOMPARE(f.ui.started, 0);
-        QVERIFY(!f.state.backupRunning);
-
-        f.now = Utc(2026, 12, 7, 10, 0);
-        QCOMPARE(f.scheduler.Tick(), 1);
-        QVERIFY(f.scheduler.LastOutcomes().empty());
-        QCOMPARE(f.log(), (std::vector<std::string> {"S Backup Skipped: first - Restore Running",
-                                                     "S Backup Skipped: second - Restore Running"}));
-        QCOMPARE(f.file("first"), std::string("previous\r\n"));
-        QVERIFY(!test::FileExists(f.path("second")));
-        QCOMPARE(f.saved("first").lastBackup, std::string(BackupDef::kNeverProcessed));
-        QCOMPARE(f.indicator, (std::vector<bool> {true, false}));
-        QVERIFY(f.state.restoreRunning);
-
-        // The other way round.
-        f.state.restoreRunning = false;
-        f.state.backupRunning = true;
-        test::RecordingUi restoreUi;
-        QCOMPARE(RestoreRun(f.state, restoreUi).Run("first").outcome, RestoreOutcome::NotStarted);
-        QCOMPARE(restoreUi.messages.size(), size_t(1));
-        QCOMPARE(restoreUi.messages[0].second, std::string(kBackupRunningForRestore));
-        QCOMPARE(restoreUi.started, 0);
-        QVERIFY(f.state.backupRunning);
-        QVERIFY(!f.state.restoreRunning);
-    }
-
-    // Cancelling is a request: the run sees it at its next check, keeps its
-    // flag until it has returned, and a new run clears an old request.
-    void cancelIsARequestAndTheFlagLastsUntilTheRunReturns()
-    {
-        REQUIRE_TEST_SERVER();
-        test::ScratchDatabase db("vorda_guard_cancel");
-        db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(20))");
-        test::FillRows(db, "t", 500);
-        Fixture f;
-        f.connection("c", db.params());
-        f.backup("b", "c", "t");
-        f.backup("other", "c", "t");
-
-        // A request left from before never cancels the next run.
-        f.state.backupCancelRequested = true;
-        QCOMPARE(f.run("b").status, RunStatus::Completed);
-
-        f.ui = test::RecordingUi();
-        bool runningAtEveryPump = true;
-        BackupOutcome nested;
-        f.ui.onPump = [&] {
-            runningAtEveryPump = runningAtEveryPump && f.state.backupRunning;
-            if (f.ui.Texts(RunField::CurrentMember).size() == 3 && !f.state.backupCancelRequested) {
-                f.state.backupCancelRequested = true;
-                // A run asked for at once (from the rebuilt page) is refused:
-                // the first one has not returned yet.
-                test::RecordingUi second;
-                nested = BackupRun(f.state, second).Run("other", RunKind::Manual, f.now);
-            }
-        };
-        const std::string before = f.saved("b").lastBackup;
-        QCOMPARE(f.run("b").status, RunStatus::Cancelled);
-        QVERIFY(runningAtEveryPump);
-        QCOMPARE(nested.status, RunStatus::Refused);
-        QCOMPARE(f.saved("other").lastBackup, std::string(BackupDef::kNeverProcessed));
-        QCOMPARE(f.saved("b").lastBackup, before);
-        QVERIFY(!f.state.backupRunning);
-
-        // The restore in the same way.
-        f.ui = test::RecordingUi();
-        f.ui.onText = [&](RunField field, const std::string& text) {
-            if (field == RunField::CurrentMember && text == "3")
-                f.state.restoreCancelRequested = true;
-        };
-        bool restoreRunningAtEveryPump = true;
-        f.ui.onPump = [&] { restoreRunningAtEveryPump = restoreRunningAtEveryPump && f.state.restoreRunning; };
-        QCOMPARE(RestoreRun(f.state, f.ui).Run("b").outcome, RestoreOutcome::Cancelled);
-        QVERIFY(restoreRunningAtEveryPump);
-        QVERIFY(!f.state.restoreRunning);
-        // Stopped after the line on which the request came (the fourth row).
-        QCOMPARE(db.scalar("SELECT COUNT(*) FROM VORDA_t"), std::string("4"));
     }
 
     // A connection saved without its password: a manual run asks for it

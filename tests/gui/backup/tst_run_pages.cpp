@@ -230,6 +230,8 @@ private slots:
         Select(page->List(), "first");
         for (int answer : {1, 1}) // run, terminate
             MessageHook::SetNextAnswer(answer);
+        // A request left from before never stops the next run.
+        f.state().backupCancelRequested = true;
         bool triedAgain = false;
         WhileRunning again([&] {
             if (!page->CancelButton()->isEnabled() || ValueText(page, rid::IDC_EXEC_CURRENT_MEMBER) != "100")
@@ -404,6 +406,7 @@ private slots:
         RunPages f("vorda_pages_restore_cancel", 3000, [&now] { return now; });
         f.hourlySchedule();
         f.backup("b", "t", "hourly");
+        f.backup("b2", "t", "hourly");
         QCOMPARE(BackupRun(f.state(), *std::make_unique<SilentRunUi>()).Run("b", RunKind::Manual, now).status,
                  RunStatus::Completed);
         const std::string file = f.file("b");
@@ -415,6 +418,7 @@ private slots:
             MessageHook::SetNextAnswer(answer);
         bool ticked = false;
         bool tickAsked = false;
+        bool stillRunning = false;
         QObject::connect(f.window.get(), &CVordaDlg::scheduleTick, [&] { ticked = true; });
         WhileRunning act([&] {
             if (!f.state().restoreRunning || ValueText(page, rid::IDC_REST_CURRENT_MEMBER).toInt() < 100)
@@ -426,16 +430,20 @@ private slots:
             if (!ticked)
                 return false;
             page->CancelButton()->click();
+            // Asked to stop; the flag stays until the restore has returned.
+            stillRunning = f.state().restoreRunning && f.state().restoreCancelRequested;
             return true;
         });
         page->OnRestore();
         QVERIFY(ticked);
+        QVERIFY(stillRunning);
         QCOMPARE(Asked().back(), std::string("Restore Cancelled\r\n\r\nDo you wish to execute another?"));
         const std::vector<std::string> log = f.log();
-        QCOMPARE(std::vector<std::string>(log.end() - 3, log.end()),
+        QCOMPARE(std::vector<std::string>(log.end() - 4, log.end()),
                  (std::vector<std::string> {"Restore Started: b", "Backup Skipped: b - Restore Running",
-                                            "Restore Cancelled: b"}));
+                                            "Backup Skipped: b2 - Restore Running", "Restore Cancelled: b"}));
         QCOMPARE(f.file("b"), file);
+        QVERIFY(!test::FileExists(BackupFilePath(f.dir.path(), "b2")));
         QCOMPARE(f.saved("b").lastBackup, lastBackup);
         QVERIFY(!f.state().restoreRunning);
         const int copied = std::stoi(f.db.scalar("SELECT COUNT(*) FROM VORDA_t"));
