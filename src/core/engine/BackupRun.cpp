@@ -8,6 +8,7 @@
 #include "core/store/Numbers.h"
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 std::string backuptext::RunQuestion(const std::string& name)
@@ -18,6 +19,17 @@ std::string backuptext::RunQuestion(const std::string& name)
 std::string backuptext::ExecuteAnotherQuestion(const std::string& resultWord)
 {
     return "Backup " + resultWord + "\r\n\r\nDo you wish to execute another?";
+}
+
+std::string backuptext::PasswordNotSavedEntry(const std::string& connectionName)
+{
+    return "Password Not Saved: " + connectionName
+        + " - Scheduled backups can only connect with a saved password";
+}
+
+std::string backuptext::SkippedForRestoreEntry(const std::string& backupName)
+{
+    return "Backup Skipped: " + backupName + " - Restore Running";
 }
 
 namespace {
@@ -105,7 +117,8 @@ private:
     std::optional<unsigned long long> packetLimit_;
 };
 
-// Gives back the connection and the temporary file and clears the flag.
+// Gives back the connection and the temporary file. The running flag is
+// cleared by Run once everything, messages included, is done.
 void RunContext::Release()
 {
     out_.status = RunStatus::Failed;
@@ -114,7 +127,6 @@ void RunContext::Release()
     conn_.Abort();
     file_.Discard();
     conn_.Close();
-    state_.backupRunning = false;
     skeleton_.WaitCursorOff();
 }
 
@@ -133,23 +145,45 @@ void RunContext::Fail(const BackupFailure& failure, const std::string& message, 
 
 BackupOutcome RunContext::Run(const std::string& name)
 {
-    if (state_.backupRunning) {
+    const auto refuse = [this](const char* message) {
         out_.status = RunStatus::Refused;
         out_.endsSequence = !Manual();
         if (Manual())
-            panel_.ShowMessage(MessageKind::Alert, backuptext::kAnotherRunning);
+            panel_.ShowMessage(MessageKind::Alert, message);
         return out_;
+    };
+    if (state_.backupRunning)
+        return refuse(backuptext::kAnotherRunning);
+    if (state_.restoreRunning)
+        return refuse(backuptext::kRestoreRunning);
+
+    const BackupDef definition = BackupDef::Load(state_.store, name);
+    const ConnectionDef connection = ConnectionDef::Load(state_.store, definition.connection);
+    ConnectionParams params = connection.Params();
+    const bool passwordMissing = !connection.savePassword;
+    if (passwordMissing && Manual()) {
+        // Asked for before anything starts; used for this connect only.
+        std::optional<std::string> typed = panel_.AskPassword(definition.connection);
+        if (!typed) {
+            out_.status = RunStatus::NotStarted;
+            return out_;
+        }
+        params.password = std::move(*typed);
+        // Other runs may have started and ended while the prompt was open.
+        if (state_.backupRunning)
+            return refuse(backuptext::kAnotherRunning);
+        if (state_.restoreRunning)
+            return refuse(backuptext::kRestoreRunning);
     }
+
     state_.backupRunning = true;
+    state_.backupCancelRequested = false;
     panel_.RunStarted();
 
     skeleton_.ShowStart(name, RunKindText(kind_), start_);
 
-    const BackupDef definition = BackupDef::Load(state_.store, name);
     backup_ = definition.name;
     out_.backupName = backup_;
-    const ConnectionDef connection = ConnectionDef::Load(state_.store, definition.connection);
-    const ConnectionParams params = connection.Params();
     // The file is named after the backup: a record whose name could reach
     // outside the data directory, or another backup's file, is not run (and
     // is logged under its list name).
@@ -184,6 +218,16 @@ BackupOutcome RunContext::Run(const std::string& name)
         Fail(kPortFailure, connection.PortRefusal());
         return out_;
     }
+    if (passwordMissing && !Manual()) {
+        // Nobody can be asked for it; connecting with an empty password
+        // would fail every time.
+        Fail(kConnectFailure);
+        state_.log.AppendEntry(false, backuptext::PasswordNotSavedEntry(definition.connection));
+        return out_;
+    }
+    // The window stays alive while the server works on one long call (the
+    // connect, the row count of a large table, the first rows of a stream).
+    conn_.SetWaitHook([this] { pump_.Always(); });
     // All tables are read inside one consistent snapshot, so rows that other
     // clients change during the run neither appear half-way nor vanish. The
     // long write timeout keeps the server from dropping a streamed table
@@ -210,12 +254,12 @@ BackupOutcome RunContext::Run(const std::string& name)
         if (t == TableOutcome::Cancelled)
             break;
     }
-    if (state_.backupRunning) {
+    if (!state_.backupCancelRequested) {
         // The closing line tells a restore that the file is complete.
         file_.Write(ClosingText(static_cast<long long>(tables.size()), static_cast<long long>(out_.rowsWritten)));
         out_.lineTally += kClosingLines;
     }
-    Finish(state_.backupRunning);
+    Finish(!state_.backupCancelRequested);
     return out_;
 }
 
@@ -267,7 +311,7 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
     }
     const long long rows = LeadingInteger(countText);
     if (rows == 0)
-        return state_.backupRunning ? TableOutcome::Done : TableOutcome::Cancelled;
+        return state_.backupCancelRequested ? TableOutcome::Cancelled : TableOutcome::Done;
 
     const long long pages = rows / kPageSize; // P: pages 0..P are read
     const long long step = pages / 7;
@@ -336,7 +380,7 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
             }
             skeleton_.ShowElapsedIfNewSecond();
             pump_.Always();
-            if (!state_.backupRunning) {
+            if (state_.backupCancelRequested) {
                 stream = Stream::Cancelled;
                 break;
             }
@@ -385,7 +429,7 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
     }
     panel_.StepBar(RunBar::Overall);
     pump_.Always();
-    if (!state_.backupRunning)
+    if (state_.backupCancelRequested)
         return TableOutcome::Cancelled;
     return TableOutcome::Done;
 }
@@ -395,7 +439,9 @@ void RunContext::Finish(bool completed)
     conn_.Close();
     skeleton_.ShowEnd();
 
-    if (completed && !file_.Commit()) {
+    // The file reaches the disk (a large one takes a while) while the window
+    // stays alive.
+    if (completed && !PumpWhile(pump_, [this] { return file_.Commit(); })) {
         Fail(kFileFailure);
         return;
     }
@@ -421,7 +467,6 @@ void RunContext::Finish(bool completed)
     state_.nameLists.StoreLastRun({backup_, out_.startTimeText, RunKindText(kind_)});
     if (completed)
         BackupDef::StoreLineCount(store, backup_, out_.lineTally);
-    state_.backupRunning = false;
     if (!Manual())
         state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + skeleton_.ElapsedText());
     out_.lastBackup = BackupDef::Load(store, backup_).lastBackup;
@@ -435,8 +480,16 @@ BackupRun::BackupRun(AppState& state, RunUi& ui)
 {
 }
 
-BackupOutcome BackupRun::Run(const std::string& name, RunKind kind, std::time_t startTime)
+BackupOutcome BackupRun::Run(std::string name, RunKind kind, std::time_t startTime)
 {
-    RunContext run(state_, ui_, kind, startTime);
-    return run.Run(name);
+    BackupOutcome outcome;
+    {
+        RunContext run(state_, ui_, kind, startTime);
+        outcome = run.Run(name);
+    }
+    // Cleared only now that the run has fully returned (a refused run never
+    // took the flag: the run that holds it keeps it).
+    if (outcome.status != RunStatus::Refused && outcome.status != RunStatus::NotStarted)
+        state_.backupRunning = false;
+    return outcome;
 }
