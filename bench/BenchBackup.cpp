@@ -37,7 +37,7 @@ int RunBackup(const std::vector<std::string>& words)
         return 1;
     }
     bench::BenchUi ui(0);
-    ui.OnStop([&state] { state.backupRunning = false; });
+    ui.OnStop([&state] { state.backupCancelRequested = true; });
     bench::CatchStopSignals();
 
     const std::time_t start = state.clock();

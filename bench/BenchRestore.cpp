@@ -53,7 +53,7 @@ int RunRestore(const std::vector<std::string>& words)
     state.selectedName = name;
     bench::BenchUi ui(1);
     ui.Answer(kUnfinishedFileQuestion, args.flags.count("--accept-unfinished") ? 1 : 0);
-    ui.OnStop([&state] { state.restoreRunning = false; });
+    ui.OnStop([&state] { state.restoreCancelRequested = true; });
     bench::CatchStopSignals();
 
     const auto began = std::chrono::steady_clock::now();

@@ -167,6 +167,75 @@ inline constexpr int IDC_QUICK_START_PICTURE = 1246;
 inline constexpr int IDC_QUICK_START_CHECK = 1245;
 inline constexpr int IDCANCEL = 2;
 
+// Execute page.
+inline constexpr int IDD_EXECUTE = 145;
+inline constexpr int IDR_EXECUTE_MENU = 159;
+inline constexpr int IDC_EXEC_LIST = 1115;
+inline constexpr int IDC_EXEC_RUN = 1116;
+inline constexpr int IDC_EXEC_CANCEL = 1120;
+inline constexpr int IDC_EXEC_GROUP = 1127;
+inline constexpr int IDC_EXEC_TABLE_BAR = 1117;
+inline constexpr int IDC_EXEC_OVERALL_BAR = 1118;
+inline constexpr int IDC_EXEC_TABLE_BAR_LABEL = 1129;
+inline constexpr int IDC_EXEC_OVERALL_BAR_LABEL = 1130;
+inline constexpr int IDC_EXEC_SITE_BACKUP = 1121;
+inline constexpr int IDC_EXEC_RUN_MODE = 1122;
+inline constexpr int IDC_EXEC_RUN_STATUS = 1123;
+inline constexpr int IDC_EXEC_ELAPSED = 1124;
+inline constexpr int IDC_EXEC_TABLE_MEMBERS = 1125;
+inline constexpr int IDC_EXEC_CURRENT_MEMBER = 1126;
+
+// Database Backups page.
+inline constexpr int IDD_RESTORE = 160;
+inline constexpr int IDR_RESTORE_MENU = 161;
+inline constexpr int IDC_REST_LIST = 1137;
+inline constexpr int IDC_REST_RUN = 1138;
+inline constexpr int IDC_REST_VIEW = 1284;
+inline constexpr int IDC_REST_CANCEL = 1139;
+inline constexpr int IDC_REST_GROUP = 1140;
+inline constexpr int IDC_REST_SITE_BACKUP = 1142;
+inline constexpr int IDC_REST_RUN_MODE = 1152;
+inline constexpr int IDC_REST_RUN_STATUS = 1153;
+inline constexpr int IDC_REST_ELAPSED = 1154;
+inline constexpr int IDC_REST_TABLE_MEMBERS = 1155;
+inline constexpr int IDC_REST_CURRENT_MEMBER = 1156;
+inline constexpr int IDC_REST_TABLE_BAR = 1143;
+inline constexpr int IDC_REST_OVERALL_BAR = 1144;
+
+// Backup viewer.
+inline constexpr int IDD_VIEWER = 182;
+inline constexpr int IDC_VIEW_NAME = 1291;
+inline constexpr int IDC_VIEW_SIZE = 1289;
+inline constexpr int IDC_VIEW_LINE_NUMBERS = 1292;
+inline constexpr int IDC_VIEW_TEXT = 1282;
+inline constexpr int IDC_VIEW_PROGRESS = 1287;
+inline constexpr int IDC_VIEW_STATUS = 1293;
+inline constexpr int IDC_VIEW_LOADING = 1288;
+inline constexpr int IDC_VIEW_CLOSE = 1011;
+
+// Configuration page.
+inline constexpr int IDD_CONFIGURATION = 143;
+inline constexpr int IDC_CONF_START_MIN = 1243;
+inline constexpr int IDC_CONF_MIN_CLOSE = 1244;
+inline constexpr int IDC_CONF_FIRST_ENTRY = 1247;
+inline constexpr int IDC_CONF_AUTOSTART = 1300;
+inline constexpr int IDC_CONF_QUICK_START_NOW = 1011;
+inline constexpr int IDC_CONF_STANDARD = 1058;
+inline constexpr int IDC_CONF_VERBOSE = 1059;
+inline constexpr int IDC_CONF_TIMESTAMP = 1063;
+inline constexpr int IDC_CONF_ASCENDING = 1064;
+inline constexpr int IDC_CONF_DESCENDING = 1065;
+inline constexpr int IDC_CONF_DOUBLE_SPACE = 1085;
+inline constexpr int IDC_CONF_CLEAR_LOG = 1060;
+inline constexpr int IDC_CONF_SHOW_IMAGE = 1057;
+inline constexpr int IDC_CONF_COLOURS = 1177;
+inline constexpr int IDC_CONF_ABSOLUTE = 1178;
+inline constexpr int IDC_CONF_SAFE_COPY = 1180;
+inline constexpr int IDC_CONF_INDIRECT = 1179;
+inline constexpr int IDC_CONF_TUTORIALS = 1281;
+inline constexpr int IDC_CONF_UPDATES = 1279;
+inline constexpr int IDC_CONF_DEFAULTS = 1171;
+
 } // namespace rid
 
 // objectName of a control with the given id.

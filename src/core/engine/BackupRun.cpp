@@ -9,6 +9,7 @@
 #include "core/store/Numbers.h"
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 std::string backuptext::RunQuestion(const std::string& name)
@@ -19,6 +20,17 @@ std::string backuptext::RunQuestion(const std::string& name)
 std::string backuptext::ExecuteAnotherQuestion(const std::string& resultWord)
 {
     return "Backup " + resultWord + "\r\n\r\nDo you wish to execute another?";
+}
+
+std::string backuptext::PasswordNotSavedEntry(const std::string& connectionName)
+{
+    return "Password Not Saved: " + connectionName
+        + " - Scheduled backups can only connect with a saved password";
+}
+
+std::string backuptext::SkippedForRestoreEntry(const std::string& backupName)
+{
+    return "Backup Skipped: " + backupName + " - Restore Running";
 }
 
 namespace {
@@ -107,7 +119,7 @@ private:
     bool Manual() const { return kind_ == RunKind::Manual; }
     // Whether the user (or the menu page) asked the run to stop; looked at
     // after every page, every table and while a count is awaited.
-    bool CancelRequested() const { return !state_.backupRunning; }
+    bool CancelRequested() const { return state_.backupCancelRequested; }
     // `message` replaces the failure's own message; `logDetail` follows the
     // name in a scheduled run's log entry.
     void Fail(const BackupFailure& failure, const std::string& message = {}, const std::string& logDetail = {});
@@ -140,7 +152,8 @@ private:
     std::optional<unsigned long long> packetLimit_;
 };
 
-// Gives back the connection and the temporary file and clears the flag.
+// Gives back the connection and the temporary file. The running flag is
+// cleared by Run once everything, messages included, is done.
 void RunContext::Release()
 {
     countAhead_.Stop();
@@ -150,7 +163,6 @@ void RunContext::Release()
     conn_.Abort();
     file_.Discard();
     conn_.Close();
-    state_.backupRunning = false;
     skeleton_.WaitCursorOff();
 }
 
@@ -169,23 +181,45 @@ void RunContext::Fail(const BackupFailure& failure, const std::string& message, 
 
 BackupOutcome RunContext::Run(const std::string& name)
 {
-    if (state_.backupRunning) {
+    const auto refuse = [this](const char* message) {
         out_.status = RunStatus::Refused;
         out_.endsSequence = !Manual();
         if (Manual())
-            panel_.ShowMessage(MessageKind::Alert, backuptext::kAnotherRunning);
+            panel_.ShowMessage(MessageKind::Alert, message);
         return out_;
+    };
+    if (state_.backupRunning)
+        return refuse(backuptext::kAnotherRunning);
+    if (state_.restoreRunning)
+        return refuse(backuptext::kRestoreRunning);
+
+    const BackupDef definition = BackupDef::Load(state_.store, name);
+    const ConnectionDef connection = ConnectionDef::Load(state_.store, definition.connection);
+    ConnectionParams params = connection.Params();
+    const bool passwordMissing = !connection.savePassword;
+    if (passwordMissing && Manual()) {
+        // Asked for before anything starts; used for this connect only.
+        std::optional<std::string> typed = panel_.AskPassword(definition.connection);
+        if (!typed) {
+            out_.status = RunStatus::NotStarted;
+            return out_;
+        }
+        params.password = std::move(*typed);
+        // Other runs may have started and ended while the prompt was open.
+        if (state_.backupRunning)
+            return refuse(backuptext::kAnotherRunning);
+        if (state_.restoreRunning)
+            return refuse(backuptext::kRestoreRunning);
     }
+
     state_.backupRunning = true;
+    state_.backupCancelRequested = false;
     panel_.RunStarted();
 
     skeleton_.ShowStart(name, RunKindText(kind_), start_);
 
-    const BackupDef definition = BackupDef::Load(state_.store, name);
     backup_ = definition.name;
     out_.backupName = backup_;
-    const ConnectionDef connection = ConnectionDef::Load(state_.store, definition.connection);
-    const ConnectionParams params = connection.Params();
     // The file is named after the backup: a record whose name could reach
     // outside the data directory, or another backup's file, is not run (and
     // is logged under its list name).
@@ -220,6 +254,16 @@ BackupOutcome RunContext::Run(const std::string& name)
         Fail(kPortFailure, connection.PortRefusal());
         return out_;
     }
+    if (passwordMissing && !Manual()) {
+        // Nobody can be asked for it; connecting with an empty password
+        // would fail every time.
+        Fail(kConnectFailure);
+        state_.log.AppendEntry(false, backuptext::PasswordNotSavedEntry(definition.connection));
+        return out_;
+    }
+    // The window stays alive while the server works on one long call (the
+    // connect, the row count of a large table, the first rows of a stream).
+    conn_.SetWaitHook([this] { pump_.Always(); });
     // All tables are read inside one consistent snapshot, so rows that other
     // clients change during the run neither appear half-way nor vanish. The
     // long write timeout keeps the server from dropping a streamed table
@@ -257,12 +301,12 @@ BackupOutcome RunContext::Run(const std::string& name)
         if (t == TableOutcome::Cancelled)
             break;
     }
-    if (state_.backupRunning) {
+    if (!state_.backupCancelRequested) {
         // The closing line tells a restore that the file is complete.
         file_.Write(ClosingText(static_cast<long long>(tables.size()), static_cast<long long>(out_.rowsWritten)));
         out_.lineTally += kClosingLines;
     }
-    Finish(state_.backupRunning);
+    Finish(!state_.backupCancelRequested);
     return out_;
 }
 
@@ -426,7 +470,8 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
         if (!result && conn_.ErrorNumber() != 0)
             stream = Stream::Refused;
         // The forecast count has come: the heading and the held rows go in,
-        // and the pages read so far are shown.
+        // and the pages read so far are shown, each as a page read now would
+        // be (the window breathes and a stop request is looked at after it).
         auto release = [&](long long pagesRead) {
             rows = LeadingInteger(countText);
             if (rowsRead > rows || (streamEnded && rowsRead != rows)) {
@@ -442,6 +487,12 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
             file_.Release(DataHeading(table, countText));
             for (long long q = 0; q < pagesRead; ++q) {
                 showPage(q);
+                skeleton_.ShowElapsedIfNewSecond();
+                pump_.Always();
+                if (CancelRequested()) {
+                    stream = Stream::Cancelled;
+                    return;
+                }
                 pageDone(q);
             }
         };
@@ -581,7 +632,9 @@ void RunContext::Finish(bool completed)
     conn_.Close();
     skeleton_.ShowEnd();
 
-    if (completed && !file_.Commit()) {
+    // The file reaches the disk (a large one takes a while) while the window
+    // stays alive.
+    if (completed && !PumpWhile(pump_, [this] { return file_.Commit(); })) {
         Fail(kFileFailure);
         return;
     }
@@ -607,7 +660,6 @@ void RunContext::Finish(bool completed)
     state_.nameLists.StoreLastRun({backup_, out_.startTimeText, RunKindText(kind_)});
     if (completed)
         BackupDef::StoreLineCount(store, backup_, out_.lineTally);
-    state_.backupRunning = false;
     if (!Manual())
         state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + skeleton_.ElapsedText());
     out_.lastBackup = BackupDef::Load(store, backup_).lastBackup;
@@ -621,8 +673,16 @@ BackupRun::BackupRun(AppState& state, RunUi& ui)
 {
 }
 
-BackupOutcome BackupRun::Run(const std::string& name, RunKind kind, std::time_t startTime)
+BackupOutcome BackupRun::Run(std::string name, RunKind kind, std::time_t startTime)
 {
-    RunContext run(state_, ui_, kind, startTime, countAhead_);
-    return run.Run(name);
+    BackupOutcome outcome;
+    {
+        RunContext run(state_, ui_, kind, startTime, countAhead_);
+        outcome = run.Run(name);
+    }
+    // Cleared only now that the run has fully returned (a refused run never
+    // took the flag: the run that holds it keeps it).
+    if (outcome.status != RunStatus::Refused && outcome.status != RunStatus::NotStarted)
+        state_.backupRunning = false;
+    return outcome;
 }

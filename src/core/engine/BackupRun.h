@@ -16,6 +16,14 @@ inline constexpr const char* kFileOpenFailed = "The backup file failed to open."
 inline constexpr const char* kTableErrored = "The database table errored.";
 inline constexpr const char* kTableNotFound = "The system could not locate the requested table.";
 inline constexpr const char* kCancelQuestion = "A Backup is Currently Running.\r\n\r\nDo you wish to terminate it?";
+// A backup and a restore never run at the same time.
+inline constexpr const char* kRestoreRunning =
+    "A Restore is Currently Running.\r\n\r\nPlease wait until it has finished before running a backup.";
+// The log entries of a scheduled run whose connection has no saved password:
+// "Host Connect Failure: <backup> - Backup Failed", then this one.
+std::string PasswordNotSavedEntry(const std::string& connectionName);
+// What a scheduled sequence logs for each due backup while a restore runs.
+std::string SkippedForRestoreEntry(const std::string& backupName);
 // "Backup: <name>\n\r\n\rRun this Backup?"
 std::string RunQuestion(const std::string& name);
 // "Backup <Complete|Cancelled>\r\n\r\nDo you wish to execute another?"
@@ -27,9 +35,10 @@ inline constexpr int kPageSize = 100;
 
 enum class RunStatus {
     Completed, // the file is in place and the outcome stored
-    Cancelled, // backupRunning was cleared during the run; the previous file stays
-    Failed,    // a connection, file or query failure; nothing stored
-    Refused,   // another backup run was going; nothing done
+    Cancelled,  // cancel was requested during the run; the previous file stays
+    Failed,     // a connection, file or query failure; nothing stored
+    Refused,    // another backup run or a restore was going; nothing done
+    NotStarted, // the user cancelled the password prompt; nothing done
 };
 
 struct BackupOutcome {
@@ -51,15 +60,18 @@ struct BackupOutcome {
 // (Automatic). A manual run reports to its page through `ui`; an automatic
 // run touches no text, bar, cursor or message box and only lets the window
 // breathe through `ui.Pump()`. The run sets backupRunning and clears it on
-// every path; clearing it from outside cancels the run at the next page or
-// table.
+// every path just before it returns; setting backupCancelRequested from
+// outside cancels it at the next page or table. A manual run of a connection
+// whose password was not saved asks for it (RunUi::AskPassword) before it
+// starts; a scheduled one fails to connect.
 class BackupRun {
 public:
     BackupRun(AppState& state, RunUi& ui);
 
     // Runs backup `name` (its record name) of kind `kind`; `startTime` is
-    // when the run was asked for.
-    BackupOutcome Run(const std::string& name, RunKind kind, std::time_t startTime);
+    // when the run was asked for. The run works on its own copy of the name,
+    // whatever happens to the caller's text while events are pumped.
+    BackupOutcome Run(std::string name, RunKind kind, std::time_t startTime);
 
     // Whether row counts are taken on a second connection while the rows are
     // read (the default), or on the run's own connection before them.

@@ -1,5 +1,77 @@
 #include "core/engine/MysqlClient.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include <poll.h>
+
+namespace {
+
+using WaitClock = std::chrono::steady_clock;
+
+// Waits until the socket is ready for what a non-blocking call asked for
+// (`status`, MYSQL_WAIT_* bits) or its timeout has passed, calling `hook`
+// whenever kWaitHookInterval has gone by since `lastHook`. Returns the
+// events that happened, for the call's _cont function.
+int WaitForServer(MYSQL* mysql, int status, const WaitHook& hook, WaitClock::time_point& lastHook)
+{
+    const auto interval = MysqlConnection::kWaitHookInterval;
+    const auto now = WaitClock::now();
+    const auto deadline = (status & MYSQL_WAIT_TIMEOUT)
+        ? now + std::chrono::milliseconds(mysql_get_timeout_value_ms(mysql))
+        : WaitClock::time_point::max();
+    pollfd pfd {};
+    pfd.fd = (status & (MYSQL_WAIT_READ | MYSQL_WAIT_WRITE | MYSQL_WAIT_EXCEPT)) ? mysql_get_socket(mysql) : -1;
+    pfd.events = static_cast<short>(((status & MYSQL_WAIT_READ) ? POLLIN : 0)
+                                    | ((status & MYSQL_WAIT_WRITE) ? POLLOUT : 0)
+                                    | ((status & MYSQL_WAIT_EXCEPT) ? POLLPRI : 0));
+    for (;;) {
+        auto current = WaitClock::now();
+        if (current - lastHook >= interval) {
+            hook();
+            lastHook = current = WaitClock::now();
+        }
+        if (current >= deadline)
+            return MYSQL_WAIT_TIMEOUT;
+        const auto untilHook = lastHook + interval - current;
+        const auto wait = std::min<WaitClock::duration>(untilHook, deadline - current);
+        const int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
+        pfd.revents = 0;
+        const int n = ::poll(&pfd, 1, ms > 0 ? ms : 0);
+        if (n > 0) {
+            int ready = 0;
+            if (pfd.revents & (POLLIN | POLLERR | POLLHUP))
+                ready |= MYSQL_WAIT_READ;
+            if (pfd.revents & (POLLOUT | POLLERR | POLLHUP))
+                ready |= MYSQL_WAIT_WRITE;
+            if (pfd.revents & POLLPRI)
+                ready |= MYSQL_WAIT_EXCEPT;
+            // Only what was asked for; an error shows as readiness, and the
+            // library then finds it.
+            ready &= status;
+            if (ready == 0)
+                ready = status & (MYSQL_WAIT_READ | MYSQL_WAIT_WRITE | MYSQL_WAIT_EXCEPT);
+            return ready;
+        }
+        if (n < 0 && errno != EINTR)
+            return status & ~MYSQL_WAIT_TIMEOUT;
+    }
+}
+
+// Runs a non-blocking call to its end: `start()` and `cont(ready)` return
+// the library's wait status, 0 when the call is done.
+template <class Start, class Cont>
+void Await(MYSQL* mysql, const WaitHook& hook, Start start, Cont cont)
+{
+    auto lastHook = WaitClock::now();
+    int status = start();
+    while (status != 0)
+        status = cont(WaitForServer(mysql, status, hook, lastHook));
+}
+
+} // namespace
+
 std::string QuoteIdentifier(const std::string& name)
 {
     std::string quoted = "`";
@@ -43,7 +115,13 @@ MYSQL_ROW MysqlResult::FetchRow(unsigned long** lengths)
 {
     if (!result_)
         return nullptr;
-    MYSQL_ROW row = mysql_fetch_row(result_);
+    MYSQL_ROW row = nullptr;
+    if (waitHook_ && *waitHook_ && result_->handle)
+        Await(
+            result_->handle, *waitHook_, [&] { return mysql_fetch_row_start(&row, result_); },
+            [&](int ready) { return mysql_fetch_row_cont(&row, result_, ready); });
+    else
+        row = mysql_fetch_row(result_);
     if (lengths)
         *lengths = row ? mysql_fetch_lengths(result_) : nullptr;
     return row;
@@ -59,6 +137,11 @@ MysqlConnection::~MysqlConnection()
     Close();
 }
 
+void MysqlConnection::SetWaitHook(WaitHook hook)
+{
+    waitHook_ = std::move(hook);
+}
+
 void MysqlConnection::Close()
 {
     if (handle_) {
@@ -66,6 +149,7 @@ void MysqlConnection::Close()
         handle_ = nullptr;
     }
     connected_ = false;
+    nonBlocking_ = false;
 }
 
 bool MysqlConnection::Connect(const ConnectionParams& p)
@@ -81,9 +165,20 @@ bool MysqlConnection::Connect(const ConnectionParams& p)
     mysql_options(handle_, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     const unsigned int timeout = kConnectTimeoutSeconds;
     mysql_options(handle_, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
-    connected_ = mysql_real_connect(handle_, p.host.c_str(), p.user.c_str(), p.password.c_str(),
-                                    p.database.c_str(), p.port, nullptr, 0)
-        != nullptr;
+    nonBlocking_ = waitHook_ && mysql_options(handle_, MYSQL_OPT_NONBLOCK, nullptr) == 0;
+    MYSQL* connected = nullptr;
+    if (NonBlocking())
+        Await(
+            handle_, waitHook_,
+            [&] {
+                return mysql_real_connect_start(&connected, handle_, p.host.c_str(), p.user.c_str(),
+                                                p.password.c_str(), p.database.c_str(), p.port, nullptr, 0);
+            },
+            [&](int ready) { return mysql_real_connect_cont(&connected, handle_, ready); });
+    else
+        connected = mysql_real_connect(handle_, p.host.c_str(), p.user.c_str(), p.password.c_str(),
+                                       p.database.c_str(), p.port, nullptr, 0);
+    connected_ = connected != nullptr;
     return connected_;
 }
 
@@ -91,17 +186,34 @@ bool MysqlConnection::Query(const std::string& sql)
 {
     if (!handle_)
         return false;
-    return mysql_real_query(handle_, sql.data(), static_cast<unsigned long>(sql.size())) == 0;
+    const unsigned long length = static_cast<unsigned long>(sql.size());
+    if (!NonBlocking())
+        return mysql_real_query(handle_, sql.data(), length) == 0;
+    int result = 1;
+    Await(
+        handle_, waitHook_, [&] { return mysql_real_query_start(&result, handle_, sql.data(), length); },
+        [&](int ready) { return mysql_real_query_cont(&result, handle_, ready); });
+    return result == 0;
 }
 
 MysqlResult MysqlConnection::StoreResult()
 {
-    return MysqlResult(handle_ ? mysql_store_result(handle_) : nullptr);
+    if (!handle_)
+        return MysqlResult();
+    if (!NonBlocking())
+        return MysqlResult(mysql_store_result(handle_));
+    MYSQL_RES* result = nullptr;
+    Await(
+        handle_, waitHook_, [&] { return mysql_store_result_start(&result, handle_); },
+        [&](int ready) { return mysql_store_result_cont(&result, handle_, ready); });
+    return MysqlResult(result);
 }
 
 MysqlResult MysqlConnection::UseResult()
 {
-    return MysqlResult(handle_ ? mysql_use_result(handle_) : nullptr);
+    if (!handle_)
+        return MysqlResult();
+    return MysqlResult(mysql_use_result(handle_), NonBlocking() ? &waitHook_ : nullptr);
 }
 
 std::string MysqlConnection::Escape(const std::string& value) const

@@ -4,7 +4,14 @@
 
 #include <mysql.h>
 
+#include <chrono>
+#include <functional>
 #include <string>
+
+// Called while a client call waits for the server, about every
+// MysqlConnection::kWaitHookInterval: a run passes its event pump, so the
+// window stays alive during a long connect, count, COMMIT or INSERT.
+using WaitHook = std::function<void()>;
 
 // A table name as a SQL identifier: in backquotes, an embedded backquote doubled.
 std::string QuoteIdentifier(const std::string& name);
@@ -13,8 +20,18 @@ std::string QuoteIdentifier(const std::string& name);
 class MysqlResult {
 public:
     MysqlResult() = default;
-    explicit MysqlResult(MYSQL_RES* result) : result_(result) {}
-    MysqlResult(MysqlResult&& other) noexcept : result_(other.result_) { other.result_ = nullptr; }
+    // `waitHook` (may be null) serves the rows of a streamed result.
+    explicit MysqlResult(MYSQL_RES* result, const WaitHook* waitHook = nullptr)
+        : result_(result)
+        , waitHook_(waitHook)
+    {
+    }
+    MysqlResult(MysqlResult&& other) noexcept
+        : result_(other.result_)
+        , waitHook_(other.waitHook_)
+    {
+        other.result_ = nullptr;
+    }
     MysqlResult& operator=(MysqlResult&& other) noexcept;
     MysqlResult(const MysqlResult&) = delete;
     MysqlResult& operator=(const MysqlResult&) = delete;
@@ -30,6 +47,7 @@ public:
 
 private:
     MYSQL_RES* result_ = nullptr;
+    const WaitHook* waitHook_ = nullptr;
 };
 
 // One client connection, closed when it goes out of scope. Every statement
@@ -37,6 +55,7 @@ private:
 class MysqlConnection {
 public:
     static constexpr unsigned int kConnectTimeoutSeconds = 10;
+    static constexpr std::chrono::milliseconds kWaitHookInterval {10};
 
     // Creates the client handle; Initialised() tells whether that worked.
     MysqlConnection();
@@ -45,6 +64,12 @@ public:
     MysqlConnection& operator=(const MysqlConnection&) = delete;
 
     bool Initialised() const { return handle_ != nullptr; }
+    // With a hook, Connect, Query, StoreResult and the rows of a streamed
+    // result wait for the server without blocking the calling thread (the
+    // client library's non-blocking calls): `hook` is called whenever a call
+    // has waited kWaitHookInterval since it began or since the hook last ran.
+    // Set it before Connect; the hook must not use this connection.
+    void SetWaitHook(WaitHook hook);
     // Connects with host, user, password, database and port, no socket name
     // and no client flags, giving up after kConnectTimeoutSeconds so an
     // unreachable host never freezes the window for minutes. The connection
@@ -80,7 +105,11 @@ public:
     void Close();
 
 private:
+    bool NonBlocking() const { return waitHook_ && nonBlocking_; }
+
     MYSQL* handle_ = nullptr;
     bool connected_ = false;
+    WaitHook waitHook_;
+    bool nonBlocking_ = false; // connected with the non-blocking option
     std::string refusal_; // why Connect refused to try, when it did
 };

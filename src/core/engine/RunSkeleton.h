@@ -6,8 +6,10 @@
 #include <chrono>
 #include <ctime>
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
+#include <utility>
 
 // Keeps the pump from dominating a run: between rows it lets events through
 // at most every 15 ms; at the cancel check points it always does. Serves the
@@ -27,6 +29,19 @@ private:
     std::function<void()> pump_;
     std::chrono::steady_clock::time_point last_;
 };
+
+// Runs `work` on a worker thread and lets the window handle its events every
+// 10 ms until it is done: for one blocking call that may take long, such as
+// flushing a large backup file to the disk. `work` must not touch anything
+// the pumped events may touch.
+template <class F>
+auto PumpWhile(ThrottledPump& pump, F&& work) -> decltype(work())
+{
+    auto done = std::async(std::launch::async, std::forward<F>(work));
+    while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        pump.Always();
+    return done.get();
+}
 
 // What every run shows on its execution panel, whichever page hosts it: the
 // start texts, the elapsed time (redrawn only when its second changes), the

@@ -173,10 +173,18 @@ void Scheduler::RunSequence(const std::vector<std::string>& backups)
     if (showIndicator_)
         showIndicator_(true);
     state_.selectedName.clear();
-    for (const std::string& name : backups) {
+    for (size_t i = 0; i < backups.size(); ++i) {
+        const std::string& name = backups[i];
         state_.selectedName = name;
         if (name.empty())
             break;
+        // A backup never runs beside a restore: every backup still due is
+        // logged as skipped and none runs.
+        if (state_.restoreRunning) {
+            for (size_t j = i; j < backups.size() && !backups[j].empty(); ++j)
+                state_.log.AppendEntry(false, backuptext::SkippedForRestoreEntry(backups[j]));
+            break;
+        }
         BackupRun run(state_, ui_);
         outcomes_.push_back(run.Run(name, RunKind::Automatic, state_.clock()));
         if (outcomes_.back().endsSequence) {

@@ -66,6 +66,7 @@ public:
     // backup-list order.
     std::vector<std::string> CollectDueBackups(const std::vector<std::string>& dueSchedules) const;
     // Runs the backups in order; stops after a failure that ends the sequence.
+    // While a restore runs, nothing runs: each backup is logged as skipped.
     void RunSequence(const std::vector<std::string>& backups);
 
     // Outcomes of the runs of the last sequence, in order.

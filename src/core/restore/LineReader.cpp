@@ -44,6 +44,7 @@ bool LineReader::Open(const std::string& path)
     }
     fd_ = fd;
     size_ = static_cast<long long>(st.st_size);
+    consumed_ = 0;
     buffer_.resize(kBufferBytes);
     pos_ = end_ = 0;
     eof_ = failed_ = overlong_ = false;
@@ -58,6 +59,7 @@ bool LineReader::Rewind()
     pos_ = end_ = 0;
     eof_ = failed_ = overlong_ = false;
     lineBytes_ = bytesRead_ = 0;
+    consumed_ = 0;
     return true;
 }
 
@@ -124,8 +126,10 @@ bool LineReader::Next(std::string& line)
             }
         }
         pos_ += take;
+        consumed_ += take;
         if (found) {
             ++pos_; // the line feed
+            ++consumed_;
             ended = true;
             break;
         }

@@ -45,6 +45,9 @@ public:
     size_t MaxLine() const { return maxLine_; }
     // Size of the open file in bytes, as found when it was opened.
     long long Size() const { return size_; }
+    // Bytes of the file up to the end of the last line read, its line end
+    // included.
+    long long Consumed() const { return consumed_; }
     // Bytes read from the file so far.
     unsigned long long BytesRead() const { return bytesRead_; }
     // Goes back to the first line of the open file.
@@ -66,4 +69,5 @@ private:
     unsigned long long lineBytes_ = 0;
     unsigned long long bytesRead_ = 0;
     long long size_ = 0;
+    long long consumed_ = 0;
 };

@@ -15,7 +15,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -23,7 +25,6 @@ namespace {
 constexpr const char* kIndirectPrefix = "VORDA_";
 constexpr const char* kSafeCopyPrefix = "SAFE_COPY_";
 
-constexpr const char* kAnotherRestoreRunning = "Another Restore is Currently Running.\r\n\r\nPlease wait.";
 constexpr const char* kSafeCopyQuestion = "Safe copy not created\r\n\r\nThe source table is either corrupt or "
                                           "does not exist.\r\n\r\nDo you wish to continue?";
 constexpr const char* kTerminated = "Restore Terminated";
@@ -148,13 +149,38 @@ RestoreRun::RestoreRun(AppState& state, RunUi& ui)
 {
 }
 
-RestoreReport RestoreRun::Run(const std::string& name)
+RestoreReport RestoreRun::Run(std::string name)
 {
-    if (state_.restoreRunning) {
-        ui_.ShowMessage(MessageKind::Alert, kAnotherRestoreRunning);
+    const auto refused = [this] {
+        if (state_.restoreRunning) {
+            ui_.ShowMessage(MessageKind::Alert, kAnotherRestoreRunning);
+            return true;
+        }
+        if (state_.backupRunning) {
+            ui_.ShowMessage(MessageKind::Alert, kBackupRunningForRestore);
+            return true;
+        }
+        return false;
+    };
+    if (refused())
         return {};
+
+    const BackupDef definition = BackupDef::Load(state_.store, name);
+    const ConnectionDef connection = ConnectionDef::Load(state_.store, definition.connection);
+    ConnectionParams params = connection.Params();
+    if (!connection.savePassword) {
+        // Used for this connect only, never stored.
+        std::optional<std::string> typed = ui_.AskPassword(definition.connection);
+        if (!typed)
+            return {};
+        params.password = std::move(*typed);
+        // Runs may have started and ended while the prompt was open.
+        if (refused())
+            return {};
     }
+
     state_.restoreRunning = true;
+    state_.restoreCancelRequested = false;
     ui_.RunStarted();
 
     report_ = {};
@@ -172,12 +198,9 @@ RestoreReport RestoreRun::Run(const std::string& name)
 
     skeleton_.ShowStart(name, "Manual");
 
-    const BackupDef definition = BackupDef::Load(state_.store, name);
     // A record whose stored name is unsound is logged under its list name.
     const std::string& logName = definition.HasSoundName(name) ? definition.name : name;
     const long long lineCount = LeadingInteger(definition.lineCount);
-    const ConnectionDef connection = ConnectionDef::Load(state_.store, definition.connection);
-    const ConnectionParams params = connection.Params();
 
     ui_.SetText(RunField::RunStatus, "Attempting to Connect");
     state_.log.AppendEntry(false, "Restore Started: " + logName);
@@ -186,6 +209,9 @@ RestoreReport RestoreRun::Run(const std::string& name)
     bool failed = false;
     {
         MysqlConnection conn;
+        // The window stays alive while the server works on one long call
+        // (connecting, a large INSERT, a COMMIT).
+        conn.SetWaitHook([this] { pump_.Always(); });
         if (!conn.Initialised()) {
             // Without a client handle nothing can be done at all (the library
             // could not even allocate one).
@@ -214,7 +240,7 @@ RestoreReport RestoreRun::Run(const std::string& name)
         ui_.SetText(RunField::RunStatus, "Restore Failed");
         state_.log.AppendEntry(false, "Restore Failed: " + logName);
         report_.outcome = RestoreOutcome::Failed;
-    } else if (state_.restoreRunning) {
+    } else if (!state_.restoreCancelRequested) {
         ui_.SetText(RunField::RunStatus, "Restore Complete");
         state_.log.AppendEntry(false, "Restore Successful: " + logName);
         report_.outcome = RestoreOutcome::Complete;
@@ -267,7 +293,7 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
     BackupFileCheck check(maxStatement, [this] {
         skeleton_.ShowElapsedIfNewSecond();
         pump_.Maybe();
-        return state_.restoreRunning;
+        return !state_.restoreCancelRequested;
     });
     const FileCheckResult result = check.Run(reader);
     switch (result.verdict) {
@@ -283,7 +309,7 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
     case FileCheckResult::Verdict::Complete:
         break;
     }
-    if (!state_.restoreRunning)
+    if (state_.restoreCancelRequested)
         return LineResult::Ok;
     expectClosed_ = result.verdict == FileCheckResult::Verdict::Complete;
     fileTables_.insert(result.tables.begin(), result.tables.end());
@@ -346,7 +372,7 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
     auto afterLine = [&] {
         skeleton_.ShowElapsedIfNewSecond();
         pump_.Maybe();
-        cancelled = !state_.restoreRunning;
+        cancelled = state_.restoreCancelRequested;
     };
     while (!cancelled && reader.Next(line)) {
         ++report_.linesRead;
@@ -369,7 +395,7 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
             if (CreateTable(conn, grammar) == LineResult::Failed)
                 return LineResult::Failed;
             pump_.Always();
-            cancelled = !state_.restoreRunning;
+            cancelled = state_.restoreCancelRequested;
             continue;
         }
         ui_.StepBar(RunBar::Overall);

@@ -25,7 +25,13 @@ inline constexpr const char* kUnfinishedFileQuestion
     = "The backup file has no closing line: it was written by an older version of Vorda, or it is "
       "incomplete.\r\n\r\nDo you wish to restore it anyway?";
 
-// How a restore run ended. NotStarted: another restore was running.
+// Texts of a refused start.
+inline constexpr const char* kAnotherRestoreRunning = "Another Restore is Currently Running.\r\n\r\nPlease wait.";
+inline constexpr const char* kBackupRunningForRestore =
+    "A Backup is Currently Running.\r\n\r\nPlease wait until it has finished before running a restore.";
+
+// How a restore run ended. NotStarted: another restore or a backup was
+// running, or the user cancelled the password prompt.
 enum class RestoreOutcome { NotStarted, Complete, Failed, Cancelled };
 
 // "Complete", "Failed" or "Cancelled" (empty for NotStarted).
@@ -55,8 +61,10 @@ std::string RestoreBatchSqlMode(const std::string& sessionMode);
 // connection, from the confirmed start to the outcome. The Database Backups
 // page asks "Run this Restore?" first, then calls Run; afterwards it asks
 // RestoreFinalQuestion and makes its page request. The run reports to the
-// page through RunUi; it is cancelled by clearing state.restoreRunning, which
-// it looks at after every line.
+// page through RunUi; it is cancelled by setting state.restoreCancelRequested,
+// which it looks at after every line. restoreRunning is held from the start
+// until the run returns. A connection whose password was not saved is asked
+// for it (RunUi::AskPassword) before the run starts.
 //
 // Nothing is touched before the whole file has been checked
 // (BackupFileCheck): a damaged file fails the run, and a file without its
@@ -100,7 +108,8 @@ public:
     void SetRowBatchBytes(size_t bytes) { batchBytes_ = bytes; }
 
     // Restores backup `name` (its record and its file backup_<name>.tbk).
-    RestoreReport Run(const std::string& name);
+    // The run keeps its own copy of the name.
+    RestoreReport Run(std::string name);
 
 private:
     enum class LineResult { Ok, Failed };

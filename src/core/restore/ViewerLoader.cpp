@@ -7,6 +7,13 @@
 
 #include <cstdio>
 
+std::string NotShownLine(long long bytesNotShown)
+{
+    return "*** Only the first 64 MB (" + std::to_string(kViewerShownBytes)
+        + " bytes) of this file are shown; the remaining " + std::to_string(bytesNotShown)
+        + " bytes are not shown. ***";
+}
+
 std::string CutLineMark(unsigned long long bytesNotShown)
 {
     return " [line cut: " + std::to_string(bytesNotShown) + " more bytes of it are not shown]";
@@ -37,20 +44,32 @@ ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)
     }
     const long long size = reader.Size();
     ui_.ShowFileSize(std::to_string(size));
-    const long long step = size / 100 > 0 ? size / 100 : 1;
-    ui_.SetProgressRange(size, step);
+    // The bar and the percentages follow what is put on screen.
+    const long long shown = size < kViewerShownBytes ? size : kViewerShownBytes;
+    const long long step = shown / 100 > 0 ? shown / 100 : 1;
+    ui_.SetProgressRange(shown, step);
 
     std::string loaded;
     std::string pending;
-    // The text is about as long as the file, plus the line numbers.
-    loaded.reserve(static_cast<size_t>(size + (lineNumbers ? size / 4 : size / 16) + 64));
+    // The text is about as long as the part shown, plus the line numbers.
+    loaded.reserve(static_cast<size_t>(shown + (lineNumbers ? shown / 4 : shown / 16) + 256));
     long long percent = 1;
     long long number = 0;
+    long long notShown = 0;
     std::string line;
     // Events are let through at most every 15 ms while lines are read; the
     // stop flag is looked at after every line.
     ThrottledPump pump([this] { ui_.Pump(); });
+    long long before = 0; // bytes of the file up to the current line
     while (reader.Next(line)) {
+        // Whole lines up to the cap; only a first line longer than the cap
+        // is shown, cut, with its mark.
+        const bool overCap = reader.Consumed() > kViewerShownBytes;
+        if (overCap && (before > 0 || !reader.Overlong())) {
+            notShown = size > before ? size - before : 0;
+            break;
+        }
+        before = reader.Consumed();
         if (lineNumbers) {
             char prefix[32];
             const int n = std::snprintf(prefix, sizeof prefix, "%6.6lld: ", number++);
@@ -60,6 +79,10 @@ ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)
         if (reader.Overlong())
             pending += CutLineMark(reader.LineBytes() - line.size());
         pending += "\r\n";
+        if (overCap) {
+            notShown = size > before ? size - before : 0;
+            break;
+        }
         if (percent < static_cast<long long>(loaded.size() + pending.size()) / step) {
             ui_.StepProgress();
             ++percent;
@@ -71,6 +94,12 @@ ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)
         if (!state_.viewerActive)
             return ViewerLoadResult::Stopped;
     }
+    line.clear();
+    line.shrink_to_fit();
+    if (notShown > 0) {
+        pending += NotShownLine(notShown);
+        pending += "\r\n";
+    }
     reader.Close();
     loaded += pending;
     pending.clear();
@@ -79,6 +108,9 @@ ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)
     ui_.ShowStatus("Updating Display");
     ui_.ShowLoadingText("Updating Display - May Take Several Seconds - Please Wait");
     ui_.SetViewerText(std::move(loaded));
+    // A page that fills its text box in parts lets events through meanwhile.
+    if (!state_.viewerActive)
+        return ViewerLoadResult::Stopped;
     ui_.ShowStatus("Load Complete");
     state_.viewerActive = false;
     return ViewerLoadResult::Loaded;

@@ -39,9 +39,16 @@ public:
 
     Settings& settings() { return config.settings; }
 
-    // Runs. Clearing backupRunning or restoreRunning cancels the run.
+    // Runs. A backup run (manual or scheduled) and a restore never overlap.
+    // A run sets its running flag when it starts and clears it only once it
+    // has returned, so no run can start inside another one's event pump.
+    // Stopping a run is a request of its own: the Cancel buttons, the menu
+    // page's "terminate?" question and the exit path set the cancel request,
+    // which the run looks at at its check points; a run clears it as it starts.
     bool backupRunning = false;
     bool restoreRunning = false;
+    bool backupCancelRequested = false;
+    bool restoreCancelRequested = false;
     bool sequenceBusy = false;
     std::string runKind = "Manual"; // "Automatic" during a scheduled sequence
 

@@ -341,8 +341,8 @@ void CVordaDlg::PrepareExit()
     // A run or a load in progress stops at its next check (a cancelled backup
     // keeps the previous good file), and nothing pops up while the program
     // ends.
-    state_->backupRunning = false;
-    state_->restoreRunning = false;
+    state_->backupCancelRequested = state_->backupRunning;
+    state_->restoreCancelRequested = state_->restoreRunning;
     state_->viewerActive = false;
     state_->messagesEnabled = false;
 }

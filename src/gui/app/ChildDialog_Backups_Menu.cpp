@@ -107,8 +107,9 @@ void ChildDialog_Backups_Menu::OnButton(int id)
         });
         if (answer != 1)
             return;
-        // The run notices the cleared flag at its next check and stops.
-        state_.backupRunning = false;
+        // The run notices the request at its next check and stops; it keeps
+        // backupRunning until it has returned.
+        state_.backupCancelRequested = true;
     }
     switch (id) {
     case rid::IDC_MENU_CREATE_CONNECTION: state_.connectionEditorMode = EditorMode::New; break;

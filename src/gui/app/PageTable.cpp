@@ -1,5 +1,6 @@
 #include "gui/app/PageTable.h"
 
+#include "gui/backup/ChildDialog_Backups_Execute.h"
 #include "gui/definitions/ChildDialog_Backups_Create.h"
 #include "gui/definitions/ChildDialog_Backups_Create_DB.h"
 #include "gui/definitions/ChildDialog_Backups_Edit_Conn_List.h"
@@ -7,9 +8,13 @@
 #include "gui/definitions/ChildDialog_Backups_Schedule.h"
 #include "gui/definitions/ChildDialog_Backups_Schedule_Edit.h"
 #include "gui/history/ChildDialog_Backups.h"
+#include "gui/restore/CChildDialog_Text_Viewer.h"
+#include "gui/restore/ChildDialog_Backups_Restore.h"
+#include "gui/settings/ChildDialog_Backups_Config.h"
 #include "resources/ResourceIds.h"
 
 #include <QGroupBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -25,6 +30,10 @@ std::map<int, PageFactory>& Table()
     // One line per work-area page.
     static std::map<int, PageFactory> table = {
         {rid::PAGE_STATISTICS, PageOf<ChildDialog_Backups>()},
+        {rid::PAGE_EXECUTE, PageOf<ChildDialog_Backups_Execute>()},
+        {rid::PAGE_RESTORE, PageOf<ChildDialog_Backups_Restore>()},
+        {rid::PAGE_VIEWER, PageOf<CChildDialog_Text_Viewer>()},
+        {rid::PAGE_CONFIGURATION, PageOf<ChildDialog_Backups_Config>()},
         {rid::PAGE_CREATE_CONNECTION, PageOf<ChildDialog_Backups_Create>()},
         {rid::PAGE_CREATE_BACKUP, PageOf<ChildDialog_Backups_Create_DB>()},
         {rid::PAGE_CREATE_SCHEDULE, PageOf<ChildDialog_Backups_Schedule>()},
@@ -66,6 +75,15 @@ QGroupBox* PageFrame(QWidget* page, int dialogId, const QString& caption, int ma
     frame->setAccessibleName(caption.trimmed());
     outer->addWidget(frame);
     return frame;
+}
+
+QPushButton* PageButton(const QString& text, int id, QWidget* parent, int minHeight)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(ControlName(id));
+    button->setMinimumHeight(minHeight);
+    button->setAutoDefault(false);
+    return button;
 }
 
 void ClosePage(QWidget* page)

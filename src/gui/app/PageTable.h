@@ -33,6 +33,11 @@ void UnregisterPage(int pageId);
 // `margin` pixels inside the page. Returns the frame, for the page's layout.
 QGroupBox* PageFrame(QWidget* page, int dialogId, const QString& caption, int margin);
 
+// A push button of a page: objectName "IDC_<id>", at least `minHeight`
+// pixels high, never the page's default button.
+class QPushButton;
+QPushButton* PageButton(const QString& text, int id, QWidget* parent, int minHeight = 30);
+
 // Takes a page off the screen for good: hides it, stops its timers and
 // destroys it once none of its handlers is running any more (see PageBusy).
 void ClosePage(QWidget* page);

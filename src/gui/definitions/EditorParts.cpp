@@ -11,6 +11,7 @@
 #include <errmsg.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -163,6 +164,9 @@ bool Connect(MysqlConnection& connection, const ConnectionParams& params)
         std::fprintf(stderr, "%d: %s \n", CR_OUT_OF_MEMORY, "MySQL client ran out of memory");
         std::exit(1);
     }
+    // The window repaints and its timers run while the server is reached
+    // (up to the 10-second connect timeout); clicks wait until it answers.
+    connection.SetWaitHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     return connection.Connect(params);
 }
 

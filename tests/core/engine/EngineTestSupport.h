@@ -102,6 +102,16 @@ public:
     }
     void SetWaitCursor(bool on) override { cursor.push_back(on); }
     void RunStarted() override { ++started; }
+    // Answers from `passwords` (nullopt, as Cancel, when it is empty).
+    std::optional<std::string> AskPassword(const std::string& connectionName) override
+    {
+        askedPasswords.push_back(connectionName);
+        if (passwords.empty())
+            return std::nullopt;
+        std::optional<std::string> answer = passwords.front();
+        passwords.erase(passwords.begin());
+        return answer;
+    }
 
     // The texts shown in one field, in order.
     std::vector<std::string> Texts(RunField field) const
@@ -121,6 +131,8 @@ public:
     std::vector<bool> cursor;
     int pumps = 0;
     int started = 0;
+    std::vector<std::optional<std::string>> passwords;
+    std::vector<std::string> askedPasswords;
     std::function<void()> onPump;
     std::function<void(RunField, const std::string&)> onText;
 };

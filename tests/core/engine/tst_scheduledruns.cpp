@@ -159,7 +159,7 @@ private slots:
         int pumps = 0;
         f.ui.onPump = [&] {
             if (++pumps == 3 && f.state.selectedName == "first")
-                f.state.backupRunning = false;
+                f.state.backupCancelRequested = true;
         };
         f.now = Utc(2026, 12, 7, 3, 0);
         f.scheduler.Tick();

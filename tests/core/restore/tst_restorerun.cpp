@@ -506,8 +506,11 @@ private slots:
         RecordingRunUi ui;
         // The user presses Cancel while the sixth row is on its way.
         ui.onText = [&](RunField field, const std::string& text) {
-            if (field == RunField::CurrentMember && text == "5")
-                f.state.restoreRunning = false;
+            if (field == RunField::CurrentMember && text == "5") {
+                // The run holds its flag until it has returned.
+                QVERIFY(f.state.restoreRunning);
+                f.state.restoreCancelRequested = true;
+            }
         };
         const RestoreReport report = RestoreRun(f.state, ui).Run(f.name);
         QCOMPARE(report.outcome, RestoreOutcome::Cancelled);

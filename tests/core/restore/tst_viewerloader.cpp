@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <unistd.h>
 #include <functional>
 
 namespace {
@@ -160,23 +161,32 @@ private slots:
         QVERIFY(again.text.ends_with("000999: INSERT INTO `t` VALUES ('999')\r\n"));
     }
 
-    // A line longer than the viewer keeps is cut at 64 MB and marked; the
-    // lines after it are shown whole.
+    // A line longer than the viewer keeps is cut at 64 MB and marked. With
+    // at most 64 MB of a file on screen, it is shown only as the first line;
+    // after another line it is where the shown part ends.
     void anOverlongLineIsCutAndMarked()
     {
         test::TempDataDir dir;
         AppState state(dir.path());
         const std::string path = dir.file("long.tbk");
+        const std::string longLine = std::string(kMaxViewerLine + 10, 'w') + "\r\n";
         {
             std::ofstream out(path, std::ios::binary);
-            out << "first\r\n" << std::string(kMaxViewerLine + 10, 'w') << "\r\nlast\r\n";
+            out << longLine << "last\r\n";
         }
         RecordingViewerUi ui;
         QCOMPARE(ViewerLoader(state, ui).Load(path, false), ViewerLoadResult::Loaded);
-        const std::string expectedEnd = "w [line cut: 10 more bytes of it are not shown]\r\nlast\r\n";
-        QCOMPARE(ui.text.size(), 7 + kMaxViewerLine + expectedEnd.size() - 1);
-        QVERIFY(ui.text.rfind("first\r\nwww", 0) == 0);
+        const std::string expectedEnd = "w [line cut: 10 more bytes of it are not shown]\r\n" + NotShownLine(6) + "\r\n";
+        QCOMPARE(ui.text.size(), kMaxViewerLine + expectedEnd.size() - 1);
         QVERIFY(ui.text.ends_with(expectedEnd));
+
+        {
+            std::ofstream out(path, std::ios::binary);
+            out << "first\r\n" << longLine << "last\r\n";
+        }
+        RecordingViewerUi after;
+        QCOMPARE(ViewerLoader(state, after).Load(path, false), ViewerLoadResult::Loaded);
+        QCOMPARE(after.text, "first\r\n" + NotShownLine(static_cast<long long>(longLine.size()) + 6) + "\r\n");
     }
 
     void aLargeDumpLoadsInLinearTimeAndFlatMemory()
@@ -214,6 +224,61 @@ private slots:
             const long textKb = static_cast<long>(ui.text.size() / 1024);
             QVERIFY2(grown < textKb + textKb / 4 + 8 * 1024, std::to_string(grown).c_str());
         }
+    }
+
+    // At most 64 MB of a file are shown, whole lines only, then the line
+    // that says how many bytes are left out; sizes beyond 32 bits are shown
+    // as they are.
+    void aFileOverTheCapShowsItsFirst64MegabytesAndSaysWhatIsLeft_data()
+    {
+        QTest::addColumn<long long>("size");
+        QTest::addColumn<QString>("end");
+        QTest::newRow("just under, CR LF") << kViewerShownBytes / 100 * 100 << QStringLiteral("\r\n");
+        QTest::newRow("one line over, LF") << kViewerShownBytes + 100 << QStringLiteral("\n");
+        QTest::newRow("70 MB, CR LF") << 70LL * 1024 * 1024 << QStringLiteral("\r\n");
+        QTest::newRow("5 GB, sparse") << 5LL * 1024 * 1024 * 1024 << QStringLiteral("\n");
+    }
+
+    void aFileOverTheCapShowsItsFirst64MegabytesAndSaysWhatIsLeft()
+    {
+        QFETCH(long long, size);
+        QFETCH(QString, end);
+        const std::string lineEnd = end.toStdString();
+        test::TempDataDir dir;
+        AppState state(dir.path());
+        const std::string path = dir.file("cap.tbk");
+        // Lines of 100 bytes with their end; a sparse file beyond the first
+        // 80 MB (its zero bytes read as one long line, cut by the cap).
+        const std::string line = std::string(100 - lineEnd.size(), 'x') + lineEnd;
+        {
+            std::ofstream out(path, std::ios::binary);
+            const long long written = std::min(size, 80LL * 1024 * 1024);
+            std::string block;
+            for (int i = 0; i < 10000; ++i)
+                block += line;
+            long long done = 0;
+            for (; done + static_cast<long long>(block.size()) <= written; done += static_cast<long long>(block.size()))
+                out << block;
+            for (; done < written; done += 100)
+                out << line;
+        }
+        if (size > 80LL * 1024 * 1024)
+            QVERIFY(::truncate(path.c_str(), size) == 0);
+        const long long fileSize = std::max(size, (std::min(size, 80LL * 1024 * 1024) + 99) / 100 * 100);
+
+        RecordingViewerUi ui;
+        QCOMPARE(ViewerLoader(state, ui).Load(path, false), ViewerLoadResult::Loaded);
+        QCOMPARE(ui.sizeText, std::to_string(fileSize));
+        const long long wholeLines = std::min(fileSize, kViewerShownBytes) / 100;
+        if (fileSize <= kViewerShownBytes) {
+            QCOMPARE(static_cast<long long>(ui.text.size()), wholeLines * (98 + 2));
+            QVERIFY(ui.text.find("***") == std::string::npos);
+            return;
+        }
+        const std::string note = NotShownLine(fileSize - wholeLines * 100) + "\r\n";
+        QVERIFY(ui.text.ends_with(note));
+        QCOMPARE(static_cast<long long>(ui.text.size() - note.size()), wholeLines * (100 - static_cast<long long>(lineEnd.size()) + 2));
+        QCOMPARE(ui.ranges.front().first, kViewerShownBytes);
     }
 };
 

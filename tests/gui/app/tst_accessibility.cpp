@@ -1,7 +1,10 @@
 #include "AccessibilityCheck.h"
 #include "GuiTestSupport.h"
 #include "gui/app/ChildDialog_Backups_Menu.h"
+#include "core/dump/DumpFormat.h"
 #include "gui/history/ChildDialog_Backups.h"
+#include "gui/restore/CChildDialog_Text_Viewer.h"
+#include "gui/widgets/BackupRunPage.h"
 #include "gui/widgets/LabeledValue.h"
 #include "gui/widgets/ShownOnDemand.h"
 #include "resources/ResourceIds.h"
@@ -11,6 +14,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -203,6 +207,48 @@ private slots:
         QVERIFY2(a11y::CheckPage(window->MenuPage()).isEmpty(), qPrintable(Lines(a11y::CheckPage(window->MenuPage()))));
         QVERIFY2(a11y::CheckPage(window->CurrentPage()).isEmpty(),
                  qPrintable(Lines(a11y::CheckPage(window->CurrentPage()))));
+    }
+
+    // The run pages (before a run and with the panel in use), the viewer
+    // with its file loaded, and the configuration page.
+    void theRunPagesTheViewerAndTheConfiguration()
+    {
+        test::GuiHooks hooks;
+        test::TempDataDir dir;
+        test::PrepareEarlierRun(dir, [](AppState& state) {
+            state.nameLists.Add(NameList::Connections, "shop");
+            state.nameLists.Add(NameList::Backups, "nightly");
+        });
+        test::WriteFile(BackupFilePath(dir.path(), "nightly"), "-- a backup\r\nINSERT INTO `t` VALUES ('1')\r\n");
+        auto window = test::OpenWindow(dir);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto check = [&window](const char* when) {
+            test::DeleteClosedPages();
+            const QString found = Lines(a11y::CheckPage(window.get()));
+            QVERIFY2(found.isEmpty(), qPrintable(QString::fromLatin1(when) + QStringLiteral(":\n") + found));
+        };
+        for (int pageId : {rid::PAGE_EXECUTE, rid::PAGE_RESTORE}) {
+            window->ShowPage(pageId);
+            check(pageId == rid::PAGE_EXECUTE ? "Execute page" : "Database Backups page");
+            auto* page = qobject_cast<BackupRunPage*>(window->CurrentPage());
+            page->Panel()->RunStarted();
+            page->Panel()->SetText(RunField::RunStatus, "Backing up t");
+            check(pageId == rid::PAGE_EXECUTE ? "Execute page in a run" : "Database Backups page in a run");
+            // The values read as their captions.
+            QAccessibleInterface* status = QAccessible::queryAccessibleInterface(page->Panel()->Value(RunField::RunStatus));
+            QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Run Status"));
+            QCOMPARE(status->text(QAccessible::Value), QStringLiteral("Backing up t"));
+            QCOMPARE(QAccessible::queryAccessibleInterface(page->Panel()->Bar(RunBar::Overall))->text(QAccessible::Name),
+                     QStringLiteral("Overall Progress"));
+        }
+        window->State().selectedName = "nightly";
+        window->ShowPage(rid::PAGE_VIEWER);
+        auto* viewer = qobject_cast<CChildDialog_Text_Viewer*>(window->CurrentPage());
+        QTRY_COMPARE(viewer->StatusText()->text(), QStringLiteral("Load Complete"));
+        check("viewer");
+        window->ShowPage(rid::PAGE_CONFIGURATION);
+        check("configuration page");
     }
 
     void statisticsValuesAreNamedByTheirCaptions()

@@ -31,6 +31,9 @@ int CountOf(const std::string& text, const std::string& part)
 }
 
 // A page of the test's own, to see what the host does with pages it hosts.
+// A page id that no page has.
+constexpr int kNoPage = 4999;
+
 class PlainPage : public QWidget {
 public:
     PlainPage(AppState&, PageHost&, QWidget* parent)
@@ -156,17 +159,18 @@ private slots:
         QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
         second = window->CurrentPage();
 
-        // A page that has no class yet closes the current page and shows nothing.
-        window->ShowPage(rid::PAGE_EXECUTE);
+        // An id without a page closes the current page and shows nothing.
+        window->ShowPage(kNoPage);
         QVERIFY(!window->CurrentPage());
-        QCOMPARE(state.currentPageId, rid::PAGE_EXECUTE);
+        QCOMPARE(state.currentPageId, kNoPage);
         test::DeleteClosedPages();
         QVERIFY(!second);
-        window->ShowPage(rid::PAGE_EXECUTE);
+        window->ShowPage(kNoPage);
         QVERIFY(!window->CurrentPage());
 
         // The viewer's flag is set for the viewer and cleared by any request.
         PlainPage::built = 0;
+        const PageFactory viewer = *FindPage(rid::PAGE_VIEWER);
         RegisterPage(rid::PAGE_VIEWER, PageOf<PlainPage>());
         window->ShowPage(rid::PAGE_VIEWER);
         QCOMPARE(PlainPage::built, 1);
@@ -175,11 +179,15 @@ private slots:
         window->ShowPage(rid::PAGE_STATISTICS);
         QVERIFY(!state.viewerActive);
         UnregisterPage(rid::PAGE_VIEWER);
-
-        // Resetting the settings reopens the configuration page, which is not
-        // there yet: the work area empties and currentPageId stays.
-        window->ShowConfiguration();
+        window->ShowPage(rid::PAGE_VIEWER);
         QVERIFY(!window->CurrentPage());
+        RegisterPage(rid::PAGE_VIEWER, viewer);
+
+        // Resetting the settings reopens the configuration page; currentPageId
+        // stays.
+        window->ShowPage(rid::PAGE_STATISTICS);
+        window->ShowConfiguration();
+        QVERIFY(window->CurrentPage() && window->CurrentPage()->objectName() == QStringLiteral("IDD_143"));
         QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
     }
 
@@ -203,7 +211,7 @@ private slots:
         QVERIFY(!menu);
 
         // Without the flag cleared, a rebuilt menu brings the statistics page.
-        window->ShowPage(rid::PAGE_CONFIGURATION);
+        window->ShowPage(kNoPage);
         QVERIFY(!window->CurrentPage());
         window->ReloadMenu();
         QVERIFY(qobject_cast<ChildDialog_Backups*>(window->CurrentPage()));
@@ -222,7 +230,7 @@ private slots:
         {
             PageBusy busy(page);
             // As if the menu page switched pages while this page's run pumps.
-            window->ShowPage(rid::PAGE_EXECUTE);
+            window->ShowPage(kNoPage);
             QVERIFY(busy.PageClosed());
             QVERIFY(page->isHidden());
             test::DeleteClosedPages();
@@ -239,7 +247,7 @@ private slots:
         QVERIFY(next);
         QVERIFY(RunWhileOpen(next, [] {}));
         QVERIFY(!RunWhileOpen(next, [&] {
-            window->ShowPage(rid::PAGE_EXECUTE);
+            window->ShowPage(kNoPage);
             test::DeleteClosedPages();
             QVERIFY(next);
         }));
@@ -326,7 +334,8 @@ private slots:
         second->State().restoreRunning = true;
         QVERIFY(second->close());
         QVERIFY(!second->InTray());
-        QVERIFY(!second->State().restoreRunning);
+        QVERIFY(second->State().restoreCancelRequested);
+        QVERIFY(!second->State().backupCancelRequested);
     }
 
     void exitFromTheTrayMenuEndsTheProgram()
@@ -341,7 +350,7 @@ private slots:
         window->TrayMenu()->findChild<QAction*>(ControlName(rid::ID_TRAY_EXIT))->trigger();
         QCOMPARE(quit.count(), 1);
         QVERIFY(!window->InTray()); // no icon left behind
-        QVERIFY(!window->State().backupRunning);
+        QVERIFY(window->State().backupCancelRequested);
         QVERIFY(!window->State().messagesEnabled);
         window.reset();
         QVERIFY(test::ReadFile(dir.file("vorda_history.log")).ends_with("|Vorda Software Exited\r\n"));

@@ -116,23 +116,27 @@ private slots:
         QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
         QVERIFY(state.connectionEditorMode == EditorMode::None);
 
+        QVERIFY(!state.backupCancelRequested);
         // The page already on show: still asked first, then nothing visible.
         MessageHook::SetNextAnswer(1);
         Menu(*window)->Button(rid::IDC_MENU_STATISTICS)->click();
         QCOMPARE(MessageHook::Requests().size(), size_t(2));
-        QVERIFY(!state.backupRunning);
+        // Yes asks the run to stop; it holds its flag until it has returned.
+        QVERIFY(state.backupCancelRequested);
+        QVERIFY(state.backupRunning);
         QCOMPARE(window->CurrentPage(), statistics.data());
 
         // Yes stops the run and switches pages; creating starts in "NEW" mode.
-        state.backupRunning = true;
+        state.backupCancelRequested = false;
         MessageHook::SetNextAnswer(1);
         Menu(*window)->Button(rid::IDC_MENU_CREATE_CONNECTION)->click();
-        QVERIFY(!state.backupRunning);
+        QVERIFY(state.backupCancelRequested);
         QVERIFY(state.connectionEditorMode == EditorMode::New);
         QCOMPARE(state.currentPageId, rid::PAGE_CREATE_CONNECTION);
         QVERIFY(statistics->isHidden());
 
         // Without a run no question is asked.
+        state.backupRunning = false; // the run has returned
         state.nameLists.Add(NameList::Connections, "shop");
         window->ReloadMenu();
         Menu(*window)->Button(rid::IDC_MENU_CREATE_BACKUP)->click();
