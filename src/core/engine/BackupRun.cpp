@@ -484,7 +484,13 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
                 return;
             }
             showHeading();
-            file_.Release(DataHeading(table, countText));
+            // The held rows are copied behind the heading while the window
+            // breathes: a large table holds tens of megabytes by then.
+            const std::string heading = DataHeading(table, countText);
+            PumpWhile(pump_, [this, &heading] {
+                file_.Release(heading);
+                return true;
+            });
             for (long long q = 0; q < pagesRead; ++q) {
                 showPage(q);
                 skeleton_.ShowElapsedIfNewSecond();

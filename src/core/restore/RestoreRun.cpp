@@ -638,6 +638,10 @@ RestoreRun::LineResult RestoreRun::FlushRows(MysqlConnection& conn)
             return LineResult::Failed;
         }
         ++report_.rowsInserted;
+        // Stepping the bars for thousands of rows, or sending them one by
+        // one, takes a while: the window breathes meanwhile.
+        if (i >= in || (i & 63) == 0)
+            pump_.Maybe();
         if (++uncommittedRows_ >= kRowsPerCommit && !Commit(conn)) {
             batch_.Clear();
             Fail(kInsertFailure);
