@@ -1,10 +1,12 @@
-// vorda-bench backup --data-dir DIR NAME
+// vorda-bench backup --data-dir DIR [--count-first] NAME
 // Runs backup NAME of the settings database in DIR as a manual run from the
 // Execute page does, without a window: every question is answered No and
 // every message printed to standard error. Events go to the history log as
 // the program records them. SIGTERM cancels the run after its current page
-// (the temporary file is removed, the previous backup file kept). Ends with
-// the result line; the exit status is 0 only when the run completed (143
+// (the temporary file is removed, the previous backup file kept).
+// --count-first counts each table on the run's own connection before its
+// rows, instead of on a second connection while they are read, to measure
+// what that costs. Ends with the result line; the exit status is 0 only when the run completed (143
 // when it was stopped).
 #include "BenchSupport.h"
 
@@ -19,9 +21,10 @@ namespace {
 
 int RunBackup(const std::vector<std::string>& words)
 {
-    const bench::Args args = bench::ParseArgs(words, {"--data-dir"});
+    const bench::Args args = bench::ParseArgs(words, {"--data-dir"}, {"--count-first"});
     if (!args.error.empty() || args.positional.size() != 1 || args.Get("--data-dir").empty()) {
-        std::fprintf(stderr, "usage: vorda-bench backup --data-dir DIR NAME%s%s\n", args.error.empty() ? "" : ": ",
+        std::fprintf(stderr, "usage: vorda-bench backup --data-dir DIR [--count-first] NAME%s%s\n",
+                     args.error.empty() ? "" : ": ",
                      args.error.c_str());
         return 2;
     }
@@ -41,6 +44,7 @@ int RunBackup(const std::vector<std::string>& words)
     const auto began = std::chrono::steady_clock::now();
     state.selectedName = name;
     BackupRun run(state, ui);
+    run.SetCountAhead(args.flags.count("--count-first") == 0);
     const BackupOutcome outcome = run.Run(name, RunKind::Manual, start);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (!outcome.resultWord.empty())
@@ -55,4 +59,4 @@ int RunBackup(const std::vector<std::string>& words)
 
 } // namespace
 
-VORDA_BENCH_COMMAND("backup", "--data-dir DIR NAME", RunBackup);
+VORDA_BENCH_COMMAND("backup", "--data-dir DIR [--count-first] NAME", RunBackup);

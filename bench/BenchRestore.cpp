@@ -1,11 +1,13 @@
 // vorda-bench restore --data-dir DIR --mode indirect|absolute [--safe-copy]
-//     [--accept-unfinished] NAME
+//     [--accept-unfinished] [--batch-bytes N] NAME
 // Restores backup NAME of the settings database in DIR as the Database
 // Backups page does, without a window: every message is printed to standard
 // error and every question answered Yes, but the one about a file without
 // its closing line (written by an older version, or incomplete), which is
 // answered No unless --accept-unfinished is given. The mode and the
-// safe-copy option replace the stored settings for this run only. Events go
+// safe-copy option replace the stored settings for this run only.
+// --batch-bytes sets the largest multi-row INSERT (0: one row per statement,
+// as one line at a time), for measuring what size serves best. Events go
 // to the history log as the program records them. SIGTERM cancels the
 // restore after its current line. Ends with the result line; the exit
 // status is 0 only when the restore completed (143 when it was stopped).
@@ -17,18 +19,22 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 
 namespace {
 
-constexpr const char* kUsage = "--data-dir DIR --mode indirect|absolute [--safe-copy] [--accept-unfinished] NAME";
+constexpr const char* kUsage
+    = "--data-dir DIR --mode indirect|absolute [--safe-copy] [--accept-unfinished] [--batch-bytes N] NAME";
 
 int RunRestore(const std::vector<std::string>& words)
 {
     const bench::Args args
-        = bench::ParseArgs(words, {"--data-dir", "--mode"}, {"--safe-copy", "--accept-unfinished"});
+        = bench::ParseArgs(words, {"--data-dir", "--mode", "--batch-bytes"}, {"--safe-copy", "--accept-unfinished"});
     const std::string mode = args.Get("--mode");
+    const std::string batch = args.Get("--batch-bytes");
     if (!args.error.empty() || args.positional.size() != 1 || args.Get("--data-dir").empty()
-        || (mode != "indirect" && mode != "absolute")) {
+        || (mode != "indirect" && mode != "absolute")
+        || batch.find_first_not_of("0123456789") != std::string::npos || batch.size() > 12) {
         std::fprintf(stderr, "usage: vorda-bench restore %s%s%s\n", kUsage, args.error.empty() ? "" : ": ",
                      args.error.c_str());
         return 2;
@@ -51,7 +57,10 @@ int RunRestore(const std::vector<std::string>& words)
     bench::CatchStopSignals();
 
     const auto began = std::chrono::steady_clock::now();
-    const RestoreReport report = RestoreRun(state, ui).Run(name);
+    RestoreRun run(state, ui);
+    if (!batch.empty())
+        run.SetRowBatchBytes(static_cast<size_t>(std::stoull(batch)));
+    const RestoreReport report = run.Run(name);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     ui.ShowMessage(MessageKind::YesNo, RestoreFinalQuestion(report.outcome));
     std::printf("%s\n", bench::ResultLine(static_cast<unsigned long long>(report.rowsInserted), seconds).c_str());

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# restore-vs-client.sh [ROWS...]          (default: 1000000)
+# restore-vs-client.sh [ROWS...]          (default: 300000 1000000)
 # Times a Vorda restore (vorda-bench restore) against the mariadb client
 # replaying mariadb-dump output of the same table, on a private test server.
 # For each table size it fills the table of the backup benchmark (int key,
@@ -9,8 +9,10 @@
 # default extended inserts. Then, REPEAT times (default 2), each of the three
 # is replayed into a fresh database and timed; the best wall time of each is
 # kept. Every replay is checked to hold every row and value of the original.
-# Prints the three times, the ratios vorda/one-row and vorda/extended, and
-# the peak memory of vorda-bench and of the client.
+# Prints the three times, the ratios vorda/one-row and vorda/extended, the
+# peak memory of vorda-bench and of the client, whether the goal (vorda at
+# most 1.2 times the extended replay) is met, and what share of the restore
+# the check of the whole file takes (vorda-bench check, best of REPEAT).
 #
 # MODE=absolute restores over the table instead of beside it (default
 # indirect); SAFE_COPY=1 adds safe copies (absolute mode only). The server
@@ -27,7 +29,7 @@ mode=${MODE:-indirect}
 safe_copy=()
 [[ "${SAFE_COPY:-0}" == 1 ]] && safe_copy=(--safe-copy)
 sizes=("$@")
-[[ ${#sizes[@]} -gt 0 ]] || sizes=(1000000)
+[[ ${#sizes[@]} -gt 0 ]] || sizes=(300000 1000000)
 
 # timed OUTFILE INFILE COMMAND...: runs COMMAND reading INFILE, its standard
 # output to OUTFILE; prints "seconds peak_kb".
@@ -51,7 +53,8 @@ digest() {
 
 fresh() { sql -e "DROP DATABASE IF EXISTS $1; CREATE DATABASE $1;"; }
 
-echo "server options: ${VORDA_TEST_DB_SERVER_ARGS:-(defaults)}; restore mode $mode ${safe_copy[*]}; best of $repeat runs"
+echo "server options: ${VORDA_TEST_DB_SERVER_ARGS:-(defaults)}; restore mode $mode ${safe_copy[*]}; best of $repeat runs;" \
+    "load: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-9s %9s %9s %9s %11s %11s %11s %11s\n' rows vorda_s onerow_s ext_s vorda/one vorda/ext vorda_kb client_kb
 for rows in "${sizes[@]}"; do
     src="vorda_rbench_src_$rows"
@@ -110,6 +113,14 @@ for rows in "${sizes[@]}"; do
         "$(ratio "$v_s" "$e_s")" "$v_kb" "$o_kb"
     echo "          vorda-bench: $result"
     echo "          all runs (seconds peak_kb): vorda ${vorda_runs[*]}; one-row ${one_runs[*]}; extended ${ext_runs[*]}"
+    met=$(awk -v a="$v_s" -v b="$e_s" 'BEGIN { print (b > 0 && a / b <= 1.2) ? "met" : "NOT met" }')
+    echo "          goal (vorda at most 1.2 times the extended replay): $met"
+    checks=()
+    for _ in $(seq 1 "$repeat"); do
+        checks+=("$("$bench" check "$data/backup_bench_$rows.tbk" | sed -n 's/.*seconds=\([0-9.]*\).*/\1/p')")
+    done
+    c_s=$(printf '%s\n' "${checks[@]}" | sort -n | head -1)
+    echo "          check of the whole file: $c_s s, $(awk -v c="$c_s" -v a="$v_s" 'BEGIN { printf "%.1f", 100 * c / a }') % of the restore"
     sql -e "DROP DATABASE $src; DROP DATABASE $target; DROP DATABASE vorda_rbench_onerow;
         DROP DATABASE vorda_rbench_extended;"
     rm -rf "$data" "$work"/*.sql

@@ -150,4 +150,16 @@ std::string ScratchDatabase::scalar(const std::string& query)
     return row && row[0] ? std::string(row[0]) : std::string();
 }
 
+std::string ScratchDatabase::showCreate(const std::string& table)
+{
+    if (!conn_.Query("SHOW CREATE TABLE " + QuoteIdentifier(table))) {
+        QTest::qFail(("SHOW CREATE TABLE failed: " + table + ": " + conn_.ErrorText()).c_str(), __FILE__, __LINE__);
+        return {};
+    }
+    MysqlResult result = conn_.StoreResult();
+    unsigned long* lengths = nullptr;
+    MYSQL_ROW row = result.FetchRow(&lengths);
+    return row && row[1] ? std::string(row[1], lengths[1]) : std::string();
+}
+
 } // namespace test

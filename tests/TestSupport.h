@@ -58,6 +58,8 @@ public:
     void exec(const std::string& statement);
     // The first field of the first row of a query ("" when none).
     std::string scalar(const std::string& query);
+    // The table's definition as SHOW CREATE TABLE prints it.
+    std::string showCreate(const std::string& table);
 
 private:
     std::string name_;

@@ -1,16 +1,29 @@
 #include "core/dump/DumpFile.h"
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
-constexpr size_t kFileBufferSize = 256 * 1024;
+// Bytes gathered before they go to the file in one write.
+constexpr size_t kFileBufferSize = 1024 * 1024;
 
 } // namespace
 
+DumpFile::~DumpFile()
+{
+    CloseSpool();
+}
+
 bool DumpFile::Open(const std::string& finalPath)
 {
+    CloseSpool();
     buffer_.clear();
+    spoolFailed_ = false;
+    const size_t slash = finalPath.find_last_of('/');
+    dir_ = slash == std::string::npos ? std::string(".") : finalPath.substr(0, slash + 1);
     if (!file_.Open(finalPath))
         return false;
     buffer_.reserve(kFileBufferSize + 64 * 1024);
@@ -37,22 +50,94 @@ void DumpFile::Write(const std::string& piece)
         Flush();
 }
 
+std::string& DumpFile::StartLine()
+{
+    lineStart_ = buffer_.size();
+    return buffer_;
+}
+
+size_t DumpFile::EndLine()
+{
+    const size_t length = buffer_.size() - lineStart_;
+    buffer_.append("\r\n", 2);
+    if (buffer_.size() >= kFileBufferSize)
+        Flush();
+    return length;
+}
+
 void DumpFile::Flush()
 {
-    file_.Write(buffer_);
+    if (spoolFd_ < 0) {
+        file_.Write(buffer_);
+    } else if (!spoolFailed_) {
+        const size_t done = WriteFully(spoolFd_, buffer_);
+        spoolFailed_ = done < buffer_.size();
+        spooled_ += done;
+    }
     buffer_.clear();
+}
+
+bool DumpFile::Hold()
+{
+    if (!file_.IsOpen() || spoolFd_ >= 0)
+        return false;
+    Flush();
+    // Unnamed: it never outlives the run, whatever happens to the process.
+    spoolFd_ = ::open(dir_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    spooled_ = 0;
+    return spoolFd_ >= 0;
+}
+
+void DumpFile::Release(const std::string& first)
+{
+    if (spoolFd_ < 0) {
+        Write(first);
+        return;
+    }
+    Flush();
+    const int spool = spoolFd_;
+    spoolFd_ = -1; // what follows goes to the file
+    Write(first);
+    Flush();
+    file_.Append(spool, spooled_);
+    ::close(spool);
+    spooled_ = 0;
+}
+
+unsigned long long DumpFile::Mark()
+{
+    Flush();
+    return file_.Size();
+}
+
+void DumpFile::RewindTo(unsigned long long mark)
+{
+    CloseSpool();
+    buffer_.clear();
+    file_.Truncate(mark);
+}
+
+void DumpFile::CloseSpool()
+{
+    if (spoolFd_ >= 0)
+        ::close(spoolFd_);
+    spoolFd_ = -1;
+    spooled_ = 0;
 }
 
 bool DumpFile::Commit()
 {
-    if (!file_.IsOpen())
+    if (!file_.IsOpen() || spoolFd_ >= 0 || spoolFailed_) {
+        Discard();
         return false;
+    }
     Flush();
     return file_.Commit();
 }
 
 void DumpFile::Discard()
 {
+    CloseSpool();
     file_.Discard();
     buffer_.clear();
 }

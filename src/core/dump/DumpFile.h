@@ -8,10 +8,15 @@
 // through a buffer, with every "\n" of the text stored as CR LF. Commit moves
 // it into place; anything else (Discard, or destruction without Commit)
 // removes it and leaves the previous backup file untouched.
+//
+// A piece that must come first but is not known yet (the data heading,
+// which carries the row count) can be written later: Hold sends what follows
+// into an unnamed spool file beside it, and Release writes the piece and then
+// everything held. Mark and RewindTo drop what was written after a point.
 class DumpFile {
 public:
     DumpFile() = default;
-    ~DumpFile() = default;
+    ~DumpFile();
     DumpFile(const DumpFile&) = delete;
     DumpFile& operator=(const DumpFile&) = delete;
 
@@ -20,17 +25,38 @@ public:
     bool IsOpen() const { return file_.IsOpen(); }
     // Writes a piece of text; every "\n" becomes CR LF.
     void Write(const std::string& piece);
+    // A line built in place (a row statement): StartLine gives the buffer to
+    // append the line to, without its end and holding no "\n"; EndLine ends
+    // it with CR LF and gives its length without the end.
+    std::string& StartLine();
+    size_t EndLine();
+    // From now on, what is written is held back. False when no spool file
+    // could be made (nothing is held then).
+    bool Hold();
+    bool Holding() const { return spoolFd_ >= 0; }
+    // Writes `first`, then everything held, and ends the hold.
+    void Release(const std::string& first);
+    // A point to come back to (not while holding).
+    unsigned long long Mark();
+    // Drops everything written after `mark`, and anything held.
+    void RewindTo(unsigned long long mark);
     // Flushes, syncs and renames the file into place. False (and the
     // temporary file removed) when any write failed.
     bool Commit();
     void Discard();
 
     const std::string& TempPath() const { return file_.TempPath(); }
-    bool Failed() const { return file_.Failed(); }
+    bool Failed() const { return file_.Failed() || spoolFailed_; }
 
 private:
     void Flush();
+    void CloseSpool();
 
     AtomicFile file_;
     std::string buffer_;
+    size_t lineStart_ = 0;
+    std::string dir_;
+    int spoolFd_ = -1;
+    unsigned long long spooled_ = 0;
+    bool spoolFailed_ = false;
 };

@@ -53,10 +53,14 @@ std::string HeaderText(const DumpHeader& h)
     return text;
 }
 
+std::string StructureTitle(const std::string& table)
+{
+    return "\n---\n--- Table structure for table " + dump::QuoteName(table) + "\n---\n\n";
+}
+
 std::string StructureHeading(const std::string& table)
 {
-    const std::string quoted = dump::QuoteName(table);
-    return "\n---\n--- Table structure for table " + quoted + "\n---\n\nCREATE TABLE " + quoted + " (\n";
+    return StructureTitle(table) + "CREATE TABLE " + dump::QuoteName(table) + " (\n";
 }
 
 std::string DataHeading(const std::string& table, const std::string& countText)
@@ -64,22 +68,39 @@ std::string DataHeading(const std::string& table, const std::string& countText)
     return "\n---\n--- Dumping data for table " + dump::QuoteName(table) + " - Total rows: " + countText + "\n---\n\n";
 }
 
-void AppendRowStatement(std::string& out, const std::string& table, char** values, const unsigned long* lengths,
-                        unsigned int count)
+std::string RowStatementStart(const std::string& table, const std::vector<std::string>& columns)
 {
-    out += "INSERT INTO `";
-    for (char c : table) {
-        if (c == '`')
-            out += '`';
-        out += c;
+    std::string start = "INSERT INTO " + dump::QuoteName(table) + " ";
+    if (!columns.empty()) {
+        start += '(';
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (i > 0)
+                start += ", ";
+            start += dump::QuoteName(columns[i]);
+        }
+        start += ") ";
     }
-    out += "` VALUES (";
+    return start + "VALUES (";
+}
+
+void AppendRowLine(std::string& out, std::string_view start, char** values, const unsigned long* lengths,
+                     unsigned int count)
+{
+    out.append(start);
     for (unsigned int j = 0; j < count; ++j) {
         if (j > 0)
             out += ", ";
         AppendValue(out, values[j], values[j] ? lengths[j] : 0);
     }
-    out += ")\n";
+    out += ')';
+}
+
+void AppendRowStatement(std::string& out, const std::string& table, char** values, const unsigned long* lengths,
+                        unsigned int count)
+{
+    const std::string start = RowStatementStart(table);
+    AppendRowLine(out, start, values, lengths, count);
+    out += '\n';
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The backup file's text, in one place for the backup run that writes it and
 // the restore and viewer that read it: a commented header, then per table a
@@ -13,6 +14,7 @@ inline constexpr const char* kSoftwareVersion = "2.1.2.4";
 // Lines of the tally for the header, a structure heading with its CREATE
 // TABLE line, and a data heading.
 inline constexpr long kHeaderLines = 14;
+inline constexpr long kStructureTitleLines = 5;
 inline constexpr long kStructureHeadingLines = 6;
 inline constexpr long kDataHeadingLines = 5;
 // Lines of the tally for the end of a complete file: an empty line and the
@@ -36,12 +38,22 @@ struct DumpHeader {
 
 // The 14 header lines.
 std::string HeaderText(const DumpHeader& header);
+// The five heading lines of a structure section: an empty line, "---", the
+// title naming the table, "---" and an empty line.
+std::string StructureTitle(const std::string& table);
 // The structure heading and the CREATE TABLE line.
 std::string StructureHeading(const std::string& table);
 // The five lines before a table's rows.
 std::string DataHeading(const std::string& table, const std::string& countText);
-// "INSERT INTO `T` VALUES (" + values + ")\n", each value as AppendValue
-// writes it (NULL bare, everything else quoted and escaped).
+// The start of a table's row statements: "INSERT INTO `T` VALUES (", or,
+// when the rows name their columns, "INSERT INTO `T` (`a`, `b`) VALUES (".
+std::string RowStatementStart(const std::string& table, const std::vector<std::string>& columns = {});
+// start + values + ")", each value as AppendValue writes it (NULL bare,
+// everything else quoted and escaped), separated by ", ": a row statement
+// without its line end.
+void AppendRowLine(std::string& out, std::string_view start, char** values, const unsigned long* lengths,
+                     unsigned int count);
+// "INSERT INTO `T` VALUES (" + values + ")\n".
 void AppendRowStatement(std::string& out, const std::string& table, char** values, const unsigned long* lengths,
                         unsigned int count);
 

@@ -933,6 +933,22 @@ bool HasEmptyLine(std::string_view text)
     return false;
 }
 
+bool SameTokens(std::string_view a, std::string_view b)
+{
+    std::vector<Token> ta;
+    std::vector<Token> tb;
+    if (Lexer(a).Run(ta).error != ShapeError::None || Lexer(b).Run(tb).error != ShapeError::None)
+        return false;
+    if (ta.size() != tb.size())
+        return false;
+    for (size_t i = 0; i < ta.size(); ++i) {
+        if (ta[i].kind != tb[i].kind
+            || a.substr(ta[i].begin, ta[i].end - ta[i].begin) != b.substr(tb[i].begin, tb[i].end - tb[i].begin))
+            return false;
+    }
+    return true;
+}
+
 std::string JoinStatementLines(std::string_view text)
 {
     std::string joined;

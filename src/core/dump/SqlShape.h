@@ -153,4 +153,12 @@ bool HasEmptyLine(std::string_view text);
 // removed).
 std::string JoinStatementLines(std::string_view text);
 
+// True when both texts read as the same tokens (words, names, strings,
+// numbers and punctuation, each with the same bytes) in the same order, and
+// both read to their end: they differ at most in the blanks and line ends
+// between tokens. A structure text whose lines, once joined, no longer read
+// as the text did (a line end inside a name, or between two tokens that the
+// join glues together) fails this against its joined form.
+bool SameTokens(std::string_view a, std::string_view b);
+
 } // namespace dump

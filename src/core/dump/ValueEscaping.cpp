@@ -2,6 +2,10 @@
 
 #include <array>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Bytes that a value may not carry unescaped inside apostrophes.
@@ -19,18 +23,46 @@ constexpr std::array<const char*, 256> MakeEscapeTable()
 }
 constexpr std::array<const char*, 256> kEscapes = MakeEscapeTable();
 
+// The offset of the first byte from `i` on that needs escaping, or `length`.
+// Values are mostly plain text: sixteen bytes are looked at in one go.
+size_t NextEscaped(const char* data, size_t i, size_t length)
+{
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i apostrophe = _mm_set1_epi8('\'');
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i ctrlZ = _mm_set1_epi8(26);
+    for (; i + 16 <= length; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const __m128i hit = _mm_or_si128(
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, zero), _mm_cmpeq_epi8(v, lf)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, backslash))),
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, apostrophe), _mm_cmpeq_epi8(v, quote)),
+                         _mm_cmpeq_epi8(v, ctrlZ)));
+        const int mask = _mm_movemask_epi8(hit);
+        if (mask != 0)
+            return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#endif
+    for (; i < length; ++i) {
+        if (kEscapes[static_cast<unsigned char>(data[i])])
+            return i;
+    }
+    return length;
+}
+
 } // namespace
 
 void AppendEscaped(std::string& out, const char* data, size_t length)
 {
     size_t start = 0;
-    for (size_t i = 0; i < length; ++i) {
-        const char* escape = kEscapes[static_cast<unsigned char>(data[i])];
-        if (escape) {
-            out.append(data + start, i - start);
-            out.append(escape, 2);
-            start = i + 1;
-        }
+    for (size_t i = NextEscaped(data, 0, length); i < length; i = NextEscaped(data, start, length)) {
+        out.append(data + start, i - start);
+        out.append(kEscapes[static_cast<unsigned char>(data[i])], 2);
+        start = i + 1;
     }
     out.append(data + start, length - start);
 }

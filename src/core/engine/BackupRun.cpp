@@ -2,7 +2,8 @@
 
 #include "core/dump/DumpFile.h"
 #include "core/dump/SqlShape.h"
-#include "core/dump/TableStructure.h"
+#include "core/dump/TableDefinition.h"
+#include "core/engine/CountAhead.h"
 #include "core/engine/RunSkeleton.h"
 #include "core/store/Definitions.h"
 #include "core/store/Numbers.h"
@@ -66,16 +67,40 @@ constexpr BackupFailure kNameFailure {"", "Invalid Backup Name: ", false, true};
 constexpr BackupFailure kPortFailure {"", "Invalid Port Number: ", false, true};
 constexpr BackupFailure kRowTooLongFailure {"", "Row Over Packet Limit: ", false, false};
 constexpr BackupFailure kChangedFailure {"", "Table Changed During Backup: ", false, false};
+constexpr BackupFailure kStructureFailure {"", "Table Structure Not Restorable: ", false, false};
 
 // The bytes an Indirect restore adds to a row statement (the VORDA_ prefix
 // of the table name); a row must fit the server's packet with them.
 constexpr unsigned long long kRestoreGrowth = 6;
 
-enum class TableOutcome { Done, Cancelled, Failed };
+// Empty: the table has no rows (and no data section). Redo: its data
+// section was taken back; the table is counted on the run's own connection
+// and read again.
+enum class TableOutcome { Done, Empty, Cancelled, Failed, Redo };
+
+// How the row count of a data heading is found: counted on the run's own
+// connection before the rows, or forecast by the second connection while the
+// rows are read (and held back until it comes).
+enum class Count { Exact, Pending };
+
+// What the rows are read with: every column, or the ones the row statements
+// name.
+std::string SelectList(const std::vector<std::string>& columns)
+{
+    if (columns.empty())
+        return "*";
+    std::string list;
+    for (const std::string& c : columns) {
+        if (!list.empty())
+            list += ", ";
+        list += QuoteIdentifier(c);
+    }
+    return list;
+}
 
 class RunContext {
 public:
-    RunContext(AppState& state, RunUi& ui, RunKind kind, std::time_t start)
+    RunContext(AppState& state, RunUi& ui, RunKind kind, std::time_t start, bool countAhead)
         : state_(state)
         , silent_(ui)
         , panel_(kind == RunKind::Manual ? ui : silent_)
@@ -83,6 +108,7 @@ public:
         , pump_(skeleton_.Pump())
         , kind_(kind)
         , start_(start)
+        , useCountAhead_(countAhead)
     {
         out_.startTimeText = FormatLocalTime(start, kLongTimeFormat);
     }
@@ -91,13 +117,22 @@ public:
 
 private:
     bool Manual() const { return kind_ == RunKind::Manual; }
+    // Whether the user (or the menu page) asked the run to stop; looked at
+    // after every page, every table and while a count is awaited.
+    bool CancelRequested() const { return state_.backupCancelRequested; }
     // `message` replaces the failure's own message; `logDetail` follows the
     // name in a scheduled run's log entry.
     void Fail(const BackupFailure& failure, const std::string& message = {}, const std::string& logDetail = {});
     // The server's max_allowed_packet, read once per run (0 when unknown).
     unsigned long long PacketLimit();
     void Release();
-    TableOutcome BackUpTable(const std::string& table);
+    TableOutcome BackUpTable(const std::string& table, size_t index);
+    // Writes the data section of table `index` of the list. With a count that
+    // is still pending the rows are held back until it comes.
+    TableOutcome BackUpRows(const std::string& table, size_t index, std::string countText, Count count);
+    // Waits for table `index`'s forecast count, letting the window breathe;
+    // Pending when the run was cancelled meanwhile.
+    CountAhead::State AwaitCount(size_t index, std::string& countText);
     void Finish(bool completed);
 
     AppState& state_;
@@ -107,13 +142,13 @@ private:
     ThrottledPump& pump_;
     const RunKind kind_;
     const std::time_t start_;
+    const bool useCountAhead_;
     BackupOutcome out_;
     std::string backup_; // B: the definition's name, used for the file, header and log
     MysqlConnection conn_;
+    CountAhead countAhead_;
     DumpFile file_;
-    std::string line_;
-    std::vector<ColumnDescription> columns_;
-    std::vector<KeyColumn> keys_;
+    dump::TableDefinition definition_;
     std::optional<unsigned long long> packetLimit_;
 };
 
@@ -121,6 +156,7 @@ private:
 // cleared by Run once everything, messages included, is done.
 void RunContext::Release()
 {
+    countAhead_.Stop();
     out_.status = RunStatus::Failed;
     if (out_.serverError.empty() && conn_.Initialised())
         out_.serverError = conn_.ErrorText();
@@ -232,12 +268,23 @@ BackupOutcome RunContext::Run(const std::string& name)
     // clients change during the run neither appear half-way nor vanish. The
     // long write timeout keeps the server from dropping a streamed table
     // while the window waits for the user (a question box during a pump).
-    if (!conn_.Connect(params) || !conn_.Query("SET SESSION TRANSACTION ISOLATION LEVEL REPEATABLE READ")
-        || !conn_.Query("START TRANSACTION WITH CONSISTENT SNAPSHOT")) {
+    if (!conn_.Connect(params) || !conn_.Query("SET SESSION TRANSACTION ISOLATION LEVEL REPEATABLE READ")) {
         Fail(kConnectFailure);
         return out_;
     }
-    conn_.Query("SET SESSION net_write_timeout = 3600");
+    // The row counts are taken on a second connection, whose snapshot
+    // starts right after this one's (see CountAhead); without it, on this one.
+    const bool countAhead = useCountAhead_ && countAhead_.Connect(params);
+    if (!conn_.Query("START TRANSACTION WITH CONSISTENT SNAPSHOT")) {
+        Fail(kConnectFailure);
+        return out_;
+    }
+    if (!countAhead || !countAhead_.Start())
+        countAhead_.Stop();
+    // SHOW CREATE TABLE prints the definition as the restore reads it:
+    // backquoted names and every option, whatever the server's own sql_mode
+    // (ANSI_QUOTES, NO_TABLE_OPTIONS and the like would change it).
+    conn_.Query("SET SESSION net_write_timeout = 3600, SESSION sql_quote_show_create = 1, SESSION sql_mode = ''");
     panel_.SetText(RunField::RunStatus, "Connected");
 
     if (!file_.Open(BackupFilePath(state_.paths.dataDir, backup_))) {
@@ -247,8 +294,8 @@ BackupOutcome RunContext::Run(const std::string& name)
     file_.Write(HeaderText({kind_, params.host, params.database, backup_, out_.startTimeText}));
     out_.lineTally = kHeaderLines;
 
-    for (const std::string& table : tables) {
-        const TableOutcome t = BackUpTable(table);
+    for (size_t i = 0; i < tables.size(); ++i) {
+        const TableOutcome t = BackUpTable(tables[i], i);
         if (t == TableOutcome::Failed)
             return out_;
         if (t == TableOutcome::Cancelled)
@@ -277,18 +324,30 @@ unsigned long long RunContext::PacketLimit()
     return *packetLimit_;
 }
 
-TableOutcome RunContext::BackUpTable(const std::string& table)
+TableOutcome RunContext::BackUpTable(const std::string& table, size_t index)
 {
     const std::string quoted = QuoteIdentifier(table);
-    file_.Write(StructureHeading(table));
-    out_.lineTally += kStructureHeadingLines;
-    if (!ReadTableStructure(conn_, table, columns_, keys_)) {
+    // A structure the restore would refuse makes the backup useless: it
+    // fails the run instead.
+    const unsigned long long packet = PacketLimit();
+    std::string refusal;
+    switch (dump::ReadTableDefinition(conn_, table, packet > kRestoreGrowth + 1 ? packet - kRestoreGrowth - 1 : 0,
+                                      definition_, refusal)) {
+    case dump::DefinitionRead::Ok:
+        break;
+    case dump::DefinitionRead::Refused:
         Fail(kDescribeFailure);
         return TableOutcome::Failed;
+    case dump::DefinitionRead::Unrestorable:
+        Fail(kStructureFailure,
+             "The structure of table " + dump::QuoteName(table) + " cannot be written so that a restore accepts it: "
+                 + refusal + ".\r\n\r\nThe backup failed; the previous backup file was kept.",
+             " - Table: " + table);
+        return TableOutcome::Failed;
     }
-    const SectionText section = BuildColumnText(columns_, keys_);
-    file_.Write(section.text);
-    out_.lineTally += section.lines;
+    file_.Write(StructureTitle(table));
+    file_.Write(definition_.structure);
+    out_.lineTally += definition_.tallyLines;
     // The structure took a few round trips; let the window breathe.
     pump_.Always();
 
@@ -296,54 +355,177 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
         Fail(kColumnsFailure);
         return TableOutcome::Failed;
     }
-    (void)conn_.StoreResult();
+    {
+        MysqlResult columns = conn_.StoreResult();
+        dump::ReadRowColumns(columns, definition_);
+    }
 
+    // The count comes from the second connection when it is there (a
+    // forecast, checked against the rows read), otherwise from this one.
     std::string countText;
-    if (conn_.Query("select count(*) from " + quoted)) {
-        MysqlResult count = conn_.StoreResult();
-        MYSQL_ROW row = count.FetchRow();
-        if (row && row[0])
-            countText = row[0];
+    TableOutcome t = TableOutcome::Redo;
+    if (countAhead_.Active())
+        t = BackUpRows(table, index, countText, Count::Pending);
+    if (t == TableOutcome::Redo) {
+        countText.clear();
+        if (conn_.Query("select count(*) from " + quoted)) {
+            MysqlResult count = conn_.StoreResult();
+            MYSQL_ROW row = count.FetchRow();
+            if (row && row[0])
+                countText = row[0];
+        }
+        if (countText.empty()) {
+            Fail(kCountFailure);
+            return TableOutcome::Failed;
+        }
+        t = LeadingInteger(countText) == 0 ? TableOutcome::Empty : BackUpRows(table, index, countText, Count::Exact);
     }
-    if (countText.empty()) {
-        Fail(kCountFailure);
-        return TableOutcome::Failed;
-    }
-    const long long rows = LeadingInteger(countText);
-    if (rows == 0)
-        return state_.backupCancelRequested ? TableOutcome::Cancelled : TableOutcome::Done;
-
-    const long long pages = rows / kPageSize; // P: pages 0..P are read
-    const long long step = pages / 7;
-    panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(pages + 1));
-    panel_.SetText(RunField::RunStatus, "Backing up " + table);
-    panel_.SetText(RunField::TableMembers, countText + " rows");
-    panel_.SetText(RunField::CurrentMember, "0");
-    file_.Write(DataHeading(table, countText));
-    out_.lineTally += kDataHeadingLines;
+    if (t == TableOutcome::Empty)
+        return CancelRequested() ? TableOutcome::Cancelled : TableOutcome::Done;
+    if (t != TableOutcome::Done)
+        return t;
     panel_.StepBar(RunBar::Overall);
+    pump_.Always();
+    if (CancelRequested())
+        return TableOutcome::Cancelled;
+    return TableOutcome::Done;
+}
 
+CountAhead::State RunContext::AwaitCount(size_t index, std::string& countText)
+{
+    for (;;) {
+        const CountAhead::State state = countAhead_.Wait(index, ThrottledPump::kInterval, countText);
+        if (state != CountAhead::State::Pending)
+            return state;
+        skeleton_.ShowElapsedIfNewSecond();
+        pump_.Always();
+        if (CancelRequested())
+            return CountAhead::State::Pending;
+    }
+}
+
+TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std::string countText, Count count)
+{
+    const std::string quoted = QuoteIdentifier(table);
     // A row statement the server would refuse on a restore makes the
     // backup useless: it fails the run instead.
     const unsigned long long packet = PacketLimit();
     unsigned long long longest = 0;
+    const std::string rowStart = RowStatementStart(table, definition_.rowColumns);
+
+    // Where the data section begins, for taking it back.
+    const unsigned long long mark = file_.Mark();
+    const long long tallyMark = out_.lineTally;
+    const unsigned long long rowsMark = out_.rowsWritten;
+
+    // Without a place to hold the rows, this connection counts.
+    bool holding = count == Count::Pending && file_.Hold();
+    if (count == Count::Pending && !holding)
+        return TableOutcome::Redo;
+    long long rows = holding ? -1 : LeadingInteger(countText);
+
+    // The panel's page progress: pages 0 .. rows / 100, each shown as it
+    // begins and stepped once read; while the rows are held, it is shown
+    // once the count has come.
+    long long pages = 0;
+    long long step = 0;
+    auto showHeading = [&] {
+        pages = rows / kPageSize;
+        step = pages / 7;
+        panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(pages + 1));
+        panel_.SetText(RunField::RunStatus, "Backing up " + table);
+        panel_.SetText(RunField::TableMembers, countText + " rows");
+        panel_.SetText(RunField::CurrentMember, "0");
+        out_.lineTally += kDataHeadingLines;
+        panel_.StepBar(RunBar::Overall);
+    };
+    auto showPage = [&](long long p) { panel_.SetText(RunField::CurrentMember, std::to_string(p * kPageSize)); };
+    auto pageDone = [&](long long p) {
+        panel_.StepBar(RunBar::CurrentTable);
+        if (p == step || p == 2 * step || p == 3 * step || p == 4 * step || p == 5 * step || p == 6 * step)
+            panel_.StepBar(RunBar::Overall);
+    };
+    if (!holding && rows > 0) {
+        showHeading();
+        file_.Write(DataHeading(table, countText));
+    }
 
     // The table is streamed in one statement and cut into pages of 100 rows
     // on this side: time stays linear in the rows and memory flat.
-    if (!conn_.Query("select * from " + quoted)) {
+    if (!conn_.Query("select " + SelectList(definition_.rowColumns) + " from " + quoted)) {
         Fail(kPageFailure);
         return TableOutcome::Failed;
     }
+    // This connection holds the table now: the second one counts it.
+    if (count == Count::Pending)
+        countAhead_.Count(index, table);
     long long rowsRead = 0;
-    enum class Stream { Ended, Cancelled, Refused, Lost, WriteFailed, TooLong, Changed } stream = Stream::Ended;
+    // Misforecast: the forecast count is not the snapshot's (or never came).
+    enum class Stream { Going, Cancelled, Refused, Lost, WriteFailed, TooLong, Changed, Misforecast };
+    Stream stream = Stream::Going;
     {
         MysqlResult result = conn_.UseResult();
         const unsigned int fields = result.FieldCount();
         bool streamEnded = !result;
         if (!result && conn_.ErrorNumber() != 0)
             stream = Stream::Refused;
-        for (long long p = 0; result && p <= pages; ++p) {
-            panel_.SetText(RunField::CurrentMember, std::to_string(p * kPageSize));
+        // The forecast count has come: the heading and the held rows go in,
+        // and the pages read so far are shown, each as a page read now would
+        // be (the window breathes and a stop request is looked at after it).
+        auto release = [&](long long pagesRead) {
+            rows = LeadingInteger(countText);
+            if (rowsRead > rows || (streamEnded && rowsRead != rows)) {
+                stream = Stream::Misforecast;
+                return;
+            }
+            holding = false;
+            if (rows == 0) {
+                file_.Release({});
+                return;
+            }
+            showHeading();
+            // The held rows are copied behind the heading while the window
+            // breathes: a large table holds tens of megabytes by then.
+            const std::string heading = DataHeading(table, countText);
+            PumpWhile(pump_, [this, &heading] {
+                file_.Release(heading);
+                return true;
+            });
+            for (long long q = 0; q < pagesRead; ++q) {
+                showPage(q);
+                skeleton_.ShowElapsedIfNewSecond();
+                pump_.Always();
+                if (CancelRequested()) {
+                    stream = Stream::Cancelled;
+                    return;
+                }
+                pageDone(q);
+            }
+        };
+        for (long long p = 0; result && stream == Stream::Going;) {
+            if (holding && streamEnded) {
+                // Every row is read; the heading waits for its count.
+                const CountAhead::State state = AwaitCount(index, countText);
+                if (state == CountAhead::State::Ready)
+                    release(p);
+                else
+                    stream = state == CountAhead::State::Failed ? Stream::Misforecast : Stream::Cancelled;
+                continue;
+            }
+            if (!holding && rows == 0) {
+                // A forecast of no rows: any row proves it wrong.
+                unsigned long* lengths = nullptr;
+                if (result.FetchRow(&lengths))
+                    stream = Stream::Misforecast;
+                else if (conn_.ErrorNumber() != 0)
+                    stream = Stream::Lost;
+                streamEnded = stream == Stream::Going;
+                break;
+            }
+            if (!holding && p > pages)
+                break;
+            if (!holding)
+                showPage(p);
             for (int inPage = 0; !streamEnded && inPage < kPageSize; ++inPage) {
                 unsigned long* lengths = nullptr;
                 MYSQL_ROW row = result.FetchRow(&lengths);
@@ -355,24 +537,25 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
                 }
                 // The data heading counts the rows: a row beyond the count
                 // would make the file disagree with it.
-                if (++rowsRead > rows) {
-                    stream = Stream::Changed;
+                if (++rowsRead > rows && !holding) {
+                    stream = count == Count::Exact ? Stream::Changed : Stream::Misforecast;
                     break;
                 }
-                line_.clear();
-                AppendRowStatement(line_, table, row, lengths, fields);
-                // Without its line end.
-                if (packet != 0 && line_.size() - 1 + kRestoreGrowth >= packet) {
-                    longest = line_.size() - 1;
+                AppendRowLine(file_.StartLine(), rowStart, row, lengths, fields);
+                const size_t length = file_.EndLine();
+                if (packet != 0 && length + kRestoreGrowth >= packet) {
+                    longest = length;
                     stream = Stream::TooLong;
                     break;
                 }
-                file_.Write(line_);
                 ++out_.lineTally;
                 ++out_.rowsWritten;
-                pump_.Maybe();
+                // Events wait at most about 15 ms; the clock is looked at
+                // every few rows.
+                if ((rowsRead & 15) == 0)
+                    pump_.Maybe();
             }
-            if (stream == Stream::Lost || stream == Stream::TooLong || stream == Stream::Changed)
+            if (stream != Stream::Going)
                 break;
             if (file_.Failed()) {
                 stream = Stream::WriteFailed;
@@ -380,26 +563,45 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
             }
             skeleton_.ShowElapsedIfNewSecond();
             pump_.Always();
-            if (state_.backupCancelRequested) {
+            if (CancelRequested()) {
                 stream = Stream::Cancelled;
                 break;
             }
-            panel_.StepBar(RunBar::CurrentTable);
-            if (p == step || p == 2 * step || p == 3 * step || p == 4 * step || p == 5 * step || p == 6 * step)
-                panel_.StepBar(RunBar::Overall);
+            if (!holding)
+                pageDone(p);
+            ++p;
+            if (holding) {
+                switch (countAhead_.Poll(index, countText)) {
+                case CountAhead::State::Ready:
+                    release(p);
+                    break;
+                case CountAhead::State::Failed:
+                    stream = Stream::Misforecast;
+                    break;
+                case CountAhead::State::Pending:
+                    break;
+                }
+            }
         }
         // A run that stops early does not wait for the rest of a large table:
         // the connection is cut (the run closes it anyway) before the result
-        // is released, which would otherwise read every remaining row.
-        if (!streamEnded && stream != Stream::Ended)
+        // is released, which would otherwise read every remaining row. A
+        // misforecast table is read again on this connection: the rest of
+        // its rows are read (and dropped) as the result is released.
+        if (!streamEnded && stream != Stream::Going && stream != Stream::Misforecast)
             conn_.Abort();
     }
-    if (stream == Stream::Ended && rowsRead != rows)
-        stream = Stream::Changed;
+    if (stream == Stream::Going && rowsRead != rows)
+        stream = count == Count::Exact ? Stream::Changed : Stream::Misforecast;
     const std::string quotedName = dump::QuoteName(table);
     switch (stream) {
-    case Stream::Ended:
+    case Stream::Going:
         break;
+    case Stream::Misforecast:
+        file_.RewindTo(mark);
+        out_.lineTally = tallyMark;
+        out_.rowsWritten = rowsMark;
+        return TableOutcome::Redo;
     case Stream::Cancelled:
         return TableOutcome::Cancelled;
     case Stream::Refused:
@@ -427,15 +629,12 @@ TableOutcome RunContext::BackUpTable(const std::string& table)
              " - Table: " + table);
         return TableOutcome::Failed;
     }
-    panel_.StepBar(RunBar::Overall);
-    pump_.Always();
-    if (state_.backupCancelRequested)
-        return TableOutcome::Cancelled;
-    return TableOutcome::Done;
+    return rows == 0 ? TableOutcome::Empty : TableOutcome::Done;
 }
 
 void RunContext::Finish(bool completed)
 {
+    countAhead_.Stop();
     conn_.Close();
     skeleton_.ShowEnd();
 
@@ -484,7 +683,7 @@ BackupOutcome BackupRun::Run(std::string name, RunKind kind, std::time_t startTi
 {
     BackupOutcome outcome;
     {
-        RunContext run(state_, ui_, kind, startTime);
+        RunContext run(state_, ui_, kind, startTime, countAhead_);
         outcome = run.Run(name);
     }
     // Cleared only now that the run has fully returned (a refused run never

@@ -73,7 +73,12 @@ public:
     // whatever happens to the caller's text while events are pumped.
     BackupOutcome Run(std::string name, RunKind kind, std::time_t startTime);
 
+    // Whether row counts are taken on a second connection while the rows are
+    // read (the default), or on the run's own connection before them.
+    void SetCountAhead(bool on) { countAhead_ = on; }
+
 private:
     AppState& state_;
     RunUi& ui_;
+    bool countAhead_ = true;
 };

@@ -93,6 +93,20 @@ std::string RestoreFinalQuestion(RestoreOutcome outcome)
     return "Restore " + RestoreResultWord(outcome) + "\r\n\r\nDo you wish to execute another?";
 }
 
+std::string RestoreBatchSqlMode(const std::string& sessionMode)
+{
+    size_t begin = 0;
+    while (begin <= sessionMode.size()) {
+        size_t end = sessionMode.find(',', begin);
+        if (end == std::string::npos)
+            end = sessionMode.size();
+        if (sessionMode.compare(begin, end - begin, "STRICT_ALL_TABLES") == 0)
+            return sessionMode;
+        begin = end + 1;
+    }
+    return sessionMode.empty() ? "STRICT_ALL_TABLES" : sessionMode + ",STRICT_ALL_TABLES";
+}
+
 std::string RestoreSessionSqlMode(const std::string& serverMode)
 {
     // Modes that would make the server read the file's values differently
@@ -175,6 +189,10 @@ RestoreReport RestoreRun::Run(std::string name)
     haveRowTotal_ = false;
     rowTotal_ = countedLines_ = insertedInTable_ = uncommittedRows_ = 0;
     rowTarget_.clear();
+    rowColumns_.clear();
+    rowStart_.clear();
+    batch_.Clear();
+    batchModeOn_ = false;
     fileTables_.clear();
     expectClosed_ = false;
 
@@ -249,7 +267,10 @@ bool RestoreRun::PrepareSession(MysqlConnection& conn)
         const long long packet = row[1] ? LeadingInteger(row[1]) : 0;
         maxPacket_ = packet > 0 ? static_cast<unsigned long long>(packet) : 0;
     }
-    return conn.Query("SET SESSION sql_mode = '" + conn.Escape(RestoreSessionSqlMode(serverMode))
+    lineMode_ = RestoreSessionSqlMode(serverMode);
+    batchMode_ = RestoreBatchSqlMode(lineMode_);
+    batch_.Reset(maxPacket_ != 0 && maxPacket_ / 4 < batchBytes_ ? static_cast<size_t>(maxPacket_ / 4) : batchBytes_);
+    return conn.Query("SET SESSION sql_mode = '" + conn.Escape(lineMode_)
                       + "', SESSION foreign_key_checks = 0, SESSION autocommit = 0");
 }
 
@@ -346,10 +367,26 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
     };
     std::string line;
     bool cancelled = false;
+    // After every line that is not part of a CREATE TABLE statement: the
+    // elapsed time, events at most every 15 ms, and the stop request.
+    auto afterLine = [&] {
+        skeleton_.ShowElapsedIfNewSecond();
+        pump_.Maybe();
+        cancelled = state_.restoreCancelRequested;
+    };
     while (!cancelled && reader.Next(line)) {
         ++report_.linesRead;
         const FileLine kind
             = reader.Overlong() ? grammar.FeedOverlong(reader.LineBytes(), reader.MaxLine()) : grammar.Feed(line);
+        if (kind == FileLine::Row) {
+            if (QueueRow(conn, grammar.Row()) == LineResult::Failed)
+                return LineResult::Failed;
+            afterLine();
+            continue;
+        }
+        // Whatever the line is, the rows read before it go in first.
+        if (FlushRows(conn) == LineResult::Failed)
+            return LineResult::Failed;
         // The lines after CREATE TABLE belong to its statement: they are not
         // counted on the bar, and the empty line that ends it sends it.
         if (kind == FileLine::CreateMore)
@@ -379,22 +416,17 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
                 return LineResult::Failed;
             }
             break;
-        case FileLine::Row:
-            if (HandleRow(conn, grammar.Row()) == LineResult::Failed)
-                return LineResult::Failed;
-            break;
         case FileLine::DataTitle:
-            HandleDumpingData(grammar);
+            HandleDumpingData(conn, grammar);
             break;
         default:
             break;
         }
-        skeleton_.ShowElapsedIfNewSecond();
-        // Events are let through at most every 15 ms, but the stop request
-        // is looked at after every line.
-        pump_.Maybe();
-        cancelled = state_.restoreCancelRequested;
+        afterLine();
     }
+    // The rows read before the end, or before the stop request, go in.
+    if (FlushRows(conn) == LineResult::Failed)
+        return LineResult::Failed;
     if (reader.Failed()) {
         Commit(conn);
         Fail(kFileFailure);
@@ -424,6 +456,7 @@ RestoreRun::LineResult RestoreRun::CreateTable(MysqlConnection& conn, const dump
     const std::string& table = grammar.Table();
     const std::string& statement = grammar.Statement();
     const std::string target = Target(table);
+    UseBatchMode(conn, false);
 
     if (!absolute_) {
         // Beside the originals: constraint names take the prefix (a database
@@ -532,37 +565,129 @@ RestoreRun::SafeCopy RestoreRun::MakeSafeCopy(MysqlConnection& conn, const std::
     return ui_.ShowMessage(MessageKind::YesNo, kSafeCopyQuestion) == 1 ? SafeCopy::Skipped : SafeCopy::Declined;
 }
 
-RestoreRun::LineResult RestoreRun::HandleRow(MysqlConnection& conn, const dump::RowStatement& row)
+RestoreRun::LineResult RestoreRun::QueueRow(MysqlConnection& conn, const dump::RowStatement& row)
 {
+    if (rowStart_.empty() || row.columnList != rowColumns_) {
+        rowColumns_.assign(row.columnList);
+        rowStart_ = RowBatch::StatementStart(rowTarget_, rowColumns_);
+    }
+    if (!batch_.Takes(rowStart_, row.values) && FlushRows(conn) == LineResult::Failed)
+        return LineResult::Failed;
+    if (batch_.Empty()) {
+        batchFirstMember_ = insertedInTable_;
+        batchTableSteps_ = 0;
+    }
+    // What the panel shows as the line is read; the bars step once the row
+    // is in (FlushRows).
+    if (haveRowTotal_ && countedLines_ < rowTotal_) {
+        ++countedLines_;
+        ++batchTableSteps_;
+        ui_.SetText(RunField::CurrentMember, std::to_string(insertedInTable_));
+    }
     ++insertedInTable_;
-    statement_.assign("INSERT INTO ");
-    statement_ += rowTarget_;
-    if (!row.columnList.empty()) {
-        statement_ += ' ';
-        statement_.append(row.columnList);
-    }
-    statement_ += " VALUES ";
-    statement_.append(row.values);
-    if (!Execute(conn, statement_)) {
-        Commit(conn);
-        Fail(kInsertFailure);
-        return LineResult::Failed;
-    }
-    ++report_.rowsInserted;
-    if (++uncommittedRows_ >= kRowsPerCommit && !Commit(conn)) {
-        Fail(kInsertFailure);
-        return LineResult::Failed;
-    }
+    batch_.Add(rowStart_, row.values);
     return LineResult::Ok;
 }
 
-void RestoreRun::HandleDumpingData(const dump::BackupFileGrammar& grammar)
+RestoreRun::LineResult RestoreRun::FlushRows(MysqlConnection& conn)
+{
+    if (batch_.Empty())
+        return LineResult::Ok;
+    const size_t rows = batch_.Rows();
+    const bool sent = batchBytes_ != 0 && UseBatchMode(conn, true) && Execute(conn, batch_.Statement());
+    // Rows of the batch that are in the table.
+    size_t in = rows;
+    if (!sent && batchBytes_ == 0) {
+        in = 0;
+    } else if (!sent) {
+        in = 0;
+        if (conn.ErrorNumber() == ER_LOCK_DEADLOCK) {
+            // The server rolled the whole transaction back: the rows sent
+            // since the last commit are gone, and sending this batch again
+            // would hide that.
+            batch_.Clear();
+            Fail(kInsertFailure);
+            return LineResult::Failed;
+        }
+        if (!transactional_) {
+            // A table that cannot undo a statement keeps the rows before the
+            // one that stopped it.
+            const long long held = RowsInTarget(conn) - batchFirstMember_;
+            if (held < 0 || held >= static_cast<long long>(rows)) {
+                batch_.Clear();
+                Commit(conn);
+                Fail(kInsertFailure);
+                return LineResult::Failed;
+            }
+            in = static_cast<size_t>(held);
+        }
+        UseBatchMode(conn, false);
+    }
+    for (size_t i = 0; i < rows; ++i) {
+        ui_.StepBar(RunBar::Overall);
+        if (i < batchTableSteps_)
+            ui_.StepBar(RunBar::CurrentTable);
+        if (i >= in && !Execute(conn, batch_.RowStatement(i))) {
+            // The panel as one line at a time leaves it at this line.
+            if (i + 1 < batchTableSteps_)
+                ui_.SetText(RunField::CurrentMember, std::to_string(batchFirstMember_ + static_cast<long long>(i)));
+            insertedInTable_ = batchFirstMember_ + static_cast<long long>(i) + 1;
+            batch_.Clear();
+            Commit(conn);
+            Fail(kInsertFailure);
+            return LineResult::Failed;
+        }
+        ++report_.rowsInserted;
+        // Stepping the bars for thousands of rows, or sending them one by
+        // one, takes a while: the window breathes meanwhile.
+        if (i >= in || (i & 63) == 0)
+            pump_.Maybe();
+        if (++uncommittedRows_ >= kRowsPerCommit && !Commit(conn)) {
+            batch_.Clear();
+            Fail(kInsertFailure);
+            return LineResult::Failed;
+        }
+    }
+    batch_.Clear();
+    return LineResult::Ok;
+}
+
+bool RestoreRun::UseBatchMode(MysqlConnection& conn, bool batch)
+{
+    if (batch == batchModeOn_ || batchMode_ == lineMode_)
+        return true;
+    if (!conn.Query("SET SESSION sql_mode = '" + conn.Escape(batch ? batchMode_ : lineMode_) + "'"))
+        return false;
+    batchModeOn_ = batch;
+    return true;
+}
+
+long long RestoreRun::RowsInTarget(MysqlConnection& conn)
+{
+    if (!conn.Query("SELECT COUNT(*) FROM " + rowTarget_))
+        return -1;
+    MysqlResult result = conn.StoreResult();
+    MYSQL_ROW row = result.FetchRow();
+    return row && row[0] ? LeadingInteger(row[0]) : -1;
+}
+
+void RestoreRun::HandleDumpingData(MysqlConnection& conn, const dump::BackupFileGrammar& grammar)
 {
     haveRowTotal_ = true;
     rowTotal_ = grammar.RowTotal();
     countedLines_ = 0;
     insertedInTable_ = 0;
     rowTarget_ = Target(grammar.Table());
+    rowStart_.clear();
+    transactional_ = false;
+    const std::string name = absolute_ ? grammar.Table() : kIndirectPrefix + grammar.Table();
+    if (conn.Query("SELECT e.TRANSACTIONS FROM information_schema.TABLES t JOIN information_schema.ENGINES e "
+                   "ON e.ENGINE = t.ENGINE WHERE t.TABLE_SCHEMA = DATABASE() AND t.TABLE_NAME = '"
+                   + conn.Escape(name) + "'")) {
+        MysqlResult result = conn.StoreResult();
+        MYSQL_ROW row = result.FetchRow();
+        transactional_ = row && row[0] && std::string(row[0]) == "YES";
+    }
     ui_.SetBarRange(RunBar::CurrentTable, BarMaximum(rowTotal_));
     ui_.SetText(RunField::TableMembers, grammar.RowTotalText());
     ui_.SetText(RunField::CurrentMember, "0");

@@ -3,6 +3,7 @@
 #include "core/state/AppState.h"
 #include "core/engine/RunSkeleton.h"
 #include "core/engine/RunUi.h"
+#include "core/restore/RowBatch.h"
 
 #include <ctime>
 #include <random>
@@ -50,6 +51,11 @@ struct RestoreReport {
 // other, an empty text stays an empty text, and a 0 in an AUTO_INCREMENT
 // column stays 0 instead of being renumbered. Strictness stays the server's.
 std::string RestoreSessionSqlMode(const std::string& serverMode);
+// The sql_mode under which rows go in batches: the session's, strict for
+// every engine (STRICT_ALL_TABLES), so a multi-row INSERT stops at the first
+// row that one line at a time would refuse or store differently (without it,
+// a NULL in a NOT NULL column or a later row's bad value only warns).
+std::string RestoreBatchSqlMode(const std::string& sessionMode);
 
 // One restore of a backup's dump file into the database of the backup's
 // connection, from the confirmed start to the outcome. The Database Backups
@@ -78,11 +84,28 @@ std::string RestoreSessionSqlMode(const std::string& serverMode);
 // commits at the end of every table, every kRowsPerCommit rows and before any
 // outcome is reported, so rows already sent are kept when a run fails or is
 // cancelled.
+//
+// Consecutive row statements of one table with the same column list go to
+// the server as one multi-row INSERT of at most kBatchBytes (and a quarter
+// of the server's packet limit), under a strict sql_mode so that the batch
+// stops at the first row one line at a time would refuse or store
+// differently. A batch the server refuses is sent again one row at a time
+// under the session's own mode, from its first row that is not in the table
+// (a transactional table takes none of a refused statement; of any other,
+// the count of its rows tells): the failing line, the rows before it, the
+// texts and the outcome are those of one line at a time. The rows' bar steps
+// follow once they are in; "Current Member" and the stop request are looked
+// at as each line is read, and a stop sends what was read before it ends.
 class RestoreRun {
 public:
     static constexpr long long kRowsPerCommit = 10000;
+    static constexpr size_t kBatchBytes = size_t(1) << 20;
 
     RestoreRun(AppState& state, RunUi& ui);
+
+    // Rows go in batches of at most `bytes` (and a quarter of the packet
+    // limit); 0 sends every row on its own, one line at a time.
+    void SetRowBatchBytes(size_t bytes) { batchBytes_ = bytes; }
 
     // Restores backup `name` (its record and its file backup_<name>.tbk).
     // The run keeps its own copy of the name.
@@ -102,8 +125,16 @@ private:
     // Creates the statement under a scratch name and drops it again: true
     // when the server accepts it.
     bool TryCreate(MysqlConnection& conn, const std::string& statement, const std::string& table);
-    LineResult HandleRow(MysqlConnection& conn, const dump::RowStatement& row);
-    void HandleDumpingData(const dump::BackupFileGrammar& grammar);
+    // Adds a row to the batch, sending the batch first when the row cannot
+    // join it.
+    LineResult QueueRow(MysqlConnection& conn, const dump::RowStatement& row);
+    // Sends the batch (see the class comment).
+    LineResult FlushRows(MysqlConnection& conn);
+    // The session's sql_mode for batches (strict) or for everything else.
+    bool UseBatchMode(MysqlConnection& conn, bool batch);
+    // The rows the current data section's table holds, or -1.
+    long long RowsInTarget(MysqlConnection& conn);
+    void HandleDumpingData(MysqlConnection& conn, const dump::BackupFileGrammar& grammar);
     SafeCopy MakeSafeCopy(MysqlConnection& conn, const std::string& table, std::string& copy);
     // Sends a statement the run needs to succeed; refuses one longer than the
     // server's packet limit without sending it (the server would drop the
@@ -121,8 +152,17 @@ private:
     bool absolute_ = true;
     bool safeCopy_ = false;
     unsigned long long maxPacket_ = 0;
-    std::string statement_;
     std::string rowTarget_; // the quoted target of the current data section's rows
+    bool transactional_ = false; // its engine undoes a refused statement whole
+    std::string rowColumns_;     // the column list of the rows being gathered
+    std::string rowStart_;       // their statements' start (RowBatch::StatementStart)
+    size_t batchBytes_ = kBatchBytes;
+    RowBatch batch_;
+    long long batchFirstMember_ = 0; // rows of the table before the batch
+    size_t batchTableSteps_ = 0;     // rows of the batch that step the table bar
+    std::string lineMode_;           // the session's sql_mode for single statements
+    std::string batchMode_;          // ... and for batches
+    bool batchModeOn_ = false;
     std::unordered_set<std::string> fileTables_; // the tables the file holds
     bool expectClosed_ = false; // the check found the closing line
     std::mt19937 random_ {std::random_device {}()};

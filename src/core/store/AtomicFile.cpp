@@ -1,11 +1,14 @@
 #include "core/store/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +17,8 @@ namespace {
 // The longest name of a file (not its path) that Linux file systems take.
 constexpr size_t kMaxFileName = 255;
 constexpr size_t kRandomChars = 6; // mkostemp's XXXXXX
+// How much is written before the kernel is asked to start writing it out.
+constexpr unsigned long long kWriteBehind = 2ull << 20;
 
 } // namespace
 
@@ -38,6 +43,43 @@ AtomicFile::~AtomicFile()
     Discard();
 }
 
+int AtomicFile::RemoveStaleTemps(const std::string& finalPath)
+{
+    const std::string prefix = TempPrefix(finalPath);
+    const size_t slash = prefix.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
+    const std::string start = prefix.substr(slash == std::string::npos ? 0 : slash + 1);
+    auto isRandomPart = [](const char* text) {
+        for (size_t i = 0; i < kRandomChars; ++i) {
+            const char c = text[i];
+            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+                return false;
+        }
+        return text[kRandomChars] == '\0';
+    };
+    int removed = 0;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return 0;
+    while (const dirent* e = ::readdir(d)) {
+        if (std::strncmp(e->d_name, start.c_str(), start.size()) != 0 || !isRandomPart(e->d_name + start.size()))
+            continue;
+        const std::string path = (slash == std::string::npos ? std::string() : dir) + e->d_name;
+        // Opening never waits and never follows a link; only a regular file
+        // nobody holds locked is stale.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+            && ::unlink(path.c_str()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(d);
+    return removed;
+}
+
 bool AtomicFile::Open(const std::string& finalPath)
 {
     Discard();
@@ -46,27 +88,89 @@ bool AtomicFile::Open(const std::string& finalPath)
     const size_t slash = finalPath.find_last_of('/');
     if (finalPath.size() - (slash == std::string::npos ? 0 : slash + 1) > kMaxFileName)
         return false;
+    RemoveStaleTemps(finalPath);
     std::string pattern = TempPrefix(finalPath) + "XXXXXX";
     fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd_ < 0)
         return false;
     ::fchmod(fd_, 0600);
+    size_ = flushed_ = 0;
+    // Held until the file is closed: it tells a later run that this file is
+    // being written and is not stale.
+    ::flock(fd_, LOCK_EX | LOCK_NB);
     tempPath_ = pattern;
     return true;
 }
 
-void AtomicFile::Write(std::string_view bytes)
+size_t WriteFully(int fd, std::string_view bytes)
 {
     size_t done = 0;
-    while (fd_ >= 0 && !failed_ && done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            failed_ = true;
-        else
-            done += static_cast<size_t>(n);
+            break;
+        done += static_cast<size_t>(n);
     }
+    return done;
+}
+
+void AtomicFile::Write(std::string_view bytes)
+{
+    if (fd_ < 0 || failed_)
+        return;
+    const size_t done = WriteFully(fd_, bytes);
+    failed_ = done < bytes.size();
+    size_ += done;
+    if (fd_ >= 0 && size_ - flushed_ >= kWriteBehind) {
+        ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(size_ - flushed_),
+                          SYNC_FILE_RANGE_WRITE);
+        flushed_ = size_;
+    }
+}
+
+void AtomicFile::Append(int fd, unsigned long long length)
+{
+    if (fd_ < 0 || failed_)
+        return;
+    loff_t from = 0;
+    unsigned long long done = 0;
+    while (done < length) {
+        const ssize_t n = ::copy_file_range(fd, &from, fd_, nullptr, static_cast<size_t>(length - done), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<unsigned long long>(n);
+    }
+    size_ += done;
+    // Where the kernel cannot copy between the files, through a buffer.
+    std::string buffer(std::min<unsigned long long>(length - done, 1 << 20), '\0');
+    while (done < length && !failed_) {
+        const ssize_t n = ::pread(fd, buffer.data(), std::min<size_t>(buffer.size(), length - done),
+                                  static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            failed_ = true;
+            break;
+        }
+        Write(std::string_view(buffer.data(), static_cast<size_t>(n)));
+        done += static_cast<unsigned long long>(n);
+    }
+}
+
+bool AtomicFile::Truncate(unsigned long long length)
+{
+    if (fd_ < 0 || length > size_ || ::ftruncate(fd_, static_cast<off_t>(length)) != 0
+        || ::lseek(fd_, static_cast<off_t>(length), SEEK_SET) < 0) {
+        failed_ = true;
+        return false;
+    }
+    size_ = length;
+    flushed_ = std::min(flushed_, length);
+    return true;
 }
 
 bool AtomicFile::Commit()
@@ -75,11 +179,12 @@ bool AtomicFile::Commit()
         return false;
     if (!failed_ && ::fdatasync(fd_) != 0)
         failed_ = true;
-    if (::close(fd_) != 0)
-        failed_ = true;
-    fd_ = -1;
+    // Renamed while still open and locked, so no other run takes it for a
+    // stale file in between; its bytes are on disk already.
     if (!failed_ && std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0)
         failed_ = true;
+    ::close(fd_);
+    fd_ = -1;
     if (failed_) {
         ::unlink(tempPath_.c_str());
         tempPath_.clear();

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "core/dump/DumpFile.h"
 #include "core/dump/DumpFormat.h"
+#include "core/dump/TableDefinition.h"
 #include "core/dump/TableStructure.h"
 #include "core/dump/ValueEscaping.h"
 #include "core/history/TimeTexts.h"
@@ -12,6 +13,7 @@
 #include <climits>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using test::FilesIn;
 
@@ -149,6 +151,33 @@ private slots:
         const std::string out = Quoted(value.toStdString());
         QCOMPARE(QByteArray::fromStdString(out), written);
         QVERIFY(out.find('\n') == std::string::npos && out.find('\r') == std::string::npos);
+    }
+
+    // Long values are looked at in blocks: a byte to escape is found
+    // wherever it lies, alone or beside others, in the first, a middle or the
+    // last block.
+    void escapesAreFoundAtEveryPosition()
+    {
+        const std::vector<std::pair<char, std::string>> escapes
+            = {{'\0', "\\0"}, {'\n', "\\n"}, {'\r', "\\r"}, {'\\', "\\\\"}, {'\'', "\\'"}, {'"', "\\\""}, {'\x1a', "\\Z"}};
+        for (size_t length : {size_t(1), size_t(15), size_t(16), size_t(17), size_t(47)}) {
+            for (size_t at = 0; at < length; ++at) {
+                for (const auto& [c, written] : escapes) {
+                    std::string value(length, 'v');
+                    value[at] = c;
+                    std::string twice = value;
+                    twice[length - 1 - at] = c;
+                    for (const std::string& v : {value, twice}) {
+                        std::string expected;
+                        for (char x : v)
+                            expected += x == c ? written : std::string(1, x);
+                        std::string out;
+                        AppendEscaped(out, v.data(), v.size());
+                        QCOMPARE(out, expected);
+                    }
+                }
+            }
+        }
     }
 
     void nullIsWrittenUnquoted()
@@ -345,6 +374,135 @@ private slots:
         DumpFile tooLong;
         QVERIFY(!tooLong.Open(BackupFilePath(dir.path(), longest + "n")));
         QCOMPARE(FilesIn(dir.path()).size(), size_t(3));
+    }
+
+    // A crash leaves a backup's temporary file behind. The next run of that
+    // backup removes its own stale files: never another backup's (names that
+    // start alike, long names that share their start), never one that a
+    // running writer holds, never anything but a regular file of exactly the
+    // temporary name's shape.
+    void staleTemporaryFilesAreRemovedOnlyForTheirOwnBackup()
+    {
+        test::TempDataDir dir;
+        const std::string longA = std::string(240, 'l') + "a";
+        const std::string longB = std::string(240, 'l') + "b";
+        const std::string prefixA = AtomicFile::TempPrefix(BackupFilePath(dir.path(), "a")).substr(dir.path().size());
+        const std::string prefixLong
+            = AtomicFile::TempPrefix(BackupFilePath(dir.path(), longA)).substr(dir.path().size());
+        struct Case {
+            std::string name;
+            bool removed;
+        };
+        const std::vector<Case> cases = {
+            {prefixA + "Ab12Cd", true},
+            {prefixA + "zzzzzz", true},
+            {AtomicFile::TempPrefix(BackupFilePath(dir.path(), "a_b")).substr(dir.path().size()) + "Ab12Cd", false},
+            {AtomicFile::TempPrefix(BackupFilePath(dir.path(), "A")).substr(dir.path().size()) + "Ab12Cd", false},
+            {prefixA + "Ab12C", false},
+            {prefixA + "Ab12Cde", false},
+            {prefixA + "Ab12C-", false},
+            {"backup_a.tbk", false},
+            {prefixLong + "Qw12Er", false}, // another backup, same start
+            {AtomicFile::TempPrefix(BackupFilePath(dir.path(), longB)).substr(dir.path().size()) + "Qw12Er", false},
+        };
+        for (const Case& c : cases)
+            test::WriteFile(dir.file(c.name), "stale");
+        // A temporary file a writer still holds, a link and a FIFO of the shape.
+        AtomicFile running;
+        QVERIFY(running.Open(BackupFilePath(dir.path(), "a")));
+        test::WriteFile(dir.file("target"), "kept");
+        QCOMPARE(::symlink(dir.file("target").c_str(), dir.file(prefixA + "LiNk00").c_str()), 0);
+        QCOMPARE(::mkfifo(dir.file(prefixA + "FiFo00").c_str(), 0600), 0);
+
+        DumpFile file;
+        QVERIFY(file.Open(BackupFilePath(dir.path(), "a")));
+        for (const Case& c : cases)
+            QVERIFY2(test::FileExists(dir.file(c.name)) != c.removed, c.name.c_str());
+        QVERIFY(test::FileExists(running.TempPath()));
+        QVERIFY(test::FileExists(dir.file(prefixA + "LiNk00")));
+        QVERIFY(test::FileExists(dir.file(prefixA + "FiFo00")));
+        file.Write("x\n");
+        QVERIFY(file.Commit());
+        running.Write("y");
+        QVERIFY(running.Commit()); // its temporary file was left alone
+        QCOMPARE(test::ReadFile(BackupFilePath(dir.path(), "a")), std::string("y"));
+
+        // The long name's own stale file goes when that backup runs.
+        QVERIFY(file.Open(BackupFilePath(dir.path(), longA)));
+        QVERIFY(!test::FileExists(dir.file(prefixLong + "Qw12Er")));
+        file.Discard();
+        QCOMPARE(AtomicFile::RemoveStaleTemps(BackupFilePath(dir.path(), longA)), 0);
+    }
+
+    // A piece written late (the data heading once the count is known) lands
+    // before what was held back, and a mark takes back what followed it.
+    void heldPiecesLandInOrderAndMarksTakeBack()
+    {
+        test::TempDataDir dir;
+        const std::string path = BackupFilePath(dir.path(), "h");
+        const std::string big(3 << 20, 'r'); // more than one write block
+        DumpFile file;
+        QVERIFY(file.Open(path));
+        file.Write("a\n");
+        QVERIFY(file.Hold());
+        QVERIFY(file.Holding());
+        file.Write("held\n" + big + "\n");
+        file.Release("heading\n");
+        file.Write("after\n");
+        const unsigned long long mark = file.Mark();
+        file.Write("dropped\n");
+        QVERIFY(file.Hold());
+        file.Write("dropped too\n");
+        file.RewindTo(mark);
+        QVERIFY(!file.Holding());
+        file.Write("end\n");
+        QVERIFY(file.Commit());
+        QCOMPARE(test::ReadFile(path), "a\r\nheading\r\nheld\r\n" + big + "\r\nafter\r\nend\r\n");
+        QCOMPARE(FilesIn(dir.path()).size(), size_t(1)); // the spool file has no name
+
+        // Given up while holding: nothing is left but the previous file.
+        QVERIFY(file.Open(path));
+        file.Write("x\n");
+        QVERIFY(file.Hold());
+        file.Write("y\n");
+        file.Discard();
+        QCOMPARE(FilesIn(dir.path()).size(), size_t(1));
+        QCOMPARE(test::ReadFile(path).substr(0, 3), std::string("a\r\n"));
+    }
+
+    // A server's definition goes into the file only when the restore reads
+    // back the same statement from it.
+    void definitionsARestoreCannotReadBackAreRefused()
+    {
+        const std::string ok = "CREATE TABLE `t` (\n  `a` int(11) DEFAULT NULL,\n  KEY `a` (`a`)\n"
+                               ") ENGINE=InnoDB DEFAULT CHARSET=latin1 COMMENT='x\\ny'\n";
+        QCOMPARE(dump::DefinitionRefusal("t", ok, 0), std::string());
+        QCOMPARE(dump::DefinitionRefusal("t", ok, ok.size() + 1), std::string());
+        const struct {
+            const char* table;
+            std::string definition;
+            unsigned long long limit;
+            const char* refusal;
+        } cases[] = {
+            {"u", ok, 0, "it does not begin with \"CREATE TABLE `u` (\" on a line of its own"},
+            {"t", "CREATE TABLE `t` (  `a` int\n)\n", 0, "it does not begin with \"CREATE TABLE `t` (\" on a line of its own"},
+            {"t", "CREATE TABLE `t` (\n  `a\r` int\n)\n", 0, "it holds a carriage return"},
+            {"t", "CREATE TABLE `t` (\n\n  `a` int\n)\n", 0, "it holds an empty line"},
+            {"t", "CREATE TABLE `t` (\n  `a\nb` int\n)\n", 0, "its lines do not join into the same statement"},
+            {"t", "CREATE TABLE `t` (\n  `a` int\nNOT NULL\n)\n", 0, "its lines do not join into the same statement"},
+            {"t", "CREATE TABLE `t` (\n  `a` int,\n  FOREIGN KEY (`a`) REFERENCES `db`.`p` (`id`)\n)\n", 0,
+             "a restore refuses it (a qualified name (another database))"},
+            {"t", "CREATE TABLE `t` (\n  `a` int\n) ENGINE=CONNECT\n", 0,
+             "a restore refuses it (an engine that does not keep its data in the database)"},
+            {"t", ok, ok.size() - 5, "it is 113 bytes long, more than the server's packet limit allows"},
+        };
+        for (const auto& c : cases)
+            QCOMPARE(dump::DefinitionRefusal(c.table, c.definition, c.limit), std::string(c.refusal));
+        QVERIFY(dump::IsGeneratedColumn("VIRTUAL GENERATED") && dump::IsGeneratedColumn("STORED GENERATED")
+                && dump::IsGeneratedColumn("PERSISTENT") && dump::IsGeneratedColumn("STORED GENERATED, INVISIBLE"));
+        QVERIFY(!dump::IsGeneratedColumn("DEFAULT_GENERATED") && !dump::IsGeneratedColumn("auto_increment")
+                && !dump::IsGeneratedColumn("INVISIBLE"));
+        QVERIFY(dump::IsInvisibleColumn("INVISIBLE") && !dump::IsInvisibleColumn(""));
     }
 
     // The closing line counts what the file holds; readers know it by its

@@ -162,8 +162,11 @@ struct RunFixture {
     BackupOutcome run(const std::string& name, RunKind kind = RunKind::Manual)
     {
         BackupRun r(state, ui);
+        r.SetCountAhead(!countFirst);
         return r.Run(name, kind, now);
     }
+    // Runs count each table on their own connection before its rows.
+    bool countFirst = false;
     std::string path(const std::string& backupName) const { return BackupFilePath(dir.path(), backupName); }
     std::string file(const std::string& backupName) const { return ReadFile(path(backupName)); }
     // The backup as stored (with its run facts).
@@ -231,6 +234,16 @@ inline void FillRows(ScratchDatabase& db, const std::string& table, int n)
     if (n > 0)
         db.exec("INSERT INTO " + QuoteIdentifier(table) + " SELECT seq, CONCAT('v', seq) FROM seq_1_to_"
                 + std::to_string(n));
+}
+
+// Creates tables of an int key `id` and a varchar `v`, each filled with its
+// rows 1..n.
+inline void CreateFilledTables(ScratchDatabase& db, const std::vector<std::pair<std::string, int>>& tables)
+{
+    for (const auto& [table, rows] : tables) {
+        db.exec("CREATE TABLE " + QuoteIdentifier(table) + " (id int NOT NULL PRIMARY KEY, v varchar(20))");
+        FillRows(db, table, rows);
+    }
 }
 
 } // namespace test

@@ -61,6 +61,24 @@ inline std::string ExampleBackup(const std::string& host, const std::string& dat
     return crlf;
 }
 
+// The example file as a backup run writes it now: its structure section
+// carries the server's own definition of `items` (`definition`, as SHOW CREATE
+// TABLE prints it) in place of the column lines; the rest is as above.
+inline std::string ExampleBackupWritten(const std::string& host, const std::string& database,
+                                        const std::string& definition)
+{
+    std::string file = ExampleBackup(host, database);
+    const size_t begin = file.find("CREATE TABLE `items` (\r\n");
+    const size_t end = file.find("\r\n)\r\n", begin) + 5;
+    std::string crlf;
+    for (char c : definition + "\n") {
+        if (c == '\n')
+            crlf += '\r';
+        crlf += c;
+    }
+    return file.replace(begin, end - begin, crlf);
+}
+
 inline constexpr std::time_t kExampleStart = 1796609675; // Monday, December 07, 2026 02:14:35 UTC
 
 } // namespace test

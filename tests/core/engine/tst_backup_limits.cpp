@@ -229,8 +229,9 @@ private slots:
     }
 
     // A table that is not read inside the run's snapshot (MyISAM) and
-    // changes between its count and its rows would give a file whose data
-    // heading disagrees with its rows: the run fails instead.
+    // changes between its count (on the run's own connection) and its rows
+    // would give a file whose data heading disagrees with its rows: the run
+    // fails instead.
     void aTableChangingUnderTheRunFailsIt()
     {
         test::ScratchDatabase db("vorda_changing");
@@ -238,6 +239,7 @@ private slots:
         test::FillRows(db, "m", 150);
         for (const bool add : {true, false}) {
             RunFixture f;
+            f.countFirst = true;
             f.connection("c", db.params());
             f.backup("b", "c", "m");
             f.ui.onText = [&](RunField field, const std::string& text) {
@@ -252,6 +254,82 @@ private slots:
                                             : "151 rows were counted, but 150 were read")
                                      + ".\r\n\r\nThe backup failed; the previous backup file was kept."}}));
             QVERIFY(!test::FileExists(f.path("b")));
+        }
+    }
+
+    // The count taken on the second connection is a forecast: when it does
+    // not come (that connection is lost), the run counts the table itself and
+    // reads it again, and the file is the one a run counting first writes.
+    void aLostCountConnectionLeavesTheSameFile()
+    {
+        test::ScratchDatabase db("vorda_countlost");
+        test::CreateFilledTables(db, {{"t", 1234}, {"u", 56}});
+        RunFixture first;
+        first.countFirst = true;
+        first.connection("c", db.params());
+        first.backup("b", "c", "t|u");
+        QCOMPARE(first.run("b").status, RunStatus::Completed);
+
+        RunFixture f;
+        f.connection("c", db.params());
+        f.backup("b", "c", "t|u");
+        bool killed = false;
+        f.ui.onPump = [&] {
+            if (killed)
+                return;
+            killed = true;
+            // The run's newest connection is the counting one.
+            db.exec("KILL CONNECTION " + db.scalar("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '"
+                                                   + db.name() + "' AND ID <> CONNECTION_ID() ORDER BY ID DESC LIMIT 1"));
+        };
+        const BackupOutcome out = f.run("b");
+        QVERIFY(killed);
+        QCOMPARE(out.status, RunStatus::Completed);
+        QCOMPARE(f.file("b"), first.file("b"));
+        QCOMPARE(out.lineTally, std::stoll(first.saved("b").lineCount));
+        QCOMPARE(out.rowsWritten, 1290ULL);
+        QCOMPARE(f.ui.Texts(RunField::TableMembers), first.ui.Texts(RunField::TableMembers));
+        QCOMPARE(f.ui.Texts(RunField::CurrentMember), first.ui.Texts(RunField::CurrentMember));
+        QCOMPARE(f.ui.steps, first.ui.steps);
+        QCOMPARE(FilesIn(f.dir.path()).size(), size_t(3));
+    }
+
+    // A definition a restore would refuse, or read differently, fails the
+    // run with a message naming the table; the previous file stays.
+    void aStructureARestoreWouldRefuseFailsTheRun()
+    {
+        test::ScratchDatabase db("vorda_unrestorable");
+        test::ScratchDatabase other("vorda_unrestorable_other");
+        other.exec("CREATE TABLE p (id int PRIMARY KEY)");
+        const struct {
+            const char* table;
+            std::string definition;
+            const char* reason;
+        } cases[] = {
+            {"elsewhere", "(id int PRIMARY KEY, p int, FOREIGN KEY (p) REFERENCES " + other.name() + ".p (id))",
+             "a restore refuses it (a qualified name (another database))"},
+            {"odd", "(`line\nbreak` int)", "its lines do not join into the same statement"},
+        };
+        for (const auto& c : cases) {
+            db.exec(std::string("CREATE TABLE ") + c.table + " " + c.definition);
+            RunFixture f;
+            f.connection("c", db.params());
+            f.backup("b", "c", c.table);
+            test::WriteFile(f.path("b"), "previous\r\n");
+            QCOMPARE(f.run("b").status, RunStatus::Failed);
+            QCOMPARE(f.ui.messages,
+                     (Messages {{MessageKind::Error, std::string("The structure of table `") + c.table
+                                                         + "` cannot be written so that a restore accepts it: "
+                                                         + c.reason
+                                                         + ".\r\n\r\nThe backup failed; the previous backup "
+                                                           "file was kept."}}));
+            QCOMPARE(f.file("b"), std::string("previous\r\n"));
+            QCOMPARE(FilesIn(f.dir.path()).size(), size_t(3));
+
+            f.state.log.Clear();
+            QCOMPARE(f.run("b", RunKind::Automatic).status, RunStatus::Failed);
+            QCOMPARE(f.log()[1], "S Table Structure Not Restorable: b - Table: " + std::string(c.table)
+                                     + " - Backup Failed");
         }
     }
 

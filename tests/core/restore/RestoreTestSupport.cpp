@@ -135,10 +135,15 @@ std::string HexLiteral(const std::optional<std::string>& value)
 
 std::vector<std::string> TableRows(ScratchDatabase& db, const std::string& table, const std::string& order)
 {
+    return QueryRows(db, "SELECT * FROM " + QuoteIdentifier(table) + " ORDER BY " + order);
+}
+
+std::vector<std::string> QueryRows(ScratchDatabase& db, const std::string& query)
+{
     std::vector<std::string> rows;
     MysqlConnection& conn = db.sql();
-    if (!conn.Query("SELECT * FROM " + QuoteIdentifier(table) + " ORDER BY " + order)) {
-        QTest::qFail(("cannot read " + table + ": " + conn.ErrorText()).c_str(), __FILE__, __LINE__);
+    if (!conn.Query(query)) {
+        QTest::qFail(("cannot read: " + query + ": " + conn.ErrorText()).c_str(), __FILE__, __LINE__);
         return rows;
     }
     MysqlResult result = conn.StoreResult();

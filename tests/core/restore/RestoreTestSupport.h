@@ -77,6 +77,8 @@ std::string HexLiteral(const std::optional<std::string>& value);
 // Every row of a table in `order`, each value as hex (or "NULL"), so two
 // tables can be compared value by value, bytes included.
 std::vector<std::string> TableRows(ScratchDatabase& db, const std::string& table, const std::string& order);
+// The rows of a query, each value as hex (or "NULL").
+std::vector<std::string> QueryRows(ScratchDatabase& db, const std::string& query);
 bool TableExists(ScratchDatabase& db, const std::string& table);
 // Everything a restore could change in a database, byte for byte: the
 // list of its tables and views, and for each its SHOW CREATE TABLE text and
