@@ -1,5 +1,7 @@
 #include "core/engine/MysqlClient.h"
 
+#include "core/dump/SqlShape.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <utility>
@@ -74,14 +76,7 @@ void Await(MYSQL* mysql, const WaitHook& hook, Start start, Cont cont)
 
 std::string QuoteIdentifier(const std::string& name)
 {
-    std::string quoted = "`";
-    for (char c : name) {
-        if (c == '`')
-            quoted += '`';
-        quoted += c;
-    }
-    quoted += '`';
-    return quoted;
+    return dump::QuoteName(name);
 }
 
 MysqlResult& MysqlResult::operator=(MysqlResult&& other) noexcept
