@@ -17,8 +17,8 @@
 #                    instead of starting one
 #   --offscreen      no X window: Qt's offscreen platform
 #   --walkthrough P  the walkthrough program to run
-# Needs a build (scripts/build.sh), xvfb-run, and mariadb-server and
-# mariadb-client (scripts/install-deps.sh --test installs them).
+# Needs a build (scripts/build.sh), xvfb-run, ImageMagick, and mariadb-server
+# and mariadb-client (scripts/install-deps.sh --test installs them).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(dirname "$here")
@@ -101,5 +101,13 @@ if [ "$platform" = xcb ]; then
     xvfb-run -a -s "-screen 0 1920x1440x24" "${command[@]}" >"$work/list"
 else
     "${command[@]}" >"$work/list"
+fi
+# The committed pictures are kept small: at most 256 colours, without
+# dithering (the window's own colours stay exact; only the shades of smooth
+# text edges and gradients are merged), which makes them about a third as big.
+if [ "$out" = "$top/docs/screenshots" ]; then
+    while read -r picture; do
+        convert "$picture" -dither None -colors 256 "PNG8:$picture"
+    done <"$work/list"
 fi
 echo "$(wc -l <"$work/list") pictures written to $out"

@@ -227,8 +227,9 @@ private:
         shoot(QStringLiteral("backup-editor-edit-connected"));
     }
 
-    // Takes a picture of the window while a run of `page` goes on, once
-    // both bars have moved; the last one taken before the run ends is kept.
+    // Takes a picture of the window while the run that `runButton` starts
+    // goes on, whenever both bars have moved (at most every 100 ms); the last
+    // one taken before the run ends is kept.
     QPixmap shootWhileRunning(int runButton)
     {
         QPixmap latest;
@@ -236,7 +237,8 @@ private:
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] {
             auto* page = qobject_cast<BackupRunPage*>(window_.CurrentPage());
-            if (!page || page->Panel()->Bar(RunBar::Overall)->value() <= 0)
+            if (!page || page->Panel()->Bar(RunBar::Overall)->value() <= 0
+                || page->Panel()->Bar(RunBar::CurrentTable)->value() <= 0)
                 return;
             if (!latest.isNull() && since.elapsed() < 100)
                 return;
@@ -352,7 +354,6 @@ private:
             camera_.shoot(&screen, QStringLiteral("quick-start"));
         }
         HelpWindow* help = HelpWindow::Get();
-        help->resize(900, 640);
         expect(help->Open(QStringLiteral("main-window.html")), "the help window has no page on the main window");
         help->Present();
         camera_.shoot(help, QStringLiteral("help-window"));
