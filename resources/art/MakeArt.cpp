@@ -40,17 +40,26 @@ const QColor kRed(0xc6, 0x28, 0x28);
 const QColor kAmber(0xf2, 0xa9, 0x00);
 
 QString g_out;
+// The pictures are drawn at 1 and at 2 device pixels per pixel: Qt loads
+// "name@2x.png" instead of "name.png" on a screen scaled by more than 1.5.
+int g_scale = 1;
 
+// An image of w x h pixels as the window lays it out, g_scale times as many
+// device pixels; a painter on it draws in the window's pixels.
 QImage NewImage(int w, int h, const QColor& fill = Qt::transparent)
 {
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage image(w * g_scale, h * g_scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(g_scale);
     image.fill(fill);
     return image;
 }
 
 void Save(const QImage& image, const char* name, const QString& folder = g_out)
 {
-    const QString path = folder + "/" + QString::fromLatin1(name);
+    QString file = QString::fromLatin1(name);
+    if (image.devicePixelRatio() > 1)
+        file.insert(file.lastIndexOf(QLatin1Char('.')), QStringLiteral("@%1x").arg(int(image.devicePixelRatio())));
+    const QString path = folder + "/" + file;
     if (!image.save(path, "PNG"))
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
     else
@@ -738,15 +747,19 @@ int main(int argc, char* argv[])
     g_out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(g_out);
     MakeIcon();
-    MakeBackground();
-    MakeBanner();
-    MakeMenuPicture();
-    MakeCaption(Caption::Error, "caption_error.png");
-    MakeCaption(Caption::Alert, "caption_alert.png");
-    MakeCaption(Caption::Question, "caption_yes_no.png");
-    MakeMessageBackground();
-    MakeAutoRunIndicator();
-    MakeQuickStart();
+    for (int scale : {1, 2}) {
+        g_scale = scale;
+        MakeBackground();
+        MakeBanner();
+        MakeMenuPicture();
+        MakeCaption(Caption::Error, "caption_error.png");
+        MakeCaption(Caption::Alert, "caption_alert.png");
+        MakeCaption(Caption::Question, "caption_yes_no.png");
+        MakeMessageBackground();
+        MakeAutoRunIndicator();
+        MakeQuickStart();
+    }
+    g_scale = 1;
     if (argc == 3)
         MakeThemeIcons(QString::fromLocal8Bit(argv[2]));
     return 0;

@@ -52,7 +52,11 @@ CStartUpScreen::CStartUpScreen(AppState& state, QWidget* parent)
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(ControlName(rid::IDCANCEL));
     cancel->setDefault(true);
-    row->addWidget(check_, 1);
+    // The check box on a row of its own, "Cancel" at the right below it: the
+    // long text beside the button would make the screen wider than its
+    // picture and leave a strip beside the banner.
+    layout->addWidget(check_);
+    row->addStretch(1);
     row->addWidget(cancel);
     layout->addLayout(row);
     layout->setSizeConstraint(QLayout::SetFixedSize);

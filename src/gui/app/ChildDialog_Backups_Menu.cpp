@@ -6,6 +6,7 @@
 #include "gui/app/PageTable.h"
 #include "resources/ResourceIds.h"
 
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -32,6 +33,47 @@ constexpr MenuButton kButtons[] = {
     {rid::IDC_MENU_CONFIGURATION, "Configuration"},
 };
 
+// Keeps the menu picture whole in the room its label gets below the buttons:
+// drawn at its own size when it fits, scaled down (aspect kept) when a larger
+// font or scaling leaves less room, so that it is never cut off.
+class PictureFitter : public QObject {
+public:
+    PictureFitter(QLabel* label, const QPixmap& picture)
+        : QObject(label)
+        , label_(label)
+        , picture_(picture)
+    {
+        label->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize)
+            Fit();
+        return false;
+    }
+
+private:
+    void Fit()
+    {
+        const qreal ratio = label_->devicePixelRatioF();
+        const QSizeF natural = picture_.deviceIndependentSize();
+        QSize room = label_->contentsRect().size();
+        if (natural.width() <= room.width() && natural.height() <= room.height()) {
+            label_->setPixmap(picture_);
+            return;
+        }
+        room = room.expandedTo(QSize(1, 1));
+        QPixmap fitted = picture_.scaled(room * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        fitted.setDevicePixelRatio(ratio);
+        label_->setPixmap(fitted);
+    }
+
+    QLabel* label_;
+    QPixmap picture_;
+};
+
 } // namespace
 
 ChildDialog_Backups_Menu::ChildDialog_Backups_Menu(AppState& state, PageHost& host, QWidget* parent)
@@ -42,7 +84,7 @@ ChildDialog_Backups_Menu::ChildDialog_Backups_Menu(AppState& state, PageHost& ho
     QGroupBox* group = PageFrame(this, rid::IDD_MENU, QStringLiteral(" Backup Menu "), 4);
     auto* layout = new QVBoxLayout(group);
     layout->setContentsMargins(5, 8, 5, 6);
-    layout->setSpacing(6);
+    layout->setSpacing(5);
     for (const MenuButton& entry : kButtons) {
         auto* button = new QPushButton(QString::fromLatin1(entry.text), group);
         button->setObjectName(ControlName(entry.id));
@@ -53,18 +95,23 @@ ChildDialog_Backups_Menu::ChildDialog_Backups_Menu(AppState& state, PageHost& ho
         layout->addWidget(button);
         buttons_[entry.id] = button;
     }
-    layout->addSpacing(8);
+    layout->addSpacing(2);
     // The picture exists only when it is shown (the page is rebuilt when the
     // setting changes).
     if (state_.settings().showImage) {
         picture_ = new QLabel(group);
         picture_->setObjectName(ControlName(rid::IDC_MENU_PICTURE));
-        picture_->setPixmap(Bitmap(rid::IDB_MENU_PICTURE));
+        const QPixmap picture = Bitmap(rid::IDB_MENU_PICTURE);
+        picture_->setPixmap(picture);
         picture_->setAlignment(Qt::AlignCenter);
+        // It takes the room left below the buttons, no more than its own size.
+        picture_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+        picture_->setMaximumHeight(int(picture.deviceIndependentSize().height()));
+        new PictureFitter(picture_, picture);
         picture_->setAccessibleName(QStringLiteral("Safe, scheduled backups"));
         picture_->setAccessibleDescription(
             QStringLiteral("A database copied into a backup file, with a check mark"));
-        layout->addWidget(picture_);
+        layout->addWidget(picture_, 1);
     }
     layout->addStretch();
 

@@ -61,6 +61,9 @@ ReportList* MakeList(const QString& name, const char* numberHeading, int numberW
     // The columns, the scroll bar and the frame.
     list->setFixedWidth(numberWidth + nameWidth + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent)
                         + 2 * list->frameWidth() + 2);
+    // The name column takes the room of the scroll bar while there is none,
+    // so the heading and the selected rows reach the list's right edge.
+    list->header()->setStretchLastSection(true);
     return list;
 }
 

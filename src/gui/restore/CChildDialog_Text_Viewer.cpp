@@ -70,6 +70,9 @@ CChildDialog_Text_Viewer::CChildDialog_Text_Viewer(AppState& state, PageHost& ho
     text_->setUndoRedoEnabled(false);
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // A backup file is read line by line, as its lines were written: long
+    // lines scroll sideways instead of wrapping under the line numbers.
+    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     layout->addWidget(text_, 1);
 
     loading_ = new QLabel(QString::fromLatin1(kLoadingText), frame);

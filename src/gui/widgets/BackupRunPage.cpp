@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 BackupRunPage::BackupRunPage(AppState& state, PageHost& host, const BackupRunPageSpec& spec, QWidget* parent)
     : QWidget(parent)
     , state_(state)
@@ -33,8 +35,8 @@ BackupRunPage::BackupRunPage(AppState& state, PageHost& host, const BackupRunPag
     hint->setText(FitToWidth(spec.hint, hint->font(), 590));
     layout->addWidget(hint);
 
-    // The description gives way so that "Last Backup" shows a whole time text
-    // in the window's font; the last column takes what is left.
+    // "Last Backup" is as wide as the longest time text in the list's font;
+    // the description takes what is left of the list's width.
     list_ = new ReportList(QStringLiteral("Backups"),
                            {{QStringLiteral("Count"), 45, Qt::AlignCenter},
                             {QStringLiteral("Backup Name"), 110},
@@ -42,7 +44,12 @@ BackupRunPage::BackupRunPage(AppState& state, PageHost& host, const BackupRunPag
                             {QStringLiteral("Last Backup"), 240}},
                            ReportList::Single, frame);
     list_->setObjectName(ControlName(spec.listId));
-    list_->header()->setStretchLastSection(true);
+    list_->header()->setStretchLastSection(false);
+    list_->setColumnWidth(3, std::max(list_->columnWidth(3),
+                                      list_->fontMetrics().horizontalAdvance(
+                                          QStringLiteral("Wednesday, September 30, 2026 - 12:00:00 PM"))
+                                          + 16));
+    list_->header()->setSectionResizeMode(2, QHeaderView::Stretch);
     if (state_.settings().restoreColor)
         list_->SetTextColor(QColor::fromRgb(spec.listColour));
     layout->addWidget(list_, 1);

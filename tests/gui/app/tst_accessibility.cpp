@@ -1,5 +1,6 @@
 #include "AccessibilityCheck.h"
 #include "GuiTestSupport.h"
+#include "core/engine/EngineTestSupport.h"
 #include "gui/app/ChildDialog_Backups_Menu.h"
 #include "core/dump/DumpFormat.h"
 #include "gui/history/ChildDialog_Backups.h"
@@ -249,6 +250,69 @@ private slots:
         check("viewer");
         window->ShowPage(rid::PAGE_CONFIGURATION);
         check("configuration page");
+    }
+
+    // Every page the menu and the list pages open: the three editors new and
+    // editing a stored definition, the three list pages with a row, the run
+    // pages, the viewer, the configuration and statistics pages; each page
+    // as it first shows, whatever the page before it was.
+    void everyPageInEachOfItsModes()
+    {
+        test::GuiHooks hooks;
+        test::TempDataDir dir;
+        test::PrepareEarlierRun(dir, [](AppState& state) {
+            ConnectionParams nowhere;
+            nowhere.host = "127.0.0.1";
+            nowhere.port = ConnectionParams::kNoPort;
+            nowhere.database = "shop";
+            nowhere.user = "clerk";
+            nowhere.password = "secret";
+            test::DefineConnection(state, "shop", nowhere, "3306");
+            test::DefineSchedule(state, "hourly", ScheduleDef::kHourly, "Every Turn of the Hour");
+            test::DefineBackup(state, "nightly", "shop", "orders|customers", "hourly");
+        });
+        test::WriteFile(BackupFilePath(dir.path(), "nightly"), "-- a backup\r\nINSERT INTO `orders` VALUES ('1')\r\n");
+        auto window = test::OpenWindow(dir);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        AppState& state = window->State();
+        struct Page {
+            int id;
+            const char* name;
+            EditorMode mode = EditorMode::New;
+            const char* selected = "";
+            int nameField = 0; // an editor's name field, which holds `selected` in Edit mode
+        };
+        const Page pages[] = {
+            {rid::PAGE_CREATE_CONNECTION, "new connection"},
+            {rid::PAGE_CREATE_CONNECTION, "connection being edited", EditorMode::Edit, "shop", rid::IDC_CONN_NAME},
+            {rid::PAGE_CREATE_BACKUP, "new backup"},
+            {rid::PAGE_CREATE_BACKUP, "backup being edited", EditorMode::Edit, "nightly", rid::IDC_BKED_NAME},
+            {rid::PAGE_CREATE_SCHEDULE, "new schedule"},
+            {rid::PAGE_CREATE_SCHEDULE, "schedule being edited", EditorMode::Edit, "hourly", rid::IDC_SCED_NAME},
+            {rid::PAGE_EDIT_CONNECTIONS, "connection list"},
+            {rid::PAGE_EDIT_BACKUPS, "backup list"},
+            {rid::PAGE_EDIT_SCHEDULES, "schedule list"},
+            {rid::PAGE_EXECUTE, "Execute page"},
+            {rid::PAGE_RESTORE, "Database Backups page"},
+            {rid::PAGE_VIEWER, "viewer", EditorMode::New, "nightly"},
+            {rid::PAGE_CONFIGURATION, "configuration page"},
+            {rid::PAGE_STATISTICS, "statistics page"},
+        };
+        for (const Page& page : pages) {
+            state.connectionEditorMode = state.backupEditorMode = state.scheduleEditorMode = page.mode;
+            state.selectedName = page.selected;
+            window->ForcePage(page.id);
+            test::DeleteClosedPages();
+            if (page.nameField) {
+                auto* name = window->CurrentPage()->findChild<QLineEdit*>(ControlName(page.nameField));
+                QVERIFY2(name && name->text() == QLatin1String(page.selected), page.name);
+            }
+            if (auto* viewer = qobject_cast<CChildDialog_Text_Viewer*>(window->CurrentPage()))
+                QTRY_COMPARE(viewer->StatusText()->text(), QStringLiteral("Load Complete"));
+            const QString found = Lines(a11y::CheckPage(window.get()) + a11y::CheckPage(window->CurrentPage()));
+            QVERIFY2(found.isEmpty(), qPrintable(QString::fromLatin1(page.name) + QStringLiteral(":\n") + found));
+        }
     }
 
     void statisticsValuesAreNamedByTheirCaptions()

@@ -1,4 +1,5 @@
 #include "RunPagesSupport.h"
+#include "WindowUser.h"
 
 #include "gui/app/ChildDialog_Backups_Menu.h"
 #include "gui/backup/ChildDialog_Backups_Execute.h"
@@ -15,81 +16,7 @@
 
 namespace {
 
-// The window as a user sees it: the menu's buttons, the page on show and
-// its controls by id, the questions answered in advance.
-struct User {
-    CVordaDlg& window;
-
-    void menu(int id) { qobject_cast<ChildDialog_Backups_Menu*>(window.MenuPage())->Button(id)->click(); }
-    template <class W = QWidget>
-    W* control(int id)
-    {
-        W* widget = window.CurrentPage()->findChild<W*>(ControlName(id));
-        if (!widget)
-            qWarning("no control %d on %s", id, qPrintable(window.CurrentPage()->objectName()));
-        return widget;
-    }
-    void type(int id, const std::string& text) { control<QLineEdit>(id)->setText(QString::fromStdString(text)); }
-    void click(int id) { control<QPushButton>(id)->click(); }
-    void pick(int id, const QString& text)
-    {
-        auto* box = control<QComboBox>(id);
-        box->setCurrentIndex(box->findText(text));
-    }
-    // Selects the rows of a list whose column 1 holds one of `names`.
-    void select(int id, const QStringList& names)
-    {
-        auto* list = control<QTreeWidget>(id);
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            list->topLevelItem(i)->setSelected(names.contains(list->topLevelItem(i)->text(1)));
-        if (list->selectionMode() == QAbstractItemView::SingleSelection)
-            for (int i = 0; i < list->topLevelItemCount(); ++i)
-                if (names.contains(list->topLevelItem(i)->text(1)))
-                    list->setCurrentItem(list->topLevelItem(i));
-    }
-    // Answers the coming questions, in order.
-    static void answer(std::initializer_list<int> answers)
-    {
-        for (int a : answers)
-            MessageHook::SetNextAnswer(a);
-    }
-    QString historyView()
-    {
-        auto* statistics = qobject_cast<ChildDialog_Backups*>(window.CurrentPage());
-        statistics->Render();
-        return statistics->findChild<QPlainTextEdit*>(ControlName(rid::IDC_STAT_LOG))->toPlainText();
-    }
-
-    // Creates the connection to `db` through the connection editor.
-    void createConnection(const test::ScratchDatabase& db)
-    {
-        menu(rid::IDC_MENU_CREATE_CONNECTION);
-        type(rid::IDC_CONN_NAME, "shop");
-        type(rid::IDC_CONN_DESCRIPTION, "The shop's database");
-        type(rid::IDC_CONN_HOST, db.params().host);
-        type(rid::IDC_CONN_DATABASE, db.name());
-        type(rid::IDC_CONN_PORT, std::to_string(db.params().port));
-        type(rid::IDC_CONN_USER, db.params().user);
-        type(rid::IDC_CONN_PASSWORD, db.params().password);
-        click(rid::IDC_CONN_TEST);
-        answer({0}); // not another
-        click(rid::IDC_CONN_SAVE);
-    }
-    // Creates backup "nightly" of `tables` (on `schedules`) through the
-    // backup editor.
-    void createBackup(const QStringList& tables, const QStringList& schedules = {})
-    {
-        menu(rid::IDC_MENU_CREATE_BACKUP);
-        type(rid::IDC_BKED_NAME, "nightly");
-        type(rid::IDC_BKED_DESCRIPTION, "Customers and orders");
-        pick(rid::IDC_BKED_CONNECTION, QStringLiteral("shop"));
-        click(rid::IDC_BKED_CONNECT);
-        select(rid::IDC_BKED_TABLES, tables);
-        select(rid::IDC_BKED_SCHEDULES, schedules);
-        answer({0});
-        click(rid::IDC_BKED_SAVE);
-    }
-};
+using User = test::WindowUser;
 
 // A small shop with hard data: apostrophes, backslashes, NULLs, dates,
 // text beyond Latin-1, a foreign key; and a table the backup leaves out.

@@ -1,9 +1,11 @@
 #include "GuiTestSupport.h"
+#include "gui/app/Art.h"
 #include "gui/app/ChildDialog_Backups_Menu.h"
 #include "gui/history/ChildDialog_Backups.h"
 #include "resources/ResourceIds.h"
 #include "core/store/Definitions.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -62,6 +64,35 @@ private slots:
             QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(button->text()));
         }
         QVERIFY(Menu(*window)->Picture()->y() > lastY);
+    }
+
+    // The picture stays whole and inside the menu: at its own size with the
+    // usual font, scaled down (not cut off) when a larger font leaves less room.
+    void thePictureFitsBelowTheButtons()
+    {
+        test::GuiHooks hooks;
+        const QFont usual = QApplication::font();
+        for (qreal factor : {1.0, 1.6}) {
+            QFont font = usual;
+            font.setPointSizeF(usual.pointSizeF() * factor);
+            QApplication::setFont(font);
+            test::TempDataDir dir;
+            auto window = test::OpenWindow(dir);
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+            QLabel* picture = Menu(*window)->Picture();
+            QWidget* group = picture->parentWidget();
+            const QRect inside = group->contentsRect();
+            QVERIFY2(inside.contains(picture->geometry()), qPrintable(QString::number(factor)));
+            QVERIFY(picture->y() > Menu(*window)->Button(rid::IDC_MENU_CONFIGURATION)->geometry().bottom());
+            const QSizeF shown = picture->pixmap().deviceIndependentSize();
+            QVERIFY2(shown.height() <= picture->contentsRect().height() && shown.width() <= picture->contentsRect().width(),
+                     qPrintable(QString::number(factor)));
+            QVERIFY(shown.height() > 20);
+            if (factor == 1.0)
+                QCOMPARE(shown.toSize(), Bitmap(rid::IDB_MENU_PICTURE).deviceIndependentSize().toSize());
+        }
+        QApplication::setFont(usual);
     }
 
     void enablingFollowsTheDefinitions()

@@ -238,6 +238,29 @@ private slots:
         QVERIFY(greyed);
         QVERIFY(state.quickStartCheckEnabled);
     }
+
+    // The screen is as wide as its picture: the check box and "Cancel" stay
+    // within the picture's width (no strip beside the banner), "Cancel"
+    // below the check box at the picture's right edge.
+    void quickStartScreenKeepsToItsPictureWidth()
+    {
+        test::TempDataDir dir;
+        AppState state(dir.path());
+        StartUpBeforePages(state);
+        CStartUpScreen screen(state);
+        screen.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&screen));
+        auto* picture = screen.findChild<QLabel*>(ControlName(rid::IDC_QUICK_START_PICTURE));
+        auto* box = screen.findChild<QCheckBox*>(ControlName(rid::IDC_QUICK_START_CHECK));
+        QPushButton* cancel = ButtonOf(&screen, rid::IDCANCEL);
+        const QRect shown = picture->geometry();
+        QCOMPARE(screen.width() - shown.right() - 1, shown.left()); // even margins
+        QVERIFY(box->geometry().right() <= shown.right());
+        QVERIFY(box->width() >= box->sizeHint().width()); // the whole text shows
+        QCOMPARE(cancel->geometry().right(), shown.right());
+        QVERIFY(cancel->y() > box->geometry().bottom());
+        QVERIFY(box->y() > shown.bottom());
+    }
 };
 
 QTEST_MAIN(TestMessages)

@@ -4,6 +4,7 @@
 #include "gui/widgets/ReportList.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 
 namespace {
 
@@ -150,6 +151,9 @@ private slots:
         QVERIFY(!f.control(rid::IDC_BKED_CONNECT)->isEnabled());
         QVERIFY(f.control(rid::IDC_BKED_SAVE)->isEnabled());
         QCOMPARE(f.window->focusWidget(), Tables(f));
+        // The headings span the whole list while it needs no scroll bar.
+        for (ReportList* list : {Tables(f), Schedules(f)})
+            QCOMPARE(list->header()->length(), list->viewport()->width());
         QCOMPARE(test::RowTexts(Schedules(f)),
                  QStringList {"0000 No Schedules Available - Use 'Create a New Schedule'"});
         QVERIFY2(f.a11yProblems().isEmpty(), qPrintable(f.a11yProblems()));
