@@ -56,15 +56,15 @@ void ChildDialog_Backups_Config::FitText(QAbstractButton* control, int width)
 void ChildDialog_Backups_Config::AddControls(QGroupBox* group, QBoxLayout* layout, int textWidth,
                                              std::initializer_list<ControlSpec> controls)
 {
-    for (const ControlSpec& spec : controls) {
-        QAbstractButton* control = spec.radio ? static_cast<QAbstractButton*>(new QRadioButton(group))
+    for (const ControlSpec& entry : controls) {
+        QAbstractButton* control = entry.radio ? static_cast<QAbstractButton*>(new QRadioButton(group))
                                               : static_cast<QAbstractButton*>(new QCheckBox(group));
-        control->setObjectName(ControlName(spec.id));
-        control->setAccessibleName(QString::fromLatin1(spec.text));
+        control->setObjectName(ControlName(entry.id));
+        control->setAccessibleName(QString::fromLatin1(entry.text));
         // Long texts take two lines rather than pushing the page wider.
-        FitText(control, textWidth - (spec.indented ? kIndent : 0));
-        controls_[spec.id] = control;
-        if (!spec.indented) {
+        FitText(control, textWidth - (entry.indented ? kIndent : 0));
+        controls_[entry.id] = control;
+        if (!entry.indented) {
             layout->addWidget(control);
             continue;
         }

@@ -18,21 +18,21 @@
 
 #include <algorithm>
 
-BackupRunPage::BackupRunPage(AppState& state, PageHost& host, const BackupRunPageSpec& spec, QWidget* parent)
+BackupRunPage::BackupRunPage(AppState& state, PageHost& host, const BackupRunPageSpec& page, QWidget* parent)
     : QWidget(parent)
     , state_(state)
     , host_(host)
-    , pageId_(spec.pageId)
+    , pageId_(page.pageId)
 {
-    QGroupBox* frame = PageFrame(this, spec.dialogId, spec.caption, 6);
+    QGroupBox* frame = PageFrame(this, page.dialogId, page.caption, 6);
     auto* layout = new QVBoxLayout(frame);
     layout->setContentsMargins(6, 8, 6, 8);
     layout->setSpacing(6);
 
     // On two lines of about equal length when it is wider than the page.
     auto* hint = new QLabel(frame);
-    hint->setAccessibleName(spec.hint);
-    hint->setText(FitToWidth(spec.hint, hint->font(), 590));
+    hint->setAccessibleName(page.hint);
+    hint->setText(FitToWidth(page.hint, hint->font(), 590));
     layout->addWidget(hint);
 
     // "Last Backup" is as wide as the longest time text in the list's font;
@@ -43,7 +43,7 @@ BackupRunPage::BackupRunPage(AppState& state, PageHost& host, const BackupRunPag
                             {QStringLiteral("Backup Description"), 125},
                             {QStringLiteral("Last Backup"), 240}},
                            ReportList::Single, frame);
-    list_->setObjectName(ControlName(spec.listId));
+    list_->setObjectName(ControlName(page.listId));
     list_->header()->setStretchLastSection(false);
     list_->setColumnWidth(3, std::max(list_->columnWidth(3),
                                       list_->fontMetrics().horizontalAdvance(
@@ -51,20 +51,20 @@ BackupRunPage::BackupRunPage(AppState& state, PageHost& host, const BackupRunPag
                                           + 16));
     list_->header()->setSectionResizeMode(2, QHeaderView::Stretch);
     if (state_.settings().restoreColor)
-        list_->SetTextColor(QColor::fromRgb(spec.listColour));
+        list_->SetTextColor(QColor::fromRgb(page.listColour));
     layout->addWidget(list_, 1);
 
     buttons_ = new QHBoxLayout;
     layout->addLayout(buttons_);
 
-    panel_ = new RunPanel(spec.panelCaption, spec.panelIds, frame);
-    panel_->setObjectName(ControlName(spec.panelId));
+    panel_ = new RunPanel(page.panelCaption, page.panelIds, frame);
+    panel_->setObjectName(ControlName(page.panelId));
     // Greyed until a run starts.
     panel_->setEnabled(false);
     layout->addWidget(panel_);
 
     menu_ = new QMenu(this);
-    menu_->setObjectName(QStringLiteral("IDR_") + QString::number(spec.menuId));
+    menu_->setObjectName(QStringLiteral("IDR_") + QString::number(page.menuId));
     connect(list_, &ReportList::menuRequested, this, [this](const QPoint& globalPos) { menu_->popup(globalPos); });
 }
 

@@ -43,7 +43,7 @@ public:
     QMenu* ContextMenu() const { return menu_; }
 
 protected:
-    BackupRunPage(AppState& state, PageHost& host, const BackupRunPageSpec& spec, QWidget* parent);
+    BackupRunPage(AppState& state, PageHost& host, const BackupRunPageSpec& page, QWidget* parent);
 
     // Adds a button to the row below the list (after a gap when `right`).
     QPushButton* AddButton(const QString& text, int id, bool right = false);
