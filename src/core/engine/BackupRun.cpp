@@ -576,8 +576,11 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
             panel_.SetText(RunField::TableMembers, countText + " rows");
             membersWaiting_ = false;
             panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(std::min<long long>(pages + 1, INT_MAX)));
-            for (long long q = 0; q <= pages && q < INT_MAX; ++q)
+            // A step may repaint the bar: the window gets its turn meanwhile.
+            for (long long q = 0; q <= pages && q < INT_MAX; ++q) {
                 panel_.StepBar(RunBar::CurrentTable);
+                pump_.Maybe();
+            }
             for (; overallSteps < (pages / 7 == 0 ? 1 : 6); ++overallSteps)
                 panel_.StepBar(RunBar::Overall);
             out_.lineTally += kDataHeadingLines;
