@@ -83,7 +83,7 @@ enum class TableOutcome { Done, Empty, Cancelled, Failed, Redo };
 // How the row count of a data heading is found: counted on the run's own
 // connection before the rows; forecast by the second connection while the
 // rows are read (and held back until it comes); or counted as the rows are
-// read (all of them held back until the table ends).
+// read (written behind room left for the heading).
 enum class Count { Exact, Pending, Reading };
 
 // What the rows are read with: every column, or the ones the row statements
@@ -462,7 +462,8 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
 
     // The panel's page progress: pages 0 .. rows / 100, each shown as it
     // begins and stepped once read; while the rows are held, it is shown
-    // once the count has come.
+    // once the count has come, and while they are counted as read, against
+    // the estimate.
     long long pages = 0;
     long long step = 0;
     auto showHeading = [&] {
