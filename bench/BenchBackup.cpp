@@ -1,12 +1,13 @@
-// vorda-bench backup --data-dir DIR [--count-first] NAME
+// vorda-bench backup --data-dir DIR [--count-first | --count-ahead] NAME
 // Runs backup NAME of the settings database in DIR as a manual run from the
 // Execute page does, without a window: every question is answered No and
 // every message printed to standard error. Events go to the history log as
 // the program records them. SIGTERM cancels the run after its current page
 // (the temporary file is removed, the previous backup file kept).
-// --count-first counts each table on the run's own connection before its
-// rows, instead of on a second connection while they are read, to measure
-// what that costs. Ends with the result line; the exit status is 0 only when the run completed (143
+// Each table is counted as its rows are read (held in a spool file until the
+// table ends); --count-first counts it on the run's own connection before its
+// rows, --count-ahead on a second connection while they are read, as earlier
+// versions did, to measure what each costs. Ends with the result line; the exit status is 0 only when the run completed (143
 // when it was stopped).
 #include "BenchSupport.h"
 
@@ -21,9 +22,9 @@ namespace {
 
 int RunBackup(const std::vector<std::string>& words)
 {
-    const bench::Args args = bench::ParseArgs(words, {"--data-dir"}, {"--count-first"});
+    const bench::Args args = bench::ParseArgs(words, {"--data-dir"}, {"--count-first", "--count-ahead"});
     if (!args.error.empty() || args.positional.size() != 1 || args.Get("--data-dir").empty()) {
-        std::fprintf(stderr, "usage: vorda-bench backup --data-dir DIR [--count-first] NAME%s%s\n",
+        std::fprintf(stderr, "usage: vorda-bench backup --data-dir DIR [--count-first | --count-ahead] NAME%s%s\n",
                      args.error.empty() ? "" : ": ",
                      args.error.c_str());
         return 2;
@@ -44,7 +45,9 @@ int RunBackup(const std::vector<std::string>& words)
     const auto began = std::chrono::steady_clock::now();
     state.selectedName = name;
     BackupRun run(state, ui);
-    run.SetCountAhead(args.flags.count("--count-first") == 0);
+    run.SetCountMode(args.flags.count("--count-first")   ? BackupRun::CountMode::First
+                     : args.flags.count("--count-ahead") ? BackupRun::CountMode::Ahead
+                                                         : BackupRun::CountMode::WhileReading);
     const BackupOutcome outcome = run.Run(name, RunKind::Manual, start);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (!outcome.resultWord.empty())
@@ -59,4 +62,4 @@ int RunBackup(const std::vector<std::string>& words)
 
 } // namespace
 
-VORDA_BENCH_COMMAND("backup", "--data-dir DIR [--count-first] NAME", RunBackup);
+VORDA_BENCH_COMMAND("backup", "--data-dir DIR [--count-first | --count-ahead] NAME", RunBackup);

@@ -14,10 +14,11 @@
 # buffer pool (128 MB, which the 1M-row table does not fit) and with a pool
 # of 1 GB that holds it, as a production server holds its hot tables.
 # VORDA_TEST_DB_SERVER_ARGS (even empty) runs one setting only. A backup
-# counts every table (its data heading carries the count) on a second
-# connection while it reads the rows; the server scans the table twice, which
-# costs most when the table does not fit the pool. The machine's load is
-# printed with the figures: both tools share the machine with the server.
+# counts every table (its data heading carries the count) as it reads the
+# rows, so the server reads the table once; BACKUP_ARGS passes options to
+# vorda-bench backup (--count-ahead: count on a second connection while the
+# rows are read, --count-first: before them). The machine's load is printed
+# with the figures: both tools share the machine with the server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -53,7 +54,7 @@ best() { # best "seconds kb" line of several (least seconds)
     sort -n | head -1
 }
 
-echo "server options: ${VORDA_TEST_DB_SERVER_ARGS:-(defaults)}; best of $repeat runs; load: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "server options: ${VORDA_TEST_DB_SERVER_ARGS:-(defaults)}; vorda-bench backup ${BACKUP_ARGS:-(counting while reading)}; best of $repeat runs; load: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-9s %10s %10s %8s %12s %12s\n' rows vorda_s dump_s ratio vorda_kb dump_kb
 declare -A per_row
 for rows in "${sizes[@]}"; do
@@ -72,7 +73,7 @@ for rows in "${sizes[@]}"; do
     vorda_runs=()
     dump_runs=()
     for _ in $(seq 1 "$repeat"); do
-        vorda_runs+=("$(timed "$work/vorda.out" "$bench" backup --data-dir "$data" "bench_$rows")")
+        vorda_runs+=("$(timed "$work/vorda.out" "$bench" backup --data-dir "$data" ${BACKUP_ARGS:-} "bench_$rows")")
         result=$(cat "$work/vorda.out")
         dump_runs+=("$(timed "$work/dump.sql" mariadb-dump --no-defaults -h127.0.0.1 -P"$VORDA_TEST_DB_PORT" \
             -u"$VORDA_TEST_DB_USER" -p"$VORDA_TEST_DB_PASSWORD" --single-transaction \

@@ -10,6 +10,19 @@ namespace {
 // Bytes gathered before they go to the file in one write.
 constexpr size_t kFileBufferSize = 1024 * 1024;
 
+// `piece` as the file holds it: every "\n" as CR LF.
+std::string FileText(const std::string& piece)
+{
+    std::string text;
+    text.reserve(piece.size() + 16);
+    for (const char c : piece) {
+        if (c == '\n')
+            text += '\r';
+        text += c;
+    }
+    return text;
+}
+
 } // namespace
 
 DumpFile::~DumpFile()
@@ -22,6 +35,7 @@ bool DumpFile::Open(const std::string& finalPath)
     CloseSpool();
     buffer_.clear();
     spoolFailed_ = false;
+    reserved_ = false;
     const size_t slash = finalPath.find_last_of('/');
     dir_ = slash == std::string::npos ? std::string(".") : finalPath.substr(0, slash + 1);
     if (!file_.Open(finalPath))
@@ -79,7 +93,7 @@ void DumpFile::Flush()
 
 bool DumpFile::Hold()
 {
-    if (!file_.IsOpen() || spoolFd_ >= 0)
+    if (!file_.IsOpen() || spoolFd_ >= 0 || reserved_)
         return false;
     Flush();
     // Unnamed: it never outlives the run, whatever happens to the process.
@@ -104,6 +118,33 @@ void DumpFile::Release(const std::string& first)
     spooled_ = 0;
 }
 
+bool DumpFile::Reserve(const std::string& guess)
+{
+    if (!file_.IsOpen() || spoolFd_ >= 0 || reserved_)
+        return false;
+    Flush();
+    if (file_.Failed())
+        return false;
+    reservedAt_ = file_.Size();
+    reservedLength_ = FileText(guess).size();
+    file_.Skip(reservedLength_);
+    reserved_ = !file_.Failed();
+    return reserved_;
+}
+
+void DumpFile::FillReserved(const std::string& piece)
+{
+    if (!reserved_) {
+        Write(piece);
+        return;
+    }
+    Flush();
+    reserved_ = false;
+    const std::string text = FileText(piece);
+    file_.Move(reservedAt_ + reservedLength_, reservedAt_ + text.size());
+    file_.WriteAt(reservedAt_, text);
+}
+
 unsigned long long DumpFile::Mark()
 {
     Flush();
@@ -113,6 +154,7 @@ unsigned long long DumpFile::Mark()
 void DumpFile::RewindTo(unsigned long long mark)
 {
     CloseSpool();
+    reserved_ = false;
     buffer_.clear();
     file_.Truncate(mark);
 }
@@ -127,7 +169,7 @@ void DumpFile::CloseSpool()
 
 bool DumpFile::Commit()
 {
-    if (!file_.IsOpen() || spoolFd_ >= 0 || spoolFailed_) {
+    if (!file_.IsOpen() || spoolFd_ >= 0 || spoolFailed_ || reserved_) {
         Discard();
         return false;
     }
@@ -138,6 +180,7 @@ bool DumpFile::Commit()
 void DumpFile::Discard()
 {
     CloseSpool();
+    reserved_ = false;
     file_.Discard();
     buffer_.clear();
 }

@@ -12,7 +12,11 @@
 // A piece that must come first but is not known yet (the data heading,
 // which carries the row count) can be written later: Hold sends what follows
 // into an unnamed spool file beside it, and Release writes the piece and then
-// everything held. Mark and RewindTo drop what was written after a point.
+// everything held. When only its length is unknown until later (a heading
+// whose count of digits can be guessed), Reserve leaves room for it in the
+// file instead and FillReserved writes it there, so the bytes that follow
+// are written once; a wrong guess moves them. Mark and RewindTo drop what
+// was written after a point.
 class DumpFile {
 public:
     DumpFile() = default;
@@ -36,6 +40,15 @@ public:
     bool Holding() const { return spoolFd_ >= 0; }
     // Writes `first`, then everything held, and ends the hold.
     void Release(const std::string& first);
+    // From now on, what is written follows room for `guess` (as the file
+    // holds it, "\n" as CR LF). False when the room could not be left
+    // (nothing is reserved then).
+    bool Reserve(const std::string& guess);
+    bool Reserved() const { return reserved_; }
+    // Writes `piece` into the reserved room, moving what follows it when the
+    // piece's length differs from the guess's; an empty piece takes the room
+    // away. Without a reservation, writes `piece`.
+    void FillReserved(const std::string& piece);
     // A point to come back to (not while holding).
     unsigned long long Mark();
     // Drops everything written after `mark`, and anything held.
@@ -59,4 +72,7 @@ private:
     int spoolFd_ = -1;
     unsigned long long spooled_ = 0;
     bool spoolFailed_ = false;
+    bool reserved_ = false;
+    unsigned long long reservedAt_ = 0;
+    unsigned long long reservedLength_ = 0;
 };

@@ -8,6 +8,8 @@
 #include "core/store/Definitions.h"
 #include "core/store/Numbers.h"
 
+#include <algorithm>
+#include <climits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -79,9 +81,10 @@ constexpr unsigned long long kRestoreGrowth = 6;
 enum class TableOutcome { Done, Empty, Cancelled, Failed, Redo };
 
 // How the row count of a data heading is found: counted on the run's own
-// connection before the rows, or forecast by the second connection while the
-// rows are read (and held back until it comes).
-enum class Count { Exact, Pending };
+// connection before the rows; forecast by the second connection while the
+// rows are read (and held back until it comes); or counted as the rows are
+// read (written behind room left for the heading).
+enum class Count { Exact, Pending, Reading };
 
 // What the rows are read with: every column, or the ones the row statements
 // name.
@@ -100,7 +103,7 @@ std::string SelectList(const std::vector<std::string>& columns)
 
 class RunContext {
 public:
-    RunContext(AppState& state, RunUi& ui, RunKind kind, std::time_t start, bool countAhead)
+    RunContext(AppState& state, RunUi& ui, RunKind kind, std::time_t start, BackupRun::CountMode countMode)
         : state_(state)
         , silent_(ui)
         , panel_(kind == RunKind::Manual ? ui : silent_)
@@ -108,7 +111,7 @@ public:
         , pump_(skeleton_.Pump())
         , kind_(kind)
         , start_(start)
-        , useCountAhead_(countAhead)
+        , countMode_(countMode)
     {
         out_.startTimeText = FormatLocalTime(start, kLongTimeFormat);
     }
@@ -128,8 +131,13 @@ private:
     void Release();
     TableOutcome BackUpTable(const std::string& table, size_t index);
     // Writes the data section of table `index` of the list. With a count that
-    // is still pending the rows are held back until it comes.
+    // is still pending the rows are held back until it comes; counted while
+    // read, they follow room left for the heading.
     TableOutcome BackUpRows(const std::string& table, size_t index, std::string countText, Count count);
+    // The server's estimate of a table's rows (0 when it has none): the
+    // page progress of a table counted while it is read goes by it until the
+    // count is known.
+    long long EstimatedRows(const std::string& table);
     // Waits for table `index`'s forecast count, letting the window breathe;
     // Pending when the run was cancelled meanwhile.
     CountAhead::State AwaitCount(size_t index, std::string& countText);
@@ -142,7 +150,7 @@ private:
     ThrottledPump& pump_;
     const RunKind kind_;
     const std::time_t start_;
-    const bool useCountAhead_;
+    const BackupRun::CountMode countMode_;
     BackupOutcome out_;
     std::string backup_; // B: the definition's name, used for the file, header and log
     MysqlConnection conn_;
@@ -150,6 +158,8 @@ private:
     DumpFile file_;
     dump::TableDefinition definition_;
     std::optional<unsigned long long> packetLimit_;
+    // "Table Members:" shows "Waiting" (as it does when the run starts).
+    bool membersWaiting_ = true;
 };
 
 // Gives back the connection and the temporary file. The running flag is
@@ -274,7 +284,7 @@ BackupOutcome RunContext::Run(const std::string& name)
     }
     // The row counts are taken on a second connection, whose snapshot
     // starts right after this one's (see CountAhead); without it, on this one.
-    const bool countAhead = useCountAhead_ && countAhead_.Connect(params);
+    const bool countAhead = countMode_ == BackupRun::CountMode::Ahead && countAhead_.Connect(params);
     if (!conn_.Query("START TRANSACTION WITH CONSISTENT SNAPSHOT")) {
         Fail(kConnectFailure);
         return out_;
@@ -360,11 +370,14 @@ TableOutcome RunContext::BackUpTable(const std::string& table, size_t index)
         dump::ReadRowColumns(columns, definition_);
     }
 
-    // The count comes from the second connection when it is there (a
-    // forecast, checked against the rows read), otherwise from this one.
+    // The count comes from the rows as they are read, or from the second
+    // connection when it is there (a forecast, checked against the rows
+    // read), otherwise from this one.
     std::string countText;
     TableOutcome t = TableOutcome::Redo;
-    if (countAhead_.Active())
+    if (countMode_ == BackupRun::CountMode::WhileReading)
+        t = BackUpRows(table, index, countText, Count::Reading);
+    else if (countAhead_.Active())
         t = BackUpRows(table, index, countText, Count::Pending);
     if (t == TableOutcome::Redo) {
         countText.clear();
@@ -389,6 +402,19 @@ TableOutcome RunContext::BackUpTable(const std::string& table, size_t index)
     if (CancelRequested())
         return TableOutcome::Cancelled;
     return TableOutcome::Done;
+}
+
+long long RunContext::EstimatedRows(const std::string& table)
+{
+    long long estimate = 0;
+    if (conn_.Query("SELECT TABLE_ROWS FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = '"
+                    + conn_.Escape(table) + "'")) {
+        MysqlResult result = conn_.StoreResult();
+        MYSQL_ROW row = result.FetchRow();
+        if (row && row[0])
+            estimate = std::max(0LL, LeadingInteger(row[0]));
+    }
+    return estimate;
 }
 
 CountAhead::State RunContext::AwaitCount(size_t index, std::string& countText)
@@ -418,15 +444,26 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
     const long long tallyMark = out_.lineTally;
     const unsigned long long rowsMark = out_.rowsWritten;
 
+    // Counted while read: the page progress goes by the server's estimate
+    // until the count is known, and the heading's room in the file is left
+    // for a count of as many digits as the estimate has (a count of other
+    // length moves the rows once they are all written).
+    const long long estimate = count == Count::Reading ? EstimatedRows(table) : 0;
     // Without a place to hold the rows, this connection counts.
-    bool holding = count == Count::Pending && file_.Hold();
-    if (count == Count::Pending && !holding)
+    const bool held = count == Count::Pending || count == Count::Reading;
+    bool holding = held
+        && (count == Count::Reading ? file_.Reserve(DataHeading(table, std::to_string(std::max(estimate, 1LL))))
+                                    : file_.Hold());
+    if (held && !holding)
         return TableOutcome::Redo;
     long long rows = holding ? -1 : LeadingInteger(countText);
+    bool provisional = false;
+    int overallSteps = 0;
 
     // The panel's page progress: pages 0 .. rows / 100, each shown as it
     // begins and stepped once read; while the rows are held, it is shown
-    // once the count has come.
+    // once the count has come, and while they are counted as read, against
+    // the estimate.
     long long pages = 0;
     long long step = 0;
     auto showHeading = [&] {
@@ -435,15 +472,38 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
         panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(pages + 1));
         panel_.SetText(RunField::RunStatus, "Backing up " + table);
         panel_.SetText(RunField::TableMembers, countText + " rows");
+        membersWaiting_ = false;
         panel_.SetText(RunField::CurrentMember, "0");
         out_.lineTally += kDataHeadingLines;
         panel_.StepBar(RunBar::Overall);
     };
+    // Counted while read, once the first row has come: the table's members
+    // are "Waiting" for their count, and the pages are shown as they are
+    // read against the estimate.
+    auto showProvisionalHeading = [&] {
+        provisional = true;
+        pages = estimate / kPageSize;
+        step = pages / 7;
+        panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(std::min<long long>(pages + 1, INT_MAX)));
+        panel_.SetText(RunField::RunStatus, "Backing up " + table);
+        if (!membersWaiting_)
+            panel_.SetText(RunField::TableMembers, "Waiting");
+        membersWaiting_ = true;
+        panel_.SetText(RunField::CurrentMember, "0");
+        panel_.StepBar(RunBar::Overall);
+    };
     auto showPage = [&](long long p) { panel_.SetText(RunField::CurrentMember, std::to_string(p * kPageSize)); };
+    // The overall bar steps at pages s, 2s .. 6s (s = pages / 7, one step at
+    // most per page): six times, or once when the table has fewer than 7
+    // pages. Against an estimate, it steps no more than the pages read
+    // prove (the first step, and six once page 7 has been read).
     auto pageDone = [&](long long p) {
         panel_.StepBar(RunBar::CurrentTable);
-        if (p == step || p == 2 * step || p == 3 * step || p == 4 * step || p == 5 * step || p == 6 * step)
+        if ((p == step || p == 2 * step || p == 3 * step || p == 4 * step || p == 5 * step || p == 6 * step)
+            && (!provisional || overallSteps < (p >= 7 ? 6 : 1))) {
             panel_.StepBar(RunBar::Overall);
+            ++overallSteps;
+        }
     };
     if (!holding && rows > 0) {
         showHeading();
@@ -502,7 +562,42 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
                 pageDone(q);
             }
         };
+        // Counted while read, every row is read: the count is the rows read.
+        // The heading, now known, goes in before the held rows, and the
+        // panel shows the count and every page read.
+        auto settle = [&] {
+            holding = false;
+            rows = rowsRead;
+            countText = std::to_string(rows);
+            if (rows == 0) {
+                file_.FillReserved({});
+                return;
+            }
+            pages = rows / kPageSize;
+            panel_.SetText(RunField::TableMembers, countText + " rows");
+            membersWaiting_ = false;
+            panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(std::min<long long>(pages + 1, INT_MAX)));
+            // A step may repaint the bar: the window gets its turn meanwhile.
+            for (long long q = 0; q <= pages && q < INT_MAX; ++q) {
+                panel_.StepBar(RunBar::CurrentTable);
+                pump_.Maybe();
+            }
+            for (; overallSteps < (pages / 7 == 0 ? 1 : 6); ++overallSteps)
+                panel_.StepBar(RunBar::Overall);
+            out_.lineTally += kDataHeadingLines;
+            // Written in place; when the rows must move, the window breathes
+            // meanwhile.
+            const std::string heading = DataHeading(table, countText);
+            PumpWhile(pump_, [this, &heading] {
+                file_.FillReserved(heading);
+                return true;
+            });
+        };
         for (long long p = 0; result && stream == Stream::Going;) {
+            if (holding && streamEnded && count == Count::Reading) {
+                settle();
+                break;
+            }
             if (holding && streamEnded) {
                 // Every row is read; the heading waits for its count.
                 const CountAhead::State state = AwaitCount(index, countText);
@@ -524,7 +619,7 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
             }
             if (!holding && p > pages)
                 break;
-            if (!holding)
+            if (!holding || provisional)
                 showPage(p);
             for (int inPage = 0; !streamEnded && inPage < kPageSize; ++inPage) {
                 unsigned long* lengths = nullptr;
@@ -540,6 +635,10 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
                 if (++rowsRead > rows && !holding) {
                     stream = count == Count::Exact ? Stream::Changed : Stream::Misforecast;
                     break;
+                }
+                if (rowsRead == 1 && count == Count::Reading) {
+                    showProvisionalHeading();
+                    showPage(p);
                 }
                 AppendRowLine(file_.StartLine(), rowStart, row, lengths, fields);
                 const size_t length = file_.EndLine();
@@ -567,10 +666,10 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
                 stream = Stream::Cancelled;
                 break;
             }
-            if (!holding)
+            if (!holding || provisional)
                 pageDone(p);
             ++p;
-            if (holding) {
+            if (holding && count == Count::Pending) {
                 switch (countAhead_.Poll(index, countText)) {
                 case CountAhead::State::Ready:
                     release(p);
@@ -683,7 +782,7 @@ BackupOutcome BackupRun::Run(std::string name, RunKind kind, std::time_t startTi
 {
     BackupOutcome outcome;
     {
-        RunContext run(state_, ui_, kind, startTime, countAhead_);
+        RunContext run(state_, ui_, kind, startTime, countMode_);
         outcome = run.Run(name);
     }
     // Cleared only now that the run has fully returned (a refused run never

@@ -73,12 +73,18 @@ public:
     // whatever happens to the caller's text while events are pumped.
     BackupOutcome Run(std::string name, RunKind kind, std::time_t startTime);
 
-    // Whether row counts are taken on a second connection while the rows are
-    // read (the default), or on the run's own connection before them.
-    void SetCountAhead(bool on) { countAhead_ = on; }
+    // How a table's row count, which its data heading carries, is found:
+    // - WhileReading (the default): the rows are counted as they are read
+    //   and held in a spool file until the table ends; the server reads the
+    //   table once, and the count is the rows written;
+    // - Ahead: counted on a second connection while the rows are read (and
+    //   held until the count comes), checked against the rows read;
+    // - First: counted on the run's own connection before the rows.
+    enum class CountMode { WhileReading, Ahead, First };
+    void SetCountMode(CountMode mode) { countMode_ = mode; }
 
 private:
     AppState& state_;
     RunUi& ui_;
-    bool countAhead_ = true;
+    CountMode countMode_ = CountMode::WhileReading;
 };

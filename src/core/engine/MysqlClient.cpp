@@ -66,8 +66,12 @@ int WaitForServer(MYSQL* mysql, int status, const WaitHook& hook, WaitClock::tim
 template <class Start, class Cont>
 void Await(MYSQL* mysql, const WaitHook& hook, Start start, Cont cont)
 {
-    auto lastHook = WaitClock::now();
+    // Most calls are done at once (a row already received): the clock is
+    // read only for one that waits.
     int status = start();
+    if (status == 0)
+        return;
+    auto lastHook = WaitClock::now();
     while (status != 0)
         status = cont(WaitForServer(mysql, status, hook, lastHook));
 }

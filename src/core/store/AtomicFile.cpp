@@ -161,6 +161,88 @@ void AtomicFile::Append(int fd, unsigned long long length)
     }
 }
 
+namespace {
+
+bool PwriteFully(int fd, const char* data, size_t length, unsigned long long offset)
+{
+    while (length > 0) {
+        const ssize_t n = ::pwrite(fd, data, length, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        length -= static_cast<size_t>(n);
+        offset += static_cast<unsigned long long>(n);
+    }
+    return true;
+}
+
+bool PreadFully(int fd, char* data, size_t length, unsigned long long offset)
+{
+    while (length > 0) {
+        const ssize_t n = ::pread(fd, data, length, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        length -= static_cast<size_t>(n);
+        offset += static_cast<unsigned long long>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+void AtomicFile::Skip(unsigned long long length)
+{
+    if (fd_ < 0 || failed_)
+        return;
+    if (::lseek(fd_, static_cast<off_t>(size_ + length), SEEK_SET) < 0) {
+        failed_ = true;
+        return;
+    }
+    size_ += length;
+}
+
+void AtomicFile::WriteAt(unsigned long long offset, std::string_view bytes)
+{
+    if (fd_ < 0 || failed_)
+        return;
+    if (offset > size_ || bytes.size() > size_ - offset || !PwriteFully(fd_, bytes.data(), bytes.size(), offset))
+        failed_ = true;
+}
+
+void AtomicFile::Move(unsigned long long from, unsigned long long to)
+{
+    if (fd_ < 0 || failed_ || from == to)
+        return;
+    if (from > size_) {
+        failed_ = true;
+        return;
+    }
+    const unsigned long long length = size_ - from;
+    std::string buffer(static_cast<size_t>(std::min<unsigned long long>(length, 1 << 20)), '\0');
+    // Moving towards the end, the last megabyte goes first, so that nothing
+    // is written over before it has been read.
+    unsigned long long done = 0;
+    while (done < length && !failed_) {
+        const size_t n = static_cast<size_t>(std::min<unsigned long long>(buffer.size(), length - done));
+        const unsigned long long offset = to > from ? length - done - n : done;
+        if (!PreadFully(fd_, buffer.data(), n, from + offset) || !PwriteFully(fd_, buffer.data(), n, to + offset))
+            failed_ = true;
+        done += n;
+    }
+    if (failed_)
+        return;
+    size_ = to + length;
+    flushed_ = std::min(flushed_, std::min(from, to));
+    if ((to < from && ::ftruncate(fd_, static_cast<off_t>(size_)) != 0)
+        || ::lseek(fd_, static_cast<off_t>(size_), SEEK_SET) < 0)
+        failed_ = true;
+}
+
 bool AtomicFile::Truncate(unsigned long long length)
 {
     if (fd_ < 0 || length > size_ || ::ftruncate(fd_, static_cast<off_t>(length)) != 0

@@ -37,6 +37,17 @@ public:
     // Appends the first `length` bytes of the open file `fd` (copied inside
     // the kernel where it can).
     void Append(int fd, unsigned long long length);
+    // Leaves a gap of `length` bytes (zero bytes until WriteAt fills them);
+    // later writes follow it.
+    void Skip(unsigned long long length);
+    // Writes `bytes` over the file's bytes from `offset` on, which must lie
+    // inside what is written so far.
+    void WriteAt(unsigned long long offset, std::string_view bytes);
+    // Moves the bytes from `from` to the end of the file so that they begin
+    // at `to`: the file grows or shrinks by to - from, and the bytes in
+    // between (when it grows) are left as they were, to be written over.
+    // Copied a megabyte at a time.
+    void Move(unsigned long long from, unsigned long long to);
     // The bytes written so far.
     unsigned long long Size() const { return size_; }
     // Cuts the file back to its first `length` bytes; later writes follow

@@ -470,6 +470,68 @@ private slots:
         QCOMPARE(test::ReadFile(path).substr(0, 3), std::string("a\r\n"));
     }
 
+    // Room left for a piece whose length is guessed: a right guess writes it
+    // in place; a longer or shorter piece moves what follows (more than one
+    // block of it, either way) and an empty one takes the room away. The
+    // bytes are those of writing the piece first.
+    void reservedRoomTakesThePieceOfAnyLength()
+    {
+        test::TempDataDir dir;
+        const std::string path = BackupFilePath(dir.path(), "r");
+        std::string rows;
+        for (int i = 0; rows.size() < (5u << 20) / 2; ++i)
+            rows += "row " + std::to_string(i) + "\n"; // about 2.5 MB: several moved blocks
+        const std::string guess = "--- Total rows: 1000\n\n";
+        const struct {
+            const char* name;
+            std::string piece;
+        } cases[] = {
+            {"same length", "--- Total rows: 2718\n\n"},
+            {"longer", "--- Total rows: 31415926\n\n"},
+            {"shorter", "--- Total rows: 7\n\n"},
+            {"empty", ""},
+        };
+        for (const auto& c : cases) {
+            DumpFile file;
+            QVERIFY(file.Open(path));
+            file.Write("header\n");
+            QVERIFY(file.Reserve(guess));
+            QVERIFY(file.Reserved());
+            QVERIFY(!file.Hold()); // one late piece at a time
+            file.Write(rows);
+            file.FillReserved(c.piece);
+            QVERIFY(!file.Reserved());
+            file.Write("end\n");
+            QVERIFY2(file.Commit(), c.name);
+            std::string expected = "header\n" + c.piece + rows + "end\n";
+            std::string crlf;
+            for (char ch : expected)
+                crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+            QVERIFY2(test::ReadFile(path) == crlf, c.name);
+        }
+
+        // A reservation never filled is no complete file: the commit fails
+        // and the previous file stays; a mark taken before it takes it back.
+        DumpFile file;
+        const std::string previous = test::ReadFile(path);
+        QVERIFY(file.Open(path));
+        QVERIFY(file.Reserve(guess));
+        file.Write("x\n");
+        QVERIFY(!file.Commit());
+        QCOMPARE(test::ReadFile(path), previous);
+        QCOMPARE(FilesIn(dir.path()).size(), size_t(1));
+        QVERIFY(file.Open(path));
+        file.Write("a\n");
+        const unsigned long long mark = file.Mark();
+        QVERIFY(file.Reserve(guess));
+        file.Write("dropped\n");
+        file.RewindTo(mark);
+        QVERIFY(!file.Reserved());
+        file.Write("b\n");
+        QVERIFY(file.Commit());
+        QCOMPARE(test::ReadFile(path), std::string("a\r\nb\r\n"));
+    }
+
     // A server's definition goes into the file only when the restore reads
     // back the same statement from it.
     void definitionsARestoreCannotReadBackAreRefused()

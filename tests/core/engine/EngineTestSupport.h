@@ -85,10 +85,16 @@ public:
     }
     void SetBarRange(RunBar bar, int maximum) override
     {
+        if (range.count(bar))
+            closedRanges[bar].emplace_back(range[bar], steps[bar]);
         range[bar] = maximum;
         steps[bar] = 0;
     }
-    void StepBar(RunBar bar) override { ++steps[bar]; }
+    void StepBar(RunBar bar) override
+    {
+        ++steps[bar];
+        ++totalSteps[bar];
+    }
     int ShowMessage(MessageKind kind, const std::string& text) override
     {
         messages.emplace_back(kind, text);
@@ -127,6 +133,9 @@ public:
     std::vector<std::pair<RunField, std::string>> texts;
     std::map<RunBar, int> range;
     std::map<RunBar, int> steps;
+    // Each range a bar had before it was set anew, with the steps it took.
+    std::map<RunBar, std::vector<std::pair<int, int>>> closedRanges;
+    std::map<RunBar, int> totalSteps;
     std::vector<std::pair<MessageKind, std::string>> messages;
     std::vector<bool> cursor;
     int pumps = 0;
@@ -162,11 +171,13 @@ struct RunFixture {
     BackupOutcome run(const std::string& name, RunKind kind = RunKind::Manual)
     {
         BackupRun r(state, ui);
-        r.SetCountAhead(!countFirst);
+        r.SetCountMode(countFirst ? BackupRun::CountMode::First : countMode);
         return r.Run(name, kind, now);
     }
     // Runs count each table on their own connection before its rows.
     bool countFirst = false;
+    // Otherwise, how they count it.
+    BackupRun::CountMode countMode = BackupRun::CountMode::WhileReading;
     std::string path(const std::string& backupName) const { return BackupFilePath(dir.path(), backupName); }
     std::string file(const std::string& backupName) const { return ReadFile(path(backupName)); }
     // The backup as stored (with its run facts).

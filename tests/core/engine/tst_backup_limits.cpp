@@ -271,6 +271,7 @@ private slots:
         QCOMPARE(first.run("b").status, RunStatus::Completed);
 
         RunFixture f;
+        f.countMode = BackupRun::CountMode::Ahead;
         f.connection("c", db.params());
         f.backup("b", "c", "t|u");
         bool killed = false;

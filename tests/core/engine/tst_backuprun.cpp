@@ -382,6 +382,7 @@ private slots:
                 f.state.backupCancelRequested = true;
         };
         f.countFirst = false;
+        f.countMode = BackupRun::CountMode::Ahead;
         const BackupOutcome ahead = f.run("b");
         QCOMPARE(ahead.status, RunStatus::Cancelled);
         QVERIFY(ahead.rowsWritten <= 250);
@@ -450,6 +451,92 @@ private slots:
                                                      "V Auto Backup Ended: b - Elapsed Time: 00:00:00"}));
         QCOMPARE(f.saved("b").lastBackup, std::string(BackupDef::kNeverProcessed));
         QCOMPARE(f.file("b"), std::string("previous\r\n"));
+    }
+
+    // Counted as its rows are read, a table is read once and its file is the
+    // one a run counting first writes, whether the server's estimate of its
+    // rows has as many digits as the count or not: a view has no estimate,
+    // and rows another client inserted without committing are in the
+    // estimate but not in the run's snapshot. Until a table's count is known
+    // its members are "Waiting"; its pages and the bars' steps are those of
+    // counting first.
+    void countingWhileReadingWritesTheFileOfCountingFirst()
+    {
+        REQUIRE_TEST_SERVER();
+        test::ScratchDatabase db("vorda_reading");
+        test::CreateFilledTables(db, {{"empty", 0}, {"one", 1}, {"hundred", 100}, {"t250", 250}, {"shrunk", 250}, {"big", 1234}});
+        db.exec("CREATE VIEW grown AS SELECT * FROM t250");
+        MysqlConnection other;
+        QVERIFY(other.Connect(db.params()));
+        QVERIFY(other.Query("START TRANSACTION"));
+        QVERIFY(other.Query("INSERT INTO shrunk SELECT seq, 'uncommitted' FROM seq_1000_to_30999"));
+        const auto estimate = [&](const char* table) {
+            return db.scalar(std::string("SELECT TABLE_ROWS FROM information_schema.TABLES WHERE TABLE_SCHEMA = "
+                                         "DATABASE() AND TABLE_NAME = '")
+                             + table + "'");
+        };
+        QVERIFY(estimate("shrunk").size() >= 5); // the heading's room is left for more digits than 250
+        QCOMPARE(estimate("grown"), std::string()); // and for one digit here
+        const std::string tables = "empty|one|hundred|t250|grown|shrunk|big";
+
+        RunFixture first;
+        first.countFirst = true;
+        first.connection("c", db.params());
+        first.backup("b", "c", tables);
+        QCOMPARE(first.run("b").status, RunStatus::Completed);
+
+        RunFixture f;
+        f.connection("c", db.params());
+        f.backup("b", "c", tables);
+        const BackupOutcome out = f.run("b");
+        QCOMPARE(out.status, RunStatus::Completed);
+        const std::string file = f.file("b");
+        QCOMPARE(file, first.file("b"));
+        QVERIFY(file.find("`grown` - Total rows: 250\r\n") != std::string::npos);
+        QVERIFY(file.find("`shrunk` - Total rows: 250\r\n") != std::string::npos);
+        QVERIFY(file.find("uncommitted") == std::string::npos);
+        QCOMPARE(out.lineTally, std::stoll(first.saved("b").lineCount));
+        QCOMPARE(out.rowsWritten, 1ULL + 100 + 250 + 250 + 250 + 1234);
+        QCOMPARE(TempFiles(f.dir.path()).size(), size_t(0));
+
+        QCOMPARE(f.ui.Texts(RunField::TableMembers),
+                 (std::vector<std::string> {"Waiting", "1 rows", "Waiting", "100 rows", "Waiting", "250 rows", "Waiting",
+                                            "250 rows", "Waiting", "250 rows", "Waiting", "1234 rows", "All Copied"}));
+        QCOMPARE(f.ui.Texts(RunField::CurrentMember), first.ui.Texts(RunField::CurrentMember));
+        QCOMPARE(f.ui.Texts(RunField::RunStatus), first.ui.Texts(RunField::RunStatus));
+        // The overall bar steps three times for a table with rows of fewer
+        // than 7 pages and eight times for a larger one; the table bar ends
+        // every table full, at one step per page read.
+        QCOMPARE(first.ui.totalSteps[RunBar::Overall], 3 * 5 + 8);
+        QCOMPARE(f.ui.totalSteps[RunBar::Overall], first.ui.totalSteps[RunBar::Overall]);
+        const auto fullRanges = [](const std::vector<std::pair<int, int>>& closed) {
+            std::vector<std::pair<int, int>> full;
+            for (const auto& r : closed) {
+                if (r.first == r.second && (full.empty() || full.back() != r))
+                    full.push_back(r);
+            }
+            return full;
+        };
+        const std::vector<std::pair<int, int>>& counted = first.ui.closedRanges[RunBar::CurrentTable];
+        QCOMPARE(counted.size(), size_t(6)); // one per table with rows, each closed by the next range
+        for (const auto& r : counted)
+            QCOMPARE(r.second, r.first);
+        QCOMPARE(fullRanges(f.ui.closedRanges[RunBar::CurrentTable]), fullRanges(counted));
+
+        // Cancelled in the middle of a table: the run stops after the page,
+        // and the previous file stays.
+        f.ui = test::RecordingUi();
+        f.ui.onText = [&](RunField field, const std::string& text) {
+            if (field == RunField::CurrentMember && text == "100")
+                f.state.backupCancelRequested = true;
+        };
+        const BackupOutcome cancelled = f.run("b");
+        QCOMPARE(cancelled.status, RunStatus::Cancelled);
+        QCOMPARE(cancelled.rowsWritten, 1ULL + 100); // table "hundred" ends with its second page, empty
+        QCOMPARE(f.ui.Texts(RunField::TableMembers),
+                 (std::vector<std::string> {"Waiting", "1 rows", "Waiting", "All Copied"}));
+        QCOMPARE(f.file("b"), file);
+        QCOMPARE(TempFiles(f.dir.path()).size(), size_t(0));
     }
 
     // Rows that another client adds while the run is between pages appear
