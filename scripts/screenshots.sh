@@ -80,12 +80,7 @@ else
     private_mariadb_start vorda-screenshots ""
     host=127.0.0.1 port=$private_mariadb_port database=vorda_sample user=vorda
     password="shot-$(od -An -N6 -tx1 /dev/urandom | tr -d ' \n')"
-    private_mariadb_sql <<SQL
-CREATE DATABASE $database CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;
-CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$password';
-GRANT ALL PRIVILEGES ON $database.* TO '$user'@'127.0.0.1';
-SQL
-    private_mariadb_sql "$database" <"$here/lib/sample-database.sql"
+    private_mariadb_sample "$database" "$user" "$password"
 fi
 
 # A data folder, runtime folder and cache of their own: nothing of the

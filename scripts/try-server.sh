@@ -32,13 +32,7 @@ database=vorda_sample
 user=vorda
 password="try-$(od -An -N6 -tx1 /dev/urandom | tr -d ' \n')"
 
-private_mariadb_sql <<SQL
-CREATE DATABASE $database CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;
-CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$password';
-GRANT ALL PRIVILEGES ON $database.* TO '$user'@'127.0.0.1';
-SQL
-
-private_mariadb_sql "$database" <"$(dirname "$0")/lib/sample-database.sql"
+private_mariadb_sample "$database" "$user" "$password"
 
 counts=$(private_mariadb_sql -N "$database" -e "
     SELECT CONCAT('customers (', (SELECT COUNT(*) FROM customers), ' rows), products (',

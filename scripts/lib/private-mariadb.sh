@@ -19,6 +19,10 @@
 #   work folder. Safe to call at any point, and more than once.
 # private_mariadb_sql [CLIENT OPTION...]
 #   The mariadb client as root over the socket.
+# private_mariadb_sample DATABASE USER PASSWORD
+#   Creates DATABASE (utf8mb4), a user USER@127.0.0.1 with PASSWORD and all
+#   rights on it, and fills it with the sample tables of
+#   lib/sample-database.sql.
 
 private_mariadb_work=""
 private_mariadb_port=""
@@ -31,6 +35,15 @@ private_mariadb_admin() {
 
 private_mariadb_sql() {
     mariadb --no-defaults --user=root --socket="$private_mariadb_sock" "$@"
+}
+
+private_mariadb_sample() {
+    private_mariadb_sql <<SQL
+CREATE DATABASE $1 CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;
+CREATE USER '$2'@'127.0.0.1' IDENTIFIED BY '$3';
+GRANT ALL PRIVILEGES ON $1.* TO '$2'@'127.0.0.1';
+SQL
+    private_mariadb_sql "$1" <"${BASH_SOURCE[0]%/*}/sample-database.sql"
 }
 
 private_mariadb_port_free() {
