@@ -13,12 +13,12 @@
 #include "core/engine/MysqlClient.h"
 #include "core/state/AppState.h"
 #include "core/store/Definitions.h"
-#include "gui/app/CStartUpScreen.h"
-#include "gui/app/CVordaDlg.h"
+#include "gui/app/QuickStartScreen.h"
+#include "gui/app/MainWindow.h"
 #include "gui/app/Messages.h"
-#include "gui/backup/ChildDialog_Backups_Execute.h"
-#include "gui/restore/CChildDialog_Text_Viewer.h"
-#include "gui/restore/ChildDialog_Backups_Restore.h"
+#include "gui/backup/ExecutePage.h"
+#include "gui/restore/ViewerPage.h"
+#include "gui/restore/BackupsPage.h"
 #include "gui/widgets/ReportList.h"
 #include "resources/ResourceIds.h"
 
@@ -211,7 +211,7 @@ int main(int argc, char** argv)
     QuickStartHook::Enable();
     int status = 0;
     {
-        CVordaDlg window(data.path().toStdString() + "/");
+        MainWindow window(data.path().toStdString() + "/");
         window.show();
         AppState& state = window.State();
         ConnectionDef connection;
@@ -239,7 +239,7 @@ int main(int argc, char** argv)
 
         // The backup, from the Execute page.
         window.ShowPage(rid::PAGE_EXECUTE);
-        auto* execute = qobject_cast<ChildDialog_Backups_Execute*>(window.CurrentPage());
+        auto* execute = qobject_cast<ExecutePage*>(window.CurrentPage());
         execute->List()->setCurrentItem(execute->List()->topLevelItem(0));
         Shot(&window, QStringLiteral("execute-before"));
         if (!g_shots.isEmpty()) {
@@ -250,7 +250,7 @@ int main(int argc, char** argv)
                 Shot(&window, QStringLiteral("configuration-end"));
             }
             window.ShowPage(rid::PAGE_EXECUTE);
-            execute = qobject_cast<ChildDialog_Backups_Execute*>(window.CurrentPage());
+            execute = qobject_cast<ExecutePage*>(window.CurrentPage());
             execute->List()->setCurrentItem(execute->List()->topLevelItem(0));
         }
         // Runs `run` under the meter; a picture once it has run for 300 ms.
@@ -274,7 +274,7 @@ int main(int argc, char** argv)
 
         // The restore, from the Database Backups page (Indirect, the default).
         window.ShowPage(rid::PAGE_RESTORE);
-        auto* restore = qobject_cast<ChildDialog_Backups_Restore*>(window.CurrentPage());
+        auto* restore = qobject_cast<BackupsPage*>(window.CurrentPage());
         restore->List()->setCurrentItem(restore->List()->topLevelItem(0));
         Shot(&window, QStringLiteral("restore-before"));
         measure("restore", state.restoreRunning, QStringLiteral("restore-during"), [restore] { restore->OnRestore(); });
@@ -291,10 +291,10 @@ int main(int argc, char** argv)
 
         // The viewer's load of the file.
         window.ShowPage(rid::PAGE_RESTORE);
-        restore = qobject_cast<ChildDialog_Backups_Restore*>(window.CurrentPage());
+        restore = qobject_cast<BackupsPage*>(window.CurrentPage());
         restore->List()->setCurrentItem(restore->List()->topLevelItem(0));
         restore->OnView();
-        auto* viewer = qobject_cast<CChildDialog_Text_Viewer*>(window.CurrentPage());
+        auto* viewer = qobject_cast<ViewerPage*>(window.CurrentPage());
         measure("viewer", state.viewerActive, QStringLiteral("viewer-during"), [viewer] {
             QEventLoop loaded;
             QTimer done;

@@ -1,4 +1,4 @@
-#include "gui/app/CVordaApp.h"
+#include "gui/app/VordaApp.h"
 #include "gui/app/CommandLine.h"
 
 #include <QApplication>
@@ -14,5 +14,5 @@ int main(int argc, char* argv[])
     // Desktops match the window to the installed vorda.desktop (its name
     // and icon in the task switcher and the dock).
     QGuiApplication::setDesktopFileName(QStringLiteral("vorda"));
-    return CVordaApp::InitInstance();
+    return VordaApp::InitInstance();
 }

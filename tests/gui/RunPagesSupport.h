@@ -25,7 +25,7 @@ struct RunPages {
         db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(20))");
         FillRows(db, "t", rows);
         PrepareEarlierRun(dir, [this](AppState& state) { DefineConnection(state, "local", db.params()); });
-        window = std::make_unique<CVordaDlg>(dir.path(), nullptr, std::move(clock));
+        window = std::make_unique<MainWindow>(dir.path(), nullptr, std::move(clock));
         window->show();
     }
 
@@ -64,7 +64,7 @@ struct RunPages {
     GuiHooks hooks;
     ScratchDatabase db;
     TempDataDir dir;
-    std::unique_ptr<CVordaDlg> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 // Selects the row of backup `name` (column 1).

@@ -745,7 +745,7 @@ void RunContext::Finish(bool completed)
     }
     file_.Discard();
 
-    const CInputOutput& store = state_.store;
+    const SettingsStore& store = state_.store;
     if (completed) {
         out_.status = RunStatus::Completed;
         out_.resultWord = "Complete";

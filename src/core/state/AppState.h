@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/history/HistoryLog.h"
-#include "core/store/CInputOutput.h"
+#include "core/store/SettingsStore.h"
 #include "core/store/Configuration.h"
 #include "core/store/NameLists.h"
 
@@ -31,7 +31,7 @@ public:
 
     const AppPaths paths;
     const Clock clock;
-    CInputOutput store;
+    SettingsStore store;
     Totals totals;
     Configuration config;
     NameLists nameLists;

@@ -36,7 +36,7 @@ bool EnsurePrivateDirectory(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool IsFirstStart(const CInputOutput& store)
+bool IsFirstStart(const SettingsStore& store)
 {
     return store.GetValue(keys::kInstallTable, keys::kFirstStartDone) != keys::kTrue;
 }

@@ -13,7 +13,7 @@ std::string ResolveDataDirectory();
 bool EnsurePrivateDirectory(const std::string& path);
 
 // Whether the settings database carries the mark of an earlier start.
-bool IsFirstStart(const CInputOutput& store);
+bool IsFirstStart(const SettingsStore& store);
 
 // The start-up steps that need no window, in their order. Before the menu
 // page is created: load the configuration and totals, handle the first start,

@@ -3,7 +3,7 @@
 #include "core/store/Numbers.h"
 #include "core/store/StoreKeys.h"
 
-Configuration::Configuration(const CInputOutput& store, Totals& totals)
+Configuration::Configuration(const SettingsStore& store, Totals& totals)
     : store_(store)
     , totals_(totals)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/store/CInputOutput.h"
+#include "core/store/SettingsStore.h"
 
 #include <string>
 
@@ -38,7 +38,7 @@ struct Totals {
 
 class Configuration {
 public:
-    Configuration(const CInputOutput& store, Totals& totals);
+    Configuration(const SettingsStore& store, Totals& totals);
 
     Settings settings;
 
@@ -67,6 +67,6 @@ private:
     void LoadFlag(const char* key, bool& setting) const;
     void StoreFlag(const char* key, bool on) const;
 
-    const CInputOutput& store_;
+    const SettingsStore& store_;
     Totals& totals_;
 };

@@ -33,7 +33,7 @@ constexpr const char* kSchdCategory = "IDC_SCHEDULE_CATEGORY_SELECTED";
 constexpr const char* kSchdEntries = "IDC_SCHEDULE";
 
 // Drops a definition's table, then takes its name off its list.
-void DeleteDefinition(const CInputOutput& store, NameLists& lists, NameList list, const std::string& table,
+void DeleteDefinition(const SettingsStore& store, NameLists& lists, NameList list, const std::string& table,
                       const std::string& name)
 {
     store.DropTable(table);
@@ -81,12 +81,12 @@ bool IsReservedConnectionName(const std::string& name)
         || v.starts_with("SCHEDULE_NAME_");
 }
 
-std::string ConnectionDef::Description(const CInputOutput& store, const std::string& name)
+std::string ConnectionDef::Description(const SettingsStore& store, const std::string& name)
 {
     return store.GetValue(ConnectionTable(name), kDbcDescription);
 }
 
-ConnectionDef ConnectionDef::Load(const CInputOutput& store, const std::string& name)
+ConnectionDef ConnectionDef::Load(const SettingsStore& store, const std::string& name)
 {
     const std::string table = ConnectionTable(name);
     ConnectionDef def;
@@ -101,7 +101,7 @@ ConnectionDef ConnectionDef::Load(const CInputOutput& store, const std::string& 
     return def;
 }
 
-void ConnectionDef::Save(const CInputOutput& store) const
+void ConnectionDef::Save(const SettingsStore& store) const
 {
     const std::string table = ConnectionTable(name);
     store.SetValue(table, kDbcName, name);
@@ -114,7 +114,7 @@ void ConnectionDef::Save(const CInputOutput& store) const
     store.SetValue(table, kDbcSavePass, savePassword ? keys::kTrue : keys::kFalse);
 }
 
-void ConnectionDef::Delete(const CInputOutput& store, NameLists& lists, const std::string& name)
+void ConnectionDef::Delete(const SettingsStore& store, NameLists& lists, const std::string& name)
 {
     DeleteDefinition(store, lists, NameList::Connections, ConnectionTable(name), name);
 }
@@ -150,12 +150,12 @@ ConnectionParams ConnectionDef::Params() const
     return {host, PortNumber().value_or(ConnectionParams::kNoPort), database, user, password};
 }
 
-std::string BackupDef::Description(const CInputOutput& store, const std::string& name)
+std::string BackupDef::Description(const SettingsStore& store, const std::string& name)
 {
     return store.GetValue(BackupTable(name), kCnsbDesc);
 }
 
-BackupDef BackupDef::Load(const CInputOutput& store, const std::string& name)
+BackupDef BackupDef::Load(const SettingsStore& store, const std::string& name)
 {
     const std::string table = BackupTable(name);
     BackupDef def;
@@ -180,7 +180,7 @@ std::string DamagedBackupNameText(const std::string& listName)
         + "\" is damaged: its stored name is not a valid backup name or differs from its name in the list.";
 }
 
-void BackupDef::Save(const CInputOutput& store) const
+void BackupDef::Save(const SettingsStore& store) const
 {
     const std::string table = BackupTable(name);
     store.SetValue(table, kCnsbName, name);
@@ -190,32 +190,32 @@ void BackupDef::Save(const CInputOutput& store) const
     store.SetValue(table, kCnsbSchedules, JoinBarList(schedules));
 }
 
-void BackupDef::StoreNeverProcessed(const CInputOutput& store, const std::string& name)
+void BackupDef::StoreNeverProcessed(const SettingsStore& store, const std::string& name)
 {
     StoreLastBackup(store, name, kNeverProcessed);
 }
 
-void BackupDef::StoreLastBackup(const CInputOutput& store, const std::string& name, const std::string& text)
+void BackupDef::StoreLastBackup(const SettingsStore& store, const std::string& name, const std::string& text)
 {
     store.SetValue(BackupTable(name), kLastBackup, text);
 }
 
-void BackupDef::StoreLineCount(const CInputOutput& store, const std::string& name, long long lines)
+void BackupDef::StoreLineCount(const SettingsStore& store, const std::string& name, long long lines)
 {
     store.SetValue(BackupTable(name), kLineCount, std::to_string(lines));
 }
 
-void BackupDef::Delete(const CInputOutput& store, NameLists& lists, const std::string& name)
+void BackupDef::Delete(const SettingsStore& store, NameLists& lists, const std::string& name)
 {
     DeleteDefinition(store, lists, NameList::Backups, BackupTable(name), name);
 }
 
-std::string ScheduleDef::Description(const CInputOutput& store, const std::string& name)
+std::string ScheduleDef::Description(const SettingsStore& store, const std::string& name)
 {
     return store.GetValue(ScheduleTable(name), kSchdDesc);
 }
 
-ScheduleDef ScheduleDef::Load(const CInputOutput& store, const std::string& name)
+ScheduleDef ScheduleDef::Load(const SettingsStore& store, const std::string& name)
 {
     const std::string table = ScheduleTable(name);
     ScheduleDef def;
@@ -226,7 +226,7 @@ ScheduleDef ScheduleDef::Load(const CInputOutput& store, const std::string& name
     return def;
 }
 
-void ScheduleDef::Save(const CInputOutput& store) const
+void ScheduleDef::Save(const SettingsStore& store) const
 {
     const std::string table = ScheduleTable(name);
     store.SetValue(table, kSchdName, name);
@@ -235,7 +235,7 @@ void ScheduleDef::Save(const CInputOutput& store) const
     store.SetValue(table, kSchdEntries, JoinBarList(entries));
 }
 
-void ScheduleDef::Delete(const CInputOutput& store, NameLists& lists, const std::string& name)
+void ScheduleDef::Delete(const SettingsStore& store, NameLists& lists, const std::string& name)
 {
     DeleteDefinition(store, lists, NameList::Schedules, ScheduleTable(name), name);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/engine/ConnectionParams.h"
-#include "core/store/CInputOutput.h"
+#include "core/store/SettingsStore.h"
 #include "core/store/NameLists.h"
 
 #include <optional>
@@ -40,14 +40,14 @@ struct ConnectionDef {
     bool savePassword = false;
 
     // The stored connection `name`; empty fields for what is not stored.
-    static ConnectionDef Load(const CInputOutput& store, const std::string& name);
+    static ConnectionDef Load(const SettingsStore& store, const std::string& name);
     // Only its description (one read, for the list pages).
-    static std::string Description(const CInputOutput& store, const std::string& name);
+    static std::string Description(const SettingsStore& store, const std::string& name);
     // Stores the eight keys in the editor's order; the password only when
     // savePassword is set (the empty text otherwise).
-    void Save(const CInputOutput& store) const;
+    void Save(const SettingsStore& store) const;
     // Drops the connection's table, then removes its name from its list.
-    static void Delete(const CInputOutput& store, NameLists& lists, const std::string& name);
+    static void Delete(const SettingsStore& store, NameLists& lists, const std::string& name);
 
     // The port text's leading integer (after blanks) when it is a port, 1 to
     // 65535; 0, the client library's default port, when the text holds no
@@ -77,23 +77,23 @@ struct BackupDef {
     std::string lastBackup;              // LAST_BACKUP as stored (read only)
     std::string lineCount;               // LINE_COUNT as stored (read only)
 
-    static BackupDef Load(const CInputOutput& store, const std::string& name);
+    static BackupDef Load(const SettingsStore& store, const std::string& name);
     // Only its description (one read, for the list pages).
-    static std::string Description(const CInputOutput& store, const std::string& name);
+    static std::string Description(const SettingsStore& store, const std::string& name);
     // Whether the stored name may name the backup's file: it is the name the
     // backup has in its list (`listName`) and passes the name rule. A record
     // that fails this was not written by the editors and is not run.
     bool HasSoundName(const std::string& listName) const;
     // Stores name, description, connection, tables and schedules, in this
     // order. The run facts are stored by their own writers below.
-    void Save(const CInputOutput& store) const;
+    void Save(const SettingsStore& store) const;
     // LAST_BACKUP of a new backup: "Never been processed".
-    static void StoreNeverProcessed(const CInputOutput& store, const std::string& name);
+    static void StoreNeverProcessed(const SettingsStore& store, const std::string& name);
     // The facts a run leaves: its start time (long form) and its line tally.
-    static void StoreLastBackup(const CInputOutput& store, const std::string& name, const std::string& text);
-    static void StoreLineCount(const CInputOutput& store, const std::string& name, long long lines);
+    static void StoreLastBackup(const SettingsStore& store, const std::string& name, const std::string& text);
+    static void StoreLineCount(const SettingsStore& store, const std::string& name, long long lines);
     // Drops the backup's table, then removes its name from its list.
-    static void Delete(const CInputOutput& store, NameLists& lists, const std::string& name);
+    static void Delete(const SettingsStore& store, NameLists& lists, const std::string& name);
 
     bool operator==(const BackupDef&) const = default;
 };
@@ -113,13 +113,13 @@ struct ScheduleDef {
     std::string category; // one of the SCHD_* texts
     std::vector<std::string> entries;
 
-    static ScheduleDef Load(const CInputOutput& store, const std::string& name);
+    static ScheduleDef Load(const SettingsStore& store, const std::string& name);
     // Only its description (one read, for the list pages).
-    static std::string Description(const CInputOutput& store, const std::string& name);
+    static std::string Description(const SettingsStore& store, const std::string& name);
     // Stores name, description, category and entries, in this order.
-    void Save(const CInputOutput& store) const;
+    void Save(const SettingsStore& store) const;
     // Drops the schedule's table, then removes its name from its list.
-    static void Delete(const CInputOutput& store, NameLists& lists, const std::string& name);
+    static void Delete(const SettingsStore& store, NameLists& lists, const std::string& name);
 
     bool operator==(const ScheduleDef&) const = default;
 };

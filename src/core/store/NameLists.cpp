@@ -28,7 +28,7 @@ std::string JoinBarList(const std::vector<std::string>& items)
     return text;
 }
 
-NameLists::NameLists(const CInputOutput& store, Totals& totals)
+NameLists::NameLists(const SettingsStore& store, Totals& totals)
     : store_(store)
     , totals_(totals)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/store/CInputOutput.h"
+#include "core/store/SettingsStore.h"
 #include "core/store/Configuration.h"
 
 #include <cstddef>
@@ -29,7 +29,7 @@ struct LastRunFacts {
 // the last-run facts beside the totals.
 class NameLists {
 public:
-    NameLists(const CInputOutput& store, Totals& totals);
+    NameLists(const SettingsStore& store, Totals& totals);
 
     // Every name of a list, in the order they were added.
     std::vector<std::string> Load(NameList list) const;
@@ -58,6 +58,6 @@ public:
 private:
     int& Total(NameList list);
 
-    const CInputOutput& store_;
+    const SettingsStore& store_;
     Totals& totals_;
 };

@@ -1,16 +1,16 @@
 #include "gui/app/PageTable.h"
 
-#include "gui/backup/ChildDialog_Backups_Execute.h"
-#include "gui/definitions/ChildDialog_Backups_Create.h"
-#include "gui/definitions/ChildDialog_Backups_Create_DB.h"
-#include "gui/definitions/ChildDialog_Backups_Edit_Conn_List.h"
-#include "gui/definitions/ChildDialog_Backups_Edit_DB.h"
-#include "gui/definitions/ChildDialog_Backups_Schedule.h"
-#include "gui/definitions/ChildDialog_Backups_Schedule_Edit.h"
-#include "gui/history/ChildDialog_Backups.h"
-#include "gui/restore/CChildDialog_Text_Viewer.h"
-#include "gui/restore/ChildDialog_Backups_Restore.h"
-#include "gui/settings/ChildDialog_Backups_Config.h"
+#include "gui/backup/ExecutePage.h"
+#include "gui/definitions/ConnectionEditor.h"
+#include "gui/definitions/BackupEditor.h"
+#include "gui/definitions/ConnectionListPage.h"
+#include "gui/definitions/BackupListPage.h"
+#include "gui/definitions/ScheduleEditor.h"
+#include "gui/definitions/ScheduleListPage.h"
+#include "gui/statistics/StatisticsPage.h"
+#include "gui/restore/ViewerPage.h"
+#include "gui/restore/BackupsPage.h"
+#include "gui/settings/ConfigurationPage.h"
 #include "resources/ResourceIds.h"
 
 #include <QGroupBox>
@@ -29,17 +29,17 @@ std::map<int, PageFactory>& Table()
 {
     // One line per work-area page.
     static std::map<int, PageFactory> table = {
-        {rid::PAGE_STATISTICS, PageOf<ChildDialog_Backups>()},
-        {rid::PAGE_EXECUTE, PageOf<ChildDialog_Backups_Execute>()},
-        {rid::PAGE_RESTORE, PageOf<ChildDialog_Backups_Restore>()},
-        {rid::PAGE_VIEWER, PageOf<CChildDialog_Text_Viewer>()},
-        {rid::PAGE_CONFIGURATION, PageOf<ChildDialog_Backups_Config>()},
-        {rid::PAGE_CREATE_CONNECTION, PageOf<ChildDialog_Backups_Create>()},
-        {rid::PAGE_CREATE_BACKUP, PageOf<ChildDialog_Backups_Create_DB>()},
-        {rid::PAGE_CREATE_SCHEDULE, PageOf<ChildDialog_Backups_Schedule>()},
-        {rid::PAGE_EDIT_CONNECTIONS, PageOf<ChildDialog_Backups_Edit_Conn_List>()},
-        {rid::PAGE_EDIT_BACKUPS, PageOf<ChildDialog_Backups_Edit_DB>()},
-        {rid::PAGE_EDIT_SCHEDULES, PageOf<ChildDialog_Backups_Schedule_Edit>()},
+        {rid::PAGE_STATISTICS, PageOf<StatisticsPage>()},
+        {rid::PAGE_EXECUTE, PageOf<ExecutePage>()},
+        {rid::PAGE_RESTORE, PageOf<BackupsPage>()},
+        {rid::PAGE_VIEWER, PageOf<ViewerPage>()},
+        {rid::PAGE_CONFIGURATION, PageOf<ConfigurationPage>()},
+        {rid::PAGE_CREATE_CONNECTION, PageOf<ConnectionEditor>()},
+        {rid::PAGE_CREATE_BACKUP, PageOf<BackupEditor>()},
+        {rid::PAGE_CREATE_SCHEDULE, PageOf<ScheduleEditor>()},
+        {rid::PAGE_EDIT_CONNECTIONS, PageOf<ConnectionListPage>()},
+        {rid::PAGE_EDIT_BACKUPS, PageOf<BackupListPage>()},
+        {rid::PAGE_EDIT_SCHEDULES, PageOf<ScheduleListPage>()},
     };
     return table;
 }

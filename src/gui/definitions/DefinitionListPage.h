@@ -29,8 +29,8 @@ struct DefinitionListKind {
     const char* deletedLog; // + the name
     int editorPage;
     EditorMode AppState::*editorMode;
-    std::string (*description)(const CInputOutput& store, const std::string& name);
-    void (*remove)(const CInputOutput& store, NameLists& lists, const std::string& name);
+    std::string (*description)(const SettingsStore& store, const std::string& name);
+    void (*remove)(const SettingsStore& store, NameLists& lists, const std::string& name);
 };
 
 // A list page: the saved definitions of one kind, numbered in name-list

@@ -12,7 +12,7 @@ class TestConfiguration : public QObject {
 
     struct Fixture {
         test::TempDataDir dir;
-        CInputOutput store {dir.file("vorda.db")};
+        SettingsStore store {dir.file("vorda.db")};
         Totals totals;
         Configuration config {store, totals};
         void set(const char* key, const std::string& value) { store.SetValue(keys::kConfigurationTable, key, value); }

@@ -16,7 +16,7 @@ class TestDefinitions : public QObject {
 
     struct Fixture {
         test::TempDataDir dir;
-        CInputOutput store {dir.file("vorda.db")};
+        SettingsStore store {dir.file("vorda.db")};
         Totals totals;
         NameLists lists {store, totals};
         Rows rows(const std::string& table) const { return test::RowsInOrder(store.DatabasePath(), table); }

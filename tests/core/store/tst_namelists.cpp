@@ -10,7 +10,7 @@ class TestNameLists : public QObject {
 
     struct Fixture {
         test::TempDataDir dir;
-        CInputOutput store {dir.file("vorda.db")};
+        SettingsStore store {dir.file("vorda.db")};
         Totals totals;
         NameLists nameLists {store, totals};
         std::string list(NameList l) const { return store.GetValue(keys::kCustomerData, NameLists::ListRowName(l)); }

@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "core/store/CInputOutput.h"
+#include "core/store/SettingsStore.h"
 
 #include <QTest>
 
@@ -13,7 +13,7 @@ private slots:
     void freshDirectoryReadsEmptyAndCreatesNothing()
     {
         test::TempDataDir dir;
-        CInputOutput store(dir.file("vorda.db"));
+        SettingsStore store(dir.file("vorda.db"));
         QCOMPARE(store.GetValue("Tesmo_CONFIGURATION", "IDC_CONF_BACKUPS_START_MIN"), std::string());
         QVERIFY(!store.HasTable("Tesmo_CONFIGURATION"));
         QVERIFY(!test::FileExists(dir.file("vorda.db")));
@@ -22,7 +22,7 @@ private slots:
     void secondSetUpdatesTheSingleRow()
     {
         test::TempDataDir dir;
-        CInputOutput store(dir.file("vorda.db"));
+        SettingsStore store(dir.file("vorda.db"));
         store.SetValue("Tesmo_CONFIGURATION", "IDC_CONF_BACKUPS_START_MIN", "TRUE");
         store.SetValue("Tesmo_CONFIGURATION", "IDC_CONF_BACKUPS_START_MIN", "TRUE");
         store.SetValue("Tesmo_CONFIGURATION", "IDC_CONF_BACKUPS_START_MIN", "FALSE");
@@ -54,7 +54,7 @@ private slots:
     {
         QFETCH(QByteArray, text);
         test::TempDataDir dir;
-        CInputOutput store(dir.file("vorda.db"));
+        SettingsStore store(dir.file("vorda.db"));
         const std::string bytes(text.constData(), static_cast<size_t>(text.size()));
         store.SetValue("Tesmo_shop", "IDC_DBC_DESCRIPTION", bytes);
         store.SetValue("Tesmo_shop", bytes, "as a name");
@@ -65,16 +65,16 @@ private slots:
     void emptyValueKeepsTheRow()
     {
         test::TempDataDir dir;
-        CInputOutput store(dir.file("vorda.db"));
+        SettingsStore store(dir.file("vorda.db"));
         store.SetValue("T", "k", "v");
         store.SetValue("T", "k", "");
         QCOMPARE(store.GetValue("T", "k"), std::string());
         sqlite3* db = nullptr;
         sqlite3_open(dir.file("vorda.db").c_str(), &db);
-        QCOMPARE(CInputOutput::ReadRow(db, "T", "k", "Name"), std::string("k"));
-        QCOMPARE(CInputOutput::ReadRow(db, "T", "k", "name"), std::string());
-        QCOMPARE(CInputOutput::ReadRow(db, "T", "missing", "Name"), std::string());
-        QCOMPARE(CInputOutput::ReadRow(db, "Missing_Table", "k", "Value"), std::string());
+        QCOMPARE(SettingsStore::ReadRow(db, "T", "k", "Name"), std::string("k"));
+        QCOMPARE(SettingsStore::ReadRow(db, "T", "k", "name"), std::string());
+        QCOMPARE(SettingsStore::ReadRow(db, "T", "missing", "Name"), std::string());
+        QCOMPARE(SettingsStore::ReadRow(db, "Missing_Table", "k", "Value"), std::string());
         sqlite3_close(db);
         store.SetValue("T", "k", "again");
         QCOMPARE(store.GetValue("T", "k"), std::string("again"));
@@ -83,7 +83,7 @@ private slots:
     void dropTableForgetsEverything()
     {
         test::TempDataDir dir;
-        CInputOutput store(dir.file("vorda.db"));
+        SettingsStore store(dir.file("vorda.db"));
         store.SetValue("Tesmo_BACKUP_NAME_nightly", "IDC_CNSB_NAME", "nightly");
         store.SetValue("Tesmo_BACKUP_NAME_nightly", "IDC_CNSB_DESC", "d");
         store.SetValue("Tesmo_other", "x", "kept");
@@ -100,7 +100,7 @@ private slots:
     void databaseFileIsPrivate()
     {
         test::TempDataDir dir;
-        CInputOutput store(dir.file("vorda.db"));
+        SettingsStore store(dir.file("vorda.db"));
         store.SetValue("T", "password", "secret");
         struct stat st {};
         QCOMPARE(::stat(dir.file("vorda.db").c_str(), &st), 0);
@@ -112,12 +112,12 @@ private slots:
         test::TempDataDir dir;
         // A file that is not a database.
         test::WriteFile(dir.file("vorda.db"), std::string(5000, 'j') + "not sqlite");
-        CInputOutput junk(dir.file("vorda.db"));
+        SettingsStore junk(dir.file("vorda.db"));
         junk.SetValue("T", "k", "v");
         QCOMPARE(junk.GetValue("T", "k"), std::string());
         junk.DropTable("T");
         // A directory that does not exist.
-        CInputOutput missing(dir.file("no/such/dir/vorda.db"));
+        SettingsStore missing(dir.file("no/such/dir/vorda.db"));
         missing.SetValue("T", "k", "v");
         QCOMPARE(missing.GetValue("T", "k"), std::string());
         QVERIFY(!test::FileExists(dir.file("no")));

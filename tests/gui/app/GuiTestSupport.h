@@ -1,8 +1,8 @@
 #pragma once
 
 #include "TestSupport.h"
-#include "gui/app/CStartUpScreen.h"
-#include "gui/app/CVordaDlg.h"
+#include "gui/app/QuickStartScreen.h"
+#include "gui/app/MainWindow.h"
 #include "gui/app/Messages.h"
 #include "gui/widgets/PasswordPrompt.h"
 #include "core/state/StartupCore.h"
@@ -94,9 +94,9 @@ inline void PrepareEarlierRun(const TempDataDir& dir, const std::function<void(A
         change(state);
 }
 
-inline std::unique_ptr<CVordaDlg> OpenWindow(const TempDataDir& dir)
+inline std::unique_ptr<MainWindow> OpenWindow(const TempDataDir& dir)
 {
-    return std::make_unique<CVordaDlg>(dir.path());
+    return std::make_unique<MainWindow>(dir.path());
 }
 
 // Destroys the pages that were closed.

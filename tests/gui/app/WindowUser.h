@@ -2,11 +2,11 @@
 
 #include "core/engine/ConnectionParams.h"
 #include "core/engine/EngineTestSupport.h"
-#include "gui/app/CVordaDlg.h"
-#include "gui/app/ChildDialog_Backups_Menu.h"
+#include "gui/app/MainWindow.h"
+#include "gui/app/MenuPage.h"
 #include "gui/app/Messages.h"
 #include "gui/app/PageTable.h"
-#include "gui/history/ChildDialog_Backups.h"
+#include "gui/statistics/StatisticsPage.h"
 #include "resources/ResourceIds.h"
 
 #include <QAbstractItemView>
@@ -26,9 +26,9 @@ namespace test {
 // its controls by id, the questions answered in advance. Shared by the
 // end-to-end test and the screenshot walkthrough.
 struct WindowUser {
-    CVordaDlg& window;
+    MainWindow& window;
 
-    void menu(int id) { qobject_cast<ChildDialog_Backups_Menu*>(window.MenuPage())->Button(id)->click(); }
+    void menu(int id) { qobject_cast<MenuPage*>(window.MenuPageWidget())->Button(id)->click(); }
     template <class W = QWidget>
     W* control(int id)
     {
@@ -63,7 +63,7 @@ struct WindowUser {
     }
     QString historyView()
     {
-        auto* statistics = qobject_cast<ChildDialog_Backups*>(window.CurrentPage());
+        auto* statistics = qobject_cast<StatisticsPage*>(window.CurrentPage());
         statistics->Render();
         return statistics->findChild<QPlainTextEdit*>(ControlName(rid::IDC_STAT_LOG))->toPlainText();
     }

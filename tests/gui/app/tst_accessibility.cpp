@@ -1,10 +1,10 @@
 #include "AccessibilityCheck.h"
 #include "GuiTestSupport.h"
 #include "core/engine/EngineTestSupport.h"
-#include "gui/app/ChildDialog_Backups_Menu.h"
+#include "gui/app/MenuPage.h"
 #include "core/dump/DumpFormat.h"
-#include "gui/history/ChildDialog_Backups.h"
-#include "gui/restore/CChildDialog_Text_Viewer.h"
+#include "gui/statistics/StatisticsPage.h"
+#include "gui/restore/ViewerPage.h"
 #include "gui/widgets/BackupRunPage.h"
 #include "gui/widgets/LabeledValue.h"
 #include "gui/widgets/ShownOnDemand.h"
@@ -178,8 +178,8 @@ private slots:
         // No placeholder is left behind; the pages keep their places.
         QVERIFY(!window->findChild<QWidget*>(ControlName(rid::IDC_WORK_AREA_PLACEHOLDER)));
         QVERIFY(!window->findChild<QWidget*>(ControlName(rid::IDC_MENU_PLACEHOLDER)));
-        QCOMPARE(window->MenuPage()->geometry(), QRect(CVordaDlg::kMenuPagePos, QSize(200, 520)));
-        QCOMPARE(window->CurrentPage()->geometry(), QRect(CVordaDlg::kWorkPagePos, QSize(640, 520)));
+        QCOMPARE(window->MenuPageWidget()->geometry(), QRect(MainWindow::kMenuPagePos, QSize(200, 520)));
+        QCOMPARE(window->CurrentPage()->geometry(), QRect(MainWindow::kWorkPagePos, QSize(640, 520)));
 
         // With every button enabled and the menu rebuilt after the work page:
         // Tab still goes through the menu before the work area.
@@ -197,7 +197,7 @@ private slots:
         state.config.WriteShowImage(false);
         state.statisticsOnMenuCreate = false;
         window->ReloadMenu();
-        QVERIFY(!qobject_cast<ChildDialog_Backups_Menu*>(window->MenuPage())->Picture());
+        QVERIFY(!qobject_cast<MenuPage*>(window->MenuPageWidget())->Picture());
         CHECK_WINDOW("without the menu picture");
         window->SetAutoRunIndicatorVisible(true);
         CHECK_WINDOW("with the indicator shown");
@@ -205,7 +205,7 @@ private slots:
         window->SetAutoRunIndicatorVisible(false);
 
         // Each page on its own as well.
-        QVERIFY2(a11y::CheckPage(window->MenuPage()).isEmpty(), qPrintable(Lines(a11y::CheckPage(window->MenuPage()))));
+        QVERIFY2(a11y::CheckPage(window->MenuPageWidget()).isEmpty(), qPrintable(Lines(a11y::CheckPage(window->MenuPageWidget()))));
         QVERIFY2(a11y::CheckPage(window->CurrentPage()).isEmpty(),
                  qPrintable(Lines(a11y::CheckPage(window->CurrentPage()))));
     }
@@ -245,7 +245,7 @@ private slots:
         }
         window->State().selectedName = "nightly";
         window->ShowPage(rid::PAGE_VIEWER);
-        auto* viewer = qobject_cast<CChildDialog_Text_Viewer*>(window->CurrentPage());
+        auto* viewer = qobject_cast<ViewerPage*>(window->CurrentPage());
         QTRY_COMPARE(viewer->StatusText()->text(), QStringLiteral("Load Complete"));
         check("viewer");
         window->ShowPage(rid::PAGE_CONFIGURATION);
@@ -308,7 +308,7 @@ private slots:
                 auto* name = window->CurrentPage()->findChild<QLineEdit*>(ControlName(page.nameField));
                 QVERIFY2(name && name->text() == QLatin1String(page.selected), page.name);
             }
-            if (auto* viewer = qobject_cast<CChildDialog_Text_Viewer*>(window->CurrentPage()))
+            if (auto* viewer = qobject_cast<ViewerPage*>(window->CurrentPage()))
                 QTRY_COMPARE(viewer->StatusText()->text(), QStringLiteral("Load Complete"));
             const QString found = Lines(a11y::CheckPage(window.get()) + a11y::CheckPage(window->CurrentPage()));
             QVERIFY2(found.isEmpty(), qPrintable(QString::fromLatin1(page.name) + QStringLiteral(":\n") + found));
@@ -321,7 +321,7 @@ private slots:
         test::TempDataDir dir;
         auto window = test::OpenWindow(dir);
         window->show();
-        auto* page = qobject_cast<ChildDialog_Backups*>(window->CurrentPage());
+        auto* page = qobject_cast<StatisticsPage*>(window->CurrentPage());
         page->ClockTick();
         struct Pair {
             int id;
@@ -367,7 +367,7 @@ private slots:
         test::TempDataDir dir;
         AppState state(dir.path());
         StartUpBeforePages(state);
-        CStartUpScreen screen(state);
+        QuickStartScreen screen(state);
         screen.show();
         QVERIFY2(a11y::CheckPage(&screen).isEmpty(), qPrintable(Lines(a11y::CheckPage(&screen))));
         auto* picture = screen.findChild<QLabel*>(ControlName(rid::IDC_QUICK_START_PICTURE));

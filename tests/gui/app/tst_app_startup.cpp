@@ -1,7 +1,7 @@
 #include "TestSupport.h"
-#include "gui/app/CVordaApp.h"
+#include "gui/app/VordaApp.h"
 #include "gui/app/Messages.h"
-#include "core/store/CInputOutput.h"
+#include "core/store/SettingsStore.h"
 #include "core/store/StoreKeys.h"
 
 #include <QApplication>
@@ -41,7 +41,7 @@ private slots:
         vorda.start(QString::fromStdString(VordaBinary()), {});
         QVERIFY2(vorda.waitForStarted(10000), "vorda did not start");
 
-        CInputOutput store(dataDir + "vorda.db");
+        SettingsStore store(dataDir + "vorda.db");
         QTRY_COMPARE_WITH_TIMEOUT(store.GetValue(keys::kInstallTable, keys::kFirstStartDone), std::string("TRUE"),
                                   15000);
         // Wait until start-up has finished (the recount is its last store write).
@@ -69,7 +69,7 @@ private slots:
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.path()));
         MessageHook::Enable();
         MessageHook::Reset();
-        QCOMPARE(CVordaApp::InitInstance(), 0);
+        QCOMPARE(VordaApp::InitInstance(), 0);
         QCOMPARE(MessageHook::Requests().size(), size_t(1));
         QCOMPARE(MessageHook::Requests()[0].kind, MessageKind::Alert);
         QCOMPARE(MessageHook::Requests()[0].text,

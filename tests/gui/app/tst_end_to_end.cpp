@@ -1,11 +1,11 @@
 #include "RunPagesSupport.h"
 #include "WindowUser.h"
 
-#include "gui/app/ChildDialog_Backups_Menu.h"
-#include "gui/backup/ChildDialog_Backups_Execute.h"
-#include "gui/history/ChildDialog_Backups.h"
-#include "gui/restore/CChildDialog_Text_Viewer.h"
-#include "gui/restore/ChildDialog_Backups_Restore.h"
+#include "gui/app/MenuPage.h"
+#include "gui/backup/ExecutePage.h"
+#include "gui/statistics/StatisticsPage.h"
+#include "gui/restore/ViewerPage.h"
+#include "gui/restore/BackupsPage.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -59,7 +59,7 @@ private slots:
         test::ScratchDatabase db("vorda_e2e");
         FillShop(db);
         test::TempDataDir dir;
-        CVordaDlg window(dir.path());
+        MainWindow window(dir.path());
         window.show();
         User user {window};
 
@@ -78,7 +78,7 @@ private slots:
         user.click(rid::IDC_EXEC_RUN);
         QCOMPARE(test::AskedTexts(), (std::vector<std::string> {"Backup: nightly\n\r\n\rRun this Backup?",
                                                                 "Backup Complete\r\n\r\nDo you wish to execute another?"}));
-        QVERIFY(qobject_cast<ChildDialog_Backups*>(window.CurrentPage()));
+        QVERIFY(qobject_cast<StatisticsPage*>(window.CurrentPage()));
 
         // Restore it in Indirect mode from the Database Backups page.
         MessageHook::Reset();
@@ -102,7 +102,7 @@ private slots:
         user.menu(rid::IDC_MENU_RESTORE);
         user.select(rid::IDC_REST_LIST, {"nightly"});
         user.click(rid::IDC_REST_VIEW);
-        auto* viewer = qobject_cast<CChildDialog_Text_Viewer*>(window.CurrentPage());
+        auto* viewer = qobject_cast<ViewerPage*>(window.CurrentPage());
         QVERIFY(viewer);
         QTRY_COMPARE(viewer->StatusText()->text(), QStringLiteral("Load Complete"));
         const QString shown = viewer->TextBox()->toPlainText();
@@ -110,7 +110,7 @@ private slots:
         QVERIFY(shown.contains(QStringLiteral("Zoë Šťastná")));
         QVERIFY(shown.contains(QStringLiteral("-- Backup Name: nightly")));
         user.click(rid::IDC_VIEW_CLOSE);
-        QVERIFY(qobject_cast<ChildDialog_Backups_Restore*>(window.CurrentPage()));
+        QVERIFY(qobject_cast<BackupsPage*>(window.CurrentPage()));
 
         // The statistics page has the history and the last backup.
         user.menu(rid::IDC_MENU_STATISTICS);
@@ -133,7 +133,7 @@ private slots:
         FillShop(db);
         test::TempDataDir dir;
         std::time_t now = test::Utc(2026, 12, 7, 8, 3);
-        CVordaDlg window(dir.path(), nullptr, [&now] { return now; });
+        MainWindow window(dir.path(), nullptr, [&now] { return now; });
         window.show();
         User user {window};
         user.createConnection(db);
@@ -154,7 +154,7 @@ private slots:
 
         // A tick at 08:00 would find nothing; the one at 08:15 runs it.
         bool ticked = false;
-        QObject::connect(&window, &CVordaDlg::scheduleTick, [&] { ticked = true; });
+        QObject::connect(&window, &MainWindow::scheduleTick, [&] { ticked = true; });
         now = test::Utc(2026, 12, 7, 8, 15);
         window.ScheduleTimer()->start(0);
         QTRY_VERIFY(ticked);

@@ -1,9 +1,9 @@
 #include "GuiTestSupport.h"
-#include "gui/app/ChildDialog_Backups_Menu.h"
+#include "gui/app/MenuPage.h"
 #include "gui/app/Help.h"
 #include "gui/app/HelpWindow.h"
 #include "gui/app/PageTable.h"
-#include "gui/history/ChildDialog_Backups.h"
+#include "gui/statistics/StatisticsPage.h"
 #include "resources/ResourceIds.h"
 #include "core/store/StoreKeys.h"
 
@@ -58,7 +58,7 @@ private slots:
 
     void init()
     {
-        CVordaDlg::TrayAvailable() = [] { return true; };
+        MainWindow::TrayAvailable() = [] { return true; };
         SetUrlOpener({});
     }
 
@@ -81,13 +81,13 @@ private slots:
         QVERIFY2(log.starts_with("1|") && log.ends_with("|Vorda System Started\r\n") && CountOf(log, "\r\n") == 1,
                  log.c_str());
 
-        auto* menu = qobject_cast<ChildDialog_Backups_Menu*>(window->MenuPage());
+        auto* menu = qobject_cast<MenuPage*>(window->MenuPageWidget());
         QVERIFY(menu);
-        QCOMPARE(menu->pos(), CVordaDlg::kMenuPagePos);
+        QCOMPARE(menu->pos(), MainWindow::kMenuPagePos);
         QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
-        auto* statistics = qobject_cast<ChildDialog_Backups*>(window->CurrentPage());
+        auto* statistics = qobject_cast<StatisticsPage*>(window->CurrentPage());
         QVERIFY(statistics);
-        QCOMPARE(statistics->geometry(), QRect(CVordaDlg::kWorkPagePos, window->WorkAreaRect().size()));
+        QCOMPARE(statistics->geometry(), QRect(MainWindow::kWorkPagePos, window->WorkAreaRect().size()));
         QVERIFY(window->WorkAreaRect().width() >= 610);
         // The pages' places are fixed; no placeholder controls stay behind.
         QVERIFY(!window->findChild<QWidget*>(ControlName(rid::IDC_WORK_AREA_PLACEHOLDER)));
@@ -123,7 +123,7 @@ private slots:
             armedForTheQuarterHour |= window->ScheduleTimer()->interval() == QuarterHourDelayMs(t);
         QVERIFY(armedForTheQuarterHour);
         QVERIFY(!window->StartMinimisedTimer()->isActive());
-        QSignalSpy ticks(window.get(), &CVordaDlg::scheduleTick);
+        QSignalSpy ticks(window.get(), &MainWindow::scheduleTick);
         window->ScheduleTimer()->setInterval(1);
         QTRY_COMPARE(ticks.count(), 1);
         QVERIFY(window->ScheduleTimer()->isActive()); // re-armed
@@ -175,7 +175,7 @@ private slots:
         window->ShowPage(rid::PAGE_VIEWER);
         QCOMPARE(PlainPage::built, 1);
         QVERIFY(state.viewerActive);
-        QCOMPARE(window->CurrentPage()->geometry().topLeft(), CVordaDlg::kWorkPagePos);
+        QCOMPARE(window->CurrentPage()->geometry().topLeft(), MainWindow::kWorkPagePos);
         window->ShowPage(rid::PAGE_STATISTICS);
         QVERIFY(!state.viewerActive);
         UnregisterPage(rid::PAGE_VIEWER);
@@ -197,14 +197,14 @@ private slots:
         test::TempDataDir dir;
         auto window = test::OpenWindow(dir);
         AppState& state = window->State();
-        QPointer<QWidget> menu = window->MenuPage();
+        QPointer<QWidget> menu = window->MenuPageWidget();
         QPointer<QWidget> work = window->CurrentPage();
 
         // An editor saved a definition: the menu is rebuilt, the work area stays.
         state.statisticsOnMenuCreate = false;
         window->ReloadMenu();
-        QVERIFY(window->MenuPage() && window->MenuPage() != menu.data());
-        QCOMPARE(window->MenuPage()->pos(), CVordaDlg::kMenuPagePos);
+        QVERIFY(window->MenuPageWidget() && window->MenuPageWidget() != menu.data());
+        QCOMPARE(window->MenuPageWidget()->pos(), MainWindow::kMenuPagePos);
         QCOMPARE(window->CurrentPage(), work.data());
         QVERIFY(state.statisticsOnMenuCreate);
         test::DeleteClosedPages();
@@ -214,7 +214,7 @@ private slots:
         window->ShowPage(kNoPage);
         QVERIFY(!window->CurrentPage());
         window->ReloadMenu();
-        QVERIFY(qobject_cast<ChildDialog_Backups*>(window->CurrentPage()));
+        QVERIFY(qobject_cast<StatisticsPage*>(window->CurrentPage()));
         QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
 
         // The run of the program records its start only once.
@@ -235,7 +235,7 @@ private slots:
             QVERIFY(page->isHidden());
             test::DeleteClosedPages();
             QVERIFY(page); // still there for the handler that runs on it
-            QVERIFY(!qobject_cast<ChildDialog_Backups*>(page.data())->ClockTimer()->isActive());
+            QVERIFY(!qobject_cast<StatisticsPage*>(page.data())->ClockTimer()->isActive());
         }
         test::DeleteClosedPages();
         QVERIFY(!page);
@@ -312,7 +312,7 @@ private slots:
         test::TempDataDir dir;
         auto window = test::OpenWindow(dir);
         AppState& state = window->State();
-        QSignalSpy quit(window.get(), &CVordaDlg::quitRequested);
+        QSignalSpy quit(window.get(), &MainWindow::quitRequested);
         window->show();
 
         QVERIFY(state.settings().minClose); // the default
@@ -343,7 +343,7 @@ private slots:
         test::GuiHooks hooks;
         test::TempDataDir dir;
         auto window = test::OpenWindow(dir);
-        QSignalSpy quit(window.get(), &CVordaDlg::quitRequested);
+        QSignalSpy quit(window.get(), &MainWindow::quitRequested);
         QVERIFY(window->MinimizeToTray());
         // A backup running in the tray stops at its next check.
         window->State().backupRunning = true;
@@ -359,7 +359,7 @@ private slots:
     void withoutATrayTheWindowIsMinimisedNormally()
     {
         test::GuiHooks hooks;
-        CVordaDlg::TrayAvailable() = [] { return false; };
+        MainWindow::TrayAvailable() = [] { return false; };
         test::TempDataDir dir;
         auto window = test::OpenWindow(dir);
         window->show();
@@ -391,7 +391,7 @@ private slots:
         QVERIFY(!state.settings().startMin);
         QCOMPARE(state.store.GetValue(keys::kConfigurationTable, keys::kStartMin), std::string("TRUE"));
         // A run started in the tray never raises the quick start screen.
-        auto* statistics = qobject_cast<ChildDialog_Backups*>(window->CurrentPage());
+        auto* statistics = qobject_cast<StatisticsPage*>(window->CurrentPage());
         statistics->ClockTick();
         QCOMPARE(QuickStartHook::Count(), 0);
         QVERIFY(!state.quickStartPending);
@@ -401,7 +401,7 @@ private slots:
     {
         test::GuiHooks hooks;
         bool trayThere = false;
-        CVordaDlg::TrayAvailable() = [&trayThere] { return trayThere; };
+        MainWindow::TrayAvailable() = [&trayThere] { return trayThere; };
         test::TempDataDir dir;
         test::PrepareEarlierRun(dir, [](AppState& state) { state.config.WriteStartMin(true); });
         auto window = test::OpenWindow(dir);

@@ -1,7 +1,7 @@
 #include "GuiTestSupport.h"
 #include "gui/app/Art.h"
-#include "gui/app/ChildDialog_Backups_Menu.h"
-#include "gui/history/ChildDialog_Backups.h"
+#include "gui/app/MenuPage.h"
+#include "gui/statistics/StatisticsPage.h"
 #include "resources/ResourceIds.h"
 #include "core/store/Definitions.h"
 
@@ -20,13 +20,13 @@ const std::vector<int> kAllButtons = {rid::IDC_MENU_STATISTICS,        rid::IDC_
                                       rid::IDC_MENU_EDIT_BACKUPS,      rid::IDC_MENU_EDIT_SCHEDULES,
                                       rid::IDC_MENU_RESTORE,           rid::IDC_MENU_CONFIGURATION};
 
-ChildDialog_Backups_Menu* Menu(CVordaDlg& window)
+MenuPage* Menu(MainWindow& window)
 {
-    return qobject_cast<ChildDialog_Backups_Menu*>(window.MenuPage());
+    return qobject_cast<MenuPage*>(window.MenuPageWidget());
 }
 
 // The ids of the enabled buttons, in screen order.
-std::vector<int> Enabled(CVordaDlg& window)
+std::vector<int> Enabled(MainWindow& window)
 {
     std::vector<int> ids;
     for (int id : kAllButtons)

@@ -1,6 +1,6 @@
 #include "GuiTestSupport.h"
 #include "gui/app/Art.h"
-#include "gui/app/CStartUpScreen.h"
+#include "gui/app/QuickStartScreen.h"
 #include "gui/app/Messages.h"
 #include "resources/ResourceIds.h"
 #include "core/store/StoreKeys.h"
@@ -247,7 +247,7 @@ private slots:
         test::TempDataDir dir;
         AppState state(dir.path());
         StartUpBeforePages(state);
-        CStartUpScreen screen(state);
+        QuickStartScreen screen(state);
         screen.show();
         QVERIFY(QTest::qWaitForWindowExposed(&screen));
         auto* picture = screen.findChild<QLabel*>(ControlName(rid::IDC_QUICK_START_PICTURE));

@@ -1,7 +1,7 @@
 #include "core/engine/EngineTestSupport.h"
 
-#include "gui/app/CStartUpScreen.h"
-#include "gui/app/CVordaDlg.h"
+#include "gui/app/QuickStartScreen.h"
+#include "gui/app/MainWindow.h"
 #include "gui/app/Messages.h"
 #include "resources/ResourceIds.h"
 
@@ -88,7 +88,7 @@ private slots:
 
         test::TempDataDir dir;
         std::time_t now = test::Utc(2026, 12, 8, 10, 0);
-        CVordaDlg window(dir.path(), nullptr, [&now] { return now; });
+        MainWindow window(dir.path(), nullptr, [&now] { return now; });
         AppState& state = window.State();
         test::DefineConnection(state, "local", db.params());
         ScheduleDef hourly;
@@ -108,7 +108,7 @@ private slots:
         sampler.start(0);
 
         bool ticked = false;
-        QObject::connect(&window, &CVordaDlg::scheduleTick, [&] { ticked = true; });
+        QObject::connect(&window, &MainWindow::scheduleTick, [&] { ticked = true; });
         window.ScheduleTimer()->start(0);
         QTRY_VERIFY(ticked);
         sampler.stop();
@@ -160,7 +160,7 @@ private slots:
         test::TempDataDir dir;
         const std::time_t start = test::Utc(2026, 12, 7, 0, 0);
         std::time_t now = start;
-        CVordaDlg window(dir.path(), nullptr, [&now] { return now; });
+        MainWindow window(dir.path(), nullptr, [&now] { return now; });
         AppState& state = window.State();
         // On screen, so the statistics page renders its history as it grows.
         window.show();
@@ -192,7 +192,7 @@ private slots:
         const std::set<std::pair<int, int>> dailyTimes {{6, 30}, {12, 0}, {18, 45}, {23, 0}};
 
         bool ticked = false;
-        QObject::connect(&window, &CVordaDlg::scheduleTick, [&ticked] { ticked = true; });
+        QObject::connect(&window, &MainWindow::scheduleTick, [&ticked] { ticked = true; });
         auto countOnServer = [&db](const std::string& where) {
             return std::stoi(db.scalar("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE " + where));
         };

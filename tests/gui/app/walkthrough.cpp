@@ -18,9 +18,9 @@
 #include "GuiTestSupport.h"
 #include "WindowUser.h"
 
-#include "gui/app/CStartUpScreen.h"
+#include "gui/app/QuickStartScreen.h"
 #include "gui/app/HelpWindow.h"
-#include "gui/restore/CChildDialog_Text_Viewer.h"
+#include "gui/restore/ViewerPage.h"
 #include "gui/widgets/BackupRunPage.h"
 #include "gui/widgets/PasswordPrompt.h"
 #include "gui/widgets/RunPanel.h"
@@ -104,7 +104,7 @@ private:
 
 class Walkthrough {
 public:
-    Walkthrough(CVordaDlg& window, Camera& camera, const ConnectionParams& login)
+    Walkthrough(MainWindow& window, Camera& camera, const ConnectionParams& login)
         : window_(window), user_ {window}, camera_(camera), login_(login)
     {
     }
@@ -281,7 +281,7 @@ private:
         user_.menu(rid::IDC_MENU_RESTORE);
         user_.select(rid::IDC_REST_LIST, {"shop"});
         user_.click(rid::IDC_REST_VIEW);
-        auto* viewer = qobject_cast<CChildDialog_Text_Viewer*>(window_.CurrentPage());
+        auto* viewer = qobject_cast<ViewerPage*>(window_.CurrentPage());
         expect(viewer != nullptr, "View Backup did not open the viewer");
         if (!viewer)
             return;
@@ -349,7 +349,7 @@ private:
             camera_.shoot(&prompt, QStringLiteral("password-prompt"));
         }
         {
-            CStartUpScreen screen(window_.State(), &window_);
+            QuickStartScreen screen(window_.State(), &window_);
             screen.show();
             camera_.shoot(&screen, QStringLiteral("quick-start"));
         }
@@ -360,7 +360,7 @@ private:
         help->close();
     }
 
-    CVordaDlg& window_;
+    MainWindow& window_;
     WindowUser user_;
     Camera& camera_;
     ConnectionParams login_;
@@ -408,7 +408,7 @@ int main(int argc, char* argv[])
     Camera camera(options.value(out));
     bool ok = false;
     {
-        CVordaDlg window(data.path().toStdString());
+        MainWindow window(data.path().toStdString());
         window.show();
         if (!QTest::qWaitForWindowExposed(&window)) {
             std::fprintf(stderr, "vorda-walkthrough: the window was never shown\n");

@@ -2,11 +2,11 @@
 
 #include "core/engine/BackupRun.h"
 #include "core/restore/RestoreRun.h"
-#include "gui/app/ChildDialog_Backups_Menu.h"
-#include "gui/backup/ChildDialog_Backups_Execute.h"
-#include "gui/history/ChildDialog_Backups.h"
-#include "gui/restore/CChildDialog_Text_Viewer.h"
-#include "gui/restore/ChildDialog_Backups_Restore.h"
+#include "gui/app/MenuPage.h"
+#include "gui/backup/ExecutePage.h"
+#include "gui/statistics/StatisticsPage.h"
+#include "gui/restore/ViewerPage.h"
+#include "gui/restore/BackupsPage.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -111,7 +111,7 @@ private slots:
         RunPages f("vorda_pages_exec", 1500);
         f.backup("b");
         f.backup("other");
-        auto* page = f.show<ChildDialog_Backups_Execute>(rid::PAGE_EXECUTE);
+        auto* page = f.show<ExecutePage>(rid::PAGE_EXECUTE);
 
         page->ExecuteButton()->click();
         QCOMPARE(Asked(), std::vector<std::string> {"No backup entry has been selected."});
@@ -153,7 +153,7 @@ private slots:
         QCOMPARE(ValueText(before, rid::IDC_EXEC_RUN_MODE), QStringLiteral("Manual"));
         QCOMPARE(page->List()->topLevelItem(0)->text(3), QString::fromStdString(f.saved("b").lastBackup));
         QVERIFY(f.window->CurrentPage() != before.data());
-        page = qobject_cast<ChildDialog_Backups_Execute*>(f.window->CurrentPage());
+        page = qobject_cast<ExecutePage*>(f.window->CurrentPage());
         QVERIFY(page && page->ExecuteButton()->isEnabled() && !page->Panel()->isEnabled());
         QVERIFY(f.file("b").find("INSERT INTO `t` VALUES ('1500', 'v1500')\r\n") != std::string::npos);
         QCOMPARE(f.log().back(), std::string("Backup Successful: b"));
@@ -166,7 +166,7 @@ private slots:
         QCOMPARE(page->ContextMenu()->actions().size(), 1);
         QCOMPARE(page->ContextMenu()->actions()[0]->text(), QStringLiteral("Execute Selected Backup"));
         page->ContextMenu()->actions()[0]->trigger();
-        QTRY_VERIFY(qobject_cast<ChildDialog_Backups*>(f.window->CurrentPage()));
+        QTRY_VERIFY(qobject_cast<StatisticsPage*>(f.window->CurrentPage()));
         QCOMPARE(Asked().front(), std::string("Backup: other\n\r\n\rRun this Backup?"));
         QCOMPARE(f.state().selectedName, std::string("other"));
         QVERIFY(test::FileExists(BackupFilePath(f.dir.path(), "other")));
@@ -192,7 +192,7 @@ private slots:
         const std::string previousTime = f.saved("b").lastBackup;
         QVERIFY(!previous.empty());
 
-        auto* page = f.show<ChildDialog_Backups_Execute>(rid::PAGE_EXECUTE);
+        auto* page = f.show<ExecutePage>(rid::PAGE_EXECUTE);
         Select(page->List(), "b");
         for (int answer : {1, 1, 0}) // run, terminate, no other
             MessageHook::SetNextAnswer(answer);
@@ -201,7 +201,7 @@ private slots:
             if (ValueText(running, rid::IDC_EXEC_CURRENT_MEMBER) != QStringLiteral("200"))
                 return false;
             if (fromMenu)
-                qobject_cast<ChildDialog_Backups_Menu*>(f.window->MenuPage())->Button(rid::IDC_MENU_STATISTICS)->click();
+                qobject_cast<MenuPage*>(f.window->MenuPageWidget())->Button(rid::IDC_MENU_STATISTICS)->click();
             else
                 page->CancelButton()->click();
             // Asked to stop, still running until the run returns.
@@ -215,7 +215,7 @@ private slots:
         QCOMPARE(f.file("b"), previous);
         QCOMPARE(f.saved("b").lastBackup, previousTime);
         QCOMPARE(f.log().back(), std::string("Backup Cancelled: b"));
-        QVERIFY(qobject_cast<ChildDialog_Backups*>(f.window->CurrentPage()));
+        QVERIFY(qobject_cast<StatisticsPage*>(f.window->CurrentPage()));
     }
 
     // Cancel, then Run again at once from the rebuilt page: refused until the
@@ -226,7 +226,7 @@ private slots:
         RunPages f("vorda_pages_again", 3000);
         f.backup("first");
         f.backup("second");
-        auto* page = f.show<ChildDialog_Backups_Execute>(rid::PAGE_EXECUTE);
+        auto* page = f.show<ExecutePage>(rid::PAGE_EXECUTE);
         Select(page->List(), "first");
         for (int answer : {1, 1}) // run, terminate
             MessageHook::SetNextAnswer(answer);
@@ -238,7 +238,7 @@ private slots:
                 return false;
             page->CancelButton()->click();
             // The rebuilt page, while the first run has not returned yet.
-            auto* rebuilt = qobject_cast<ChildDialog_Backups_Execute*>(f.window->CurrentPage());
+            auto* rebuilt = qobject_cast<ExecutePage*>(f.window->CurrentPage());
             Select(rebuilt->List(), "second");
             MessageHook::SetNextAnswer(1);
             rebuilt->ExecuteButton()->click();
@@ -253,7 +253,7 @@ private slots:
         QVERIFY(!test::FileExists(BackupFilePath(f.dir.path(), "second")));
 
         // Now it runs.
-        auto* rebuilt = f.show<ChildDialog_Backups_Execute>(rid::PAGE_EXECUTE);
+        auto* rebuilt = f.show<ExecutePage>(rid::PAGE_EXECUTE);
         Select(rebuilt->List(), "second");
         MessageHook::Reset();
         MessageHook::SetNextAnswer(1);
@@ -281,11 +281,11 @@ private slots:
         f.backup("M");
         f.backup("S1", "t", "hourly");
         f.backup("S2", "t", "hourly");
-        auto* page = f.show<ChildDialog_Backups_Execute>(rid::PAGE_EXECUTE);
+        auto* page = f.show<ExecutePage>(rid::PAGE_EXECUTE);
         Select(page->List(), "M");
         MessageHook::SetNextAnswer(1);
         bool ticked = false;
-        QObject::connect(f.window.get(), &CVordaDlg::scheduleTick, [&] { ticked = true; });
+        QObject::connect(f.window.get(), &MainWindow::scheduleTick, [&] { ticked = true; });
         WhileRunning tick([&] {
             if (ValueText(page, rid::IDC_EXEC_CURRENT_MEMBER) != "100")
                 return false;
@@ -317,7 +317,7 @@ private slots:
         local.savePassword = false;
         local.Save(f.state().store);
         f.backup("b");
-        auto* page = f.show<ChildDialog_Backups_Execute>(rid::PAGE_EXECUTE);
+        auto* page = f.show<ExecutePage>(rid::PAGE_EXECUTE);
         Select(page->List(), "b");
         MessageHook::SetNextAnswer(1);
         page->OnExecute();
@@ -340,12 +340,12 @@ private slots:
         RunPages f("vorda_pages_refuse", 1);
         f.backup("b");
         f.state().restoreRunning = true;
-        auto* execute = f.show<ChildDialog_Backups_Execute>(rid::PAGE_EXECUTE);
+        auto* execute = f.show<ExecutePage>(rid::PAGE_EXECUTE);
         Select(execute->List(), "b");
         execute->ExecuteButton()->click();
         f.state().restoreRunning = false;
         f.state().backupRunning = true;
-        auto* restore = f.show<ChildDialog_Backups_Restore>(rid::PAGE_RESTORE);
+        auto* restore = f.show<BackupsPage>(rid::PAGE_RESTORE);
         Select(restore->List(), "b");
         restore->RestoreButton()->click();
         f.state().backupRunning = false;
@@ -367,7 +367,7 @@ private slots:
         f.backup("b");
         QCOMPARE(BackupRun(f.state(), *std::make_unique<SilentRunUi>()).Run("b", RunKind::Manual, 0).status,
                  RunStatus::Completed);
-        auto* page = f.show<ChildDialog_Backups_Restore>(rid::PAGE_RESTORE);
+        auto* page = f.show<BackupsPage>(rid::PAGE_RESTORE);
         page->RestoreButton()->click();
         QCOMPARE(Asked(), std::vector<std::string> {"No restore entry has been selected."});
         Select(page->List(), "b");
@@ -391,7 +391,7 @@ private slots:
                                                      "Restore Complete\r\n\r\nDo you wish to execute another?"}));
         QCOMPARE(ValueText(before, rid::IDC_REST_RUN_STATUS), QStringLiteral("Restore Complete"));
         QCOMPARE(ValueText(before, rid::IDC_REST_TABLE_MEMBERS), QStringLiteral("All Copied"));
-        QVERIFY(qobject_cast<ChildDialog_Backups_Restore*>(f.window->CurrentPage()) != before.data());
+        QVERIFY(qobject_cast<BackupsPage*>(f.window->CurrentPage()) != before.data());
         QCOMPARE(f.db.scalar("SELECT COUNT(*) FROM VORDA_t"), std::string("2000"));
         QCOMPARE(test::AllRows(f.db.sql(), "SELECT * FROM VORDA_t ORDER BY id"),
                  test::AllRows(f.db.sql(), "SELECT * FROM t ORDER BY id"));
@@ -414,14 +414,14 @@ private slots:
         const std::string file = f.file("b");
         const std::string lastBackup = f.saved("b").lastBackup;
 
-        auto* page = f.show<ChildDialog_Backups_Restore>(rid::PAGE_RESTORE);
+        auto* page = f.show<BackupsPage>(rid::PAGE_RESTORE);
         Select(page->List(), "b");
         for (int answer : {1, 1, 0}) // restore, terminate, no other
             MessageHook::SetNextAnswer(answer);
         bool ticked = false;
         bool tickAsked = false;
         bool stillRunning = false;
-        QObject::connect(f.window.get(), &CVordaDlg::scheduleTick, [&] { ticked = true; });
+        QObject::connect(f.window.get(), &MainWindow::scheduleTick, [&] { ticked = true; });
         WhileRunning act([&] {
             if (!f.state().restoreRunning || ValueText(page, rid::IDC_REST_CURRENT_MEMBER).toInt() < 100)
                 return false;
@@ -460,7 +460,7 @@ private slots:
         f.backup("b");
         f.backup("missing");
         test::WriteFile(BackupFilePath(f.dir.path(), "b"), "-- a backup\r\n");
-        auto* page = f.show<ChildDialog_Backups_Restore>(rid::PAGE_RESTORE);
+        auto* page = f.show<BackupsPage>(rid::PAGE_RESTORE);
         page->ViewButton()->click();
         Select(page->List(), "missing");
         page->ViewButton()->click();
@@ -471,17 +471,17 @@ private slots:
 
         Select(page->List(), "b");
         emit page->List()->rowActivated(page->List()->currentItem());
-        auto* viewer = qobject_cast<CChildDialog_Text_Viewer*>(f.window->CurrentPage());
+        auto* viewer = qobject_cast<ViewerPage*>(f.window->CurrentPage());
         QVERIFY(viewer);
         QCOMPARE(viewer->BackupName(), std::string("b"));
         QVERIFY(f.state().viewerActive);
 
-        page = f.show<ChildDialog_Backups_Restore>(rid::PAGE_RESTORE);
+        page = f.show<BackupsPage>(rid::PAGE_RESTORE);
         Select(page->List(), "b");
         QCOMPARE(page->ContextMenu()->actions()[0]->text(), QStringLiteral("View Selected Backup"));
         QCOMPARE(page->ContextMenu()->actions()[1]->text(), QStringLiteral("Restore Selected Backup"));
         page->ContextMenu()->actions()[0]->trigger();
-        QTRY_VERIFY(qobject_cast<CChildDialog_Text_Viewer*>(f.window->CurrentPage()));
+        QTRY_VERIFY(qobject_cast<ViewerPage*>(f.window->CurrentPage()));
     }
 
     // Absolute mode with safe copies asks before going on without a copy of
@@ -495,7 +495,7 @@ private slots:
                  RunStatus::Completed);
         f.db.exec("DROP TABLE t");
         f.state().config.WriteRestoreMode(RestoreMode::Absolute);
-        auto* page = f.show<ChildDialog_Backups_Restore>(rid::PAGE_RESTORE);
+        auto* page = f.show<BackupsPage>(rid::PAGE_RESTORE);
         Select(page->List(), "b");
         for (int answer : {1, 1, 0}) // restore, go on without the copy, no other
             MessageHook::SetNextAnswer(answer);

@@ -25,7 +25,7 @@ namespace test {
 struct PageFixture {
     GuiHooks hooks;
     TempDataDir dir;
-    std::unique_ptr<CVordaDlg> window;
+    std::unique_ptr<MainWindow> window;
 
     explicit PageFixture(const std::function<void(AppState&)>& prepare = {})
     {

@@ -1,5 +1,5 @@
 #include "DefinitionsTestSupport.h"
-#include "gui/definitions/ChildDialog_Backups_Create_DB.h"
+#include "gui/definitions/BackupEditor.h"
 #include "gui/definitions/EditorParts.h"
 #include "gui/widgets/ReportList.h"
 
@@ -89,7 +89,7 @@ private slots:
             test::DefineConnection(s, "blog", shop.db.params());
             test::DefineBackup(s, "old", "shop", "orders");
         });
-        auto* page = f.open<ChildDialog_Backups_Create_DB>(rid::PAGE_CREATE_BACKUP);
+        auto* page = f.open<BackupEditor>(rid::PAGE_CREATE_BACKUP);
         f.control<QComboBox>(rid::IDC_BKED_CONNECTION)->setCurrentText("shop");
         Connect(f);
         QCOMPARE(page->ListedConnection(), std::string("shop"));
@@ -127,7 +127,7 @@ private slots:
             test::DefineConnection(s, "shop", shop.db.params());
             test::DefineConnection(s, "Blog", shop.db.params());
         });
-        f.open<ChildDialog_Backups_Create_DB>(rid::PAGE_CREATE_BACKUP);
+        f.open<BackupEditor>(rid::PAGE_CREATE_BACKUP);
         auto* combo = f.control<QComboBox>(rid::IDC_BKED_CONNECTION);
         QCOMPARE(combo->currentText(), QStringLiteral("Blog")); // sorted, case ignored
         QVERIFY(!Tables(f)->isEnabled() && !Schedules(f)->isEnabled());
@@ -178,7 +178,7 @@ private slots:
         stored.tables = {"orders", "Users", "gone"};
         stored.schedules = {"hourly"};
         stored.Save(f.state().store);
-        f.open<ChildDialog_Backups_Create_DB>(rid::PAGE_CREATE_BACKUP, EditorMode::Edit, "nightly");
+        f.open<BackupEditor>(rid::PAGE_CREATE_BACKUP, EditorMode::Edit, "nightly");
         combo = f.control<QComboBox>(rid::IDC_BKED_CONNECTION);
         QCOMPARE(combo->currentText(), QStringLiteral("shop")); // first beginning with "shop"
         QVERIFY(f.control<QLineEdit>(rid::IDC_BKED_NAME)->isReadOnly());
@@ -210,7 +210,7 @@ private slots:
             c.savePassword = false;
             c.Save(s.store);
         });
-        auto* page = f.open<ChildDialog_Backups_Create_DB>(rid::PAGE_CREATE_BACKUP);
+        auto* page = f.open<BackupEditor>(rid::PAGE_CREATE_BACKUP);
         Connect(f); // the prompt is cancelled
         QCOMPARE(PasswordHook::Requests().size(), size_t(1));
         QCOMPARE(PasswordHook::Requests()[0].connectionName, std::string("shop"));
@@ -237,13 +237,13 @@ private slots:
     void noConnection()
     {
         PageFixture f;
-        f.open<ChildDialog_Backups_Create_DB>(rid::PAGE_CREATE_BACKUP);
+        f.open<BackupEditor>(rid::PAGE_CREATE_BACKUP);
         QCOMPARE(f.asked(), Texts {"You must first Create a New Connection.\n\nUse the \"Create a New Connection\" "
                                    "Option on the left."});
         Connect(f);
         QCOMPARE(f.asked(), Texts {"No Site Connection Selected.\r\n\r\nUse the \"Create a New Connection\" Option "
                                    "on the left to create one, then select it here and connect."});
-        f.open<ChildDialog_Backups_Create_DB>(rid::PAGE_CREATE_BACKUP, EditorMode::None);
+        f.open<BackupEditor>(rid::PAGE_CREATE_BACKUP, EditorMode::None);
         QCOMPARE(f.asked().back(), std::string("Invalid New Site Backup Entry."));
     }
 
@@ -258,7 +258,7 @@ private slots:
             test::DefineConnection(s, "shop", {"h", 1, "b", "u", "p"});
             test::DefineBackup(s, "big", "shop", JoinBarList(many));
         });
-        auto* page = f.open<ChildDialog_Backups_Create_DB>(rid::PAGE_CREATE_BACKUP, EditorMode::Edit, "big");
+        auto* page = f.open<BackupEditor>(rid::PAGE_CREATE_BACKUP, EditorMode::Edit, "big");
         page->ShowConnected("shop", many);
         QCOMPARE(Tables(f)->topLevelItemCount(), 1500);
         QCOMPARE(Tables(f)->SelectedTexts(1).size(), 1500);

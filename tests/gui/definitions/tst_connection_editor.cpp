@@ -1,6 +1,6 @@
 #include "DefinitionsTestSupport.h"
 #include "gui/app/HelpWindow.h"
-#include "gui/definitions/ChildDialog_Backups_Create.h"
+#include "gui/definitions/ConnectionEditor.h"
 #include "gui/definitions/EditorParts.h"
 
 #include <QCheckBox>
@@ -65,7 +65,7 @@ private slots:
         QFETCH(QStringList, fields);
         QFETCH(QString, refusal);
         PageFixture f([](AppState& s) { test::DefineConnection(s, "shop", {"h", 1, "b", "u", "p"}); });
-        f.open<ChildDialog_Backups_Create>(rid::PAGE_CREATE_CONNECTION);
+        f.open<ConnectionEditor>(rid::PAGE_CREATE_CONNECTION);
         const int ids[] = {rid::IDC_CONN_NAME, rid::IDC_CONN_DESCRIPTION, rid::IDC_CONN_HOST,
                            rid::IDC_CONN_DATABASE, rid::IDC_CONN_USER, rid::IDC_CONN_PASSWORD};
         for (int i = 0; i < 6; ++i)
@@ -91,7 +91,7 @@ private slots:
     {
         PageFixture f;
         QCOMPARE(f.state().totals.connections, 0);
-        f.open<ChildDialog_Backups_Create>(rid::PAGE_CREATE_CONNECTION);
+        f.open<ConnectionEditor>(rid::PAGE_CREATE_CONNECTION);
         QVERIFY(!f.control(rid::IDC_CONN_CANCEL_EDIT));
         QCOMPARE(f.control<QLineEdit>(rid::IDC_CONN_PORT)->text(), QStringLiteral("3306"));
         QVERIFY(f.control<QCheckBox>(rid::IDC_CONN_SAVE_PASSWORD)->isChecked());
@@ -110,11 +110,11 @@ private slots:
         QCOMPARE(s.totals.connections, 1);
         QCOMPARE(s.log.Entries().back().message, std::string("New Connection Saved: my_site"));
         QCOMPARE(s.currentPageId, rid::PAGE_STATISTICS);
-        auto* menu = f.window->MenuPage();
+        auto* menu = f.window->MenuPageWidget();
         QVERIFY(menu->findChild<QPushButton*>(ControlName(rid::IDC_MENU_CREATE_BACKUP))->isEnabled());
 
         // Edit mode: the edit-mode buttons, the name read-only, no password.
-        f.open<ChildDialog_Backups_Create>(rid::PAGE_CREATE_CONNECTION, EditorMode::Edit, "my_site");
+        f.open<ConnectionEditor>(rid::PAGE_CREATE_CONNECTION, EditorMode::Edit, "my_site");
         QVERIFY(f.control(rid::IDC_CONN_CANCEL_EDIT));
         QVERIFY(f.control<QLineEdit>(rid::IDC_CONN_NAME)->isReadOnly());
         QCOMPARE(f.control<QLineEdit>(rid::IDC_CONN_HOST)->text(), QStringLiteral("db.example.lan"));
@@ -137,7 +137,7 @@ private slots:
         QCOMPARE(s.currentPageId, rid::PAGE_EDIT_CONNECTIONS);
 
         // "Cancel Edit" goes back to the list and stores nothing.
-        f.open<ChildDialog_Backups_Create>(rid::PAGE_CREATE_CONNECTION, EditorMode::Edit, "my_site");
+        f.open<ConnectionEditor>(rid::PAGE_CREATE_CONNECTION, EditorMode::Edit, "my_site");
         f.type(rid::IDC_CONN_HOST, "elsewhere");
         f.click(rid::IDC_CONN_CANCEL_EDIT);
         QCOMPARE(s.currentPageId, rid::PAGE_EDIT_CONNECTIONS);
@@ -148,13 +148,13 @@ private slots:
     void nameHintStates()
     {
         PageFixture f;
-        f.open<ChildDialog_Backups_Create>(rid::PAGE_CREATE_CONNECTION);
+        f.open<ConnectionEditor>(rid::PAGE_CREATE_CONNECTION);
         QVERIFY(f.control(rid::IDC_CONN_NAME_HINT)->isEnabled());
         f.state().nameLists.Add(NameList::Connections, "a");
-        f.open<ChildDialog_Backups_Create>(rid::PAGE_CREATE_CONNECTION);
+        f.open<ConnectionEditor>(rid::PAGE_CREATE_CONNECTION);
         QVERIFY(!f.control(rid::IDC_CONN_NAME_HINT)->isEnabled());
         f.state().nameLists.Add(NameList::Connections, "b");
-        f.open<ChildDialog_Backups_Create>(rid::PAGE_CREATE_CONNECTION);
+        f.open<ConnectionEditor>(rid::PAGE_CREATE_CONNECTION);
         QVERIFY(!f.control(rid::IDC_CONN_NAME_HINT));
         f.click(rid::IDC_CONN_DEFAULT_PORT);
         QVERIFY2(f.a11yProblems().isEmpty(), qPrintable(f.a11yProblems()));
@@ -167,7 +167,7 @@ private slots:
         REQUIRE_TEST_SERVER();
         test::ScratchDatabase db("vorda_conn_test");
         PageFixture f([](AppState& s) { test::DefineConnection(s, "taken", {"h", 1, "b", "u", "p"}); });
-        f.open<ChildDialog_Backups_Create>(rid::PAGE_CREATE_CONNECTION);
+        f.open<ConnectionEditor>(rid::PAGE_CREATE_CONNECTION);
         const auto verboseLog = [&f] { return f.state().log.Entries().back(); };
 
         f.click(rid::IDC_CONN_TEST);
@@ -209,7 +209,7 @@ private slots:
         QCOMPARE(f.state().log.Entries().size(), logged);
 
         // In edit mode the name in use is the connection's own.
-        f.open<ChildDialog_Backups_Create>(rid::PAGE_CREATE_CONNECTION, EditorMode::Edit, "taken");
+        f.open<ConnectionEditor>(rid::PAGE_CREATE_CONNECTION, EditorMode::Edit, "taken");
         Fill(f, db.params(), "taken");
         f.click(rid::IDC_CONN_TEST);
         QCOMPARE(f.asked(), Texts {"Connection Successful."});
@@ -218,7 +218,7 @@ private slots:
     void invalidModeAndHelp()
     {
         PageFixture f;
-        f.open<ChildDialog_Backups_Create>(rid::PAGE_CREATE_CONNECTION, EditorMode::None);
+        f.open<ConnectionEditor>(rid::PAGE_CREATE_CONNECTION, EditorMode::None);
         QCOMPARE(f.asked(), Texts {"Invalid New Backup Entry."});
         f.click(rid::IDC_CONN_TUTORIALS);
         HelpWindow* help = HelpWindow::Existing();

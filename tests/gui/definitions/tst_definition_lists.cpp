@@ -1,7 +1,7 @@
 #include "DefinitionsTestSupport.h"
-#include "gui/definitions/ChildDialog_Backups_Edit_Conn_List.h"
-#include "gui/definitions/ChildDialog_Backups_Edit_DB.h"
-#include "gui/definitions/ChildDialog_Backups_Schedule_Edit.h"
+#include "gui/definitions/ConnectionListPage.h"
+#include "gui/definitions/BackupListPage.h"
+#include "gui/definitions/ScheduleListPage.h"
 #include "gui/widgets/ReportList.h"
 
 #include <QHeaderView>
@@ -15,10 +15,10 @@ using Texts = std::vector<std::string>;
 const DefinitionListKind* Kind(const QString& name)
 {
     if (name == "connections")
-        return &ChildDialog_Backups_Edit_Conn_List::kKind;
+        return &ConnectionListPage::kKind;
     if (name == "backups")
-        return &ChildDialog_Backups_Edit_DB::kKind;
-    return &ChildDialog_Backups_Schedule_Edit::kKind;
+        return &BackupListPage::kKind;
+    return &ScheduleListPage::kKind;
 }
 
 // Stores shop, blog and wiki of the kind, in this order, each described.
@@ -173,7 +173,7 @@ private slots:
         const std::time_t now = test::Utc(2026, 12, 8, 10, 0);
         qputenv("TZ", "UTC");
         tzset();
-        CVordaDlg window(dir.path(), nullptr, [now] { return now; });
+        MainWindow window(dir.path(), nullptr, [now] { return now; });
         window.show();
         AppState& s = window.State();
         window.ForcePage(rid::PAGE_EDIT_BACKUPS);
@@ -182,7 +182,7 @@ private slots:
 
         bool ticked = false;
         std::string nameDuringQuestion;
-        QObject::connect(&window, &CVordaDlg::scheduleTick, [&ticked] { ticked = true; });
+        QObject::connect(&window, &MainWindow::scheduleTick, [&ticked] { ticked = true; });
         test::WhenModalShows([&](QWidget* box) {
             window.ScheduleTimer()->start(0);
             QTRY_VERIFY(ticked);

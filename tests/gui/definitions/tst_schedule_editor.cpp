@@ -1,7 +1,7 @@
 #include "DefinitionsTestSupport.h"
 #include "core/engine/ScheduleEntries.h"
 #include "core/engine/Scheduler.h"
-#include "gui/definitions/ChildDialog_Backups_Schedule.h"
+#include "gui/definitions/ScheduleEditor.h"
 #include "gui/definitions/EditorParts.h"
 
 #include <QComboBox>
@@ -13,7 +13,7 @@ namespace {
 
 using test::PageFixture;
 using Texts = std::vector<std::string>;
-using Page = ChildDialog_Backups_Schedule;
+using Page = ScheduleEditor;
 
 const char* const kCategoryQuestion =
     "Changing Categories will Delete all Current List Entries\n\r\n\rChange Categories?";
@@ -79,7 +79,7 @@ private slots:
         QCOMPARE(f.state().totals.schedules, 2);
         QCOMPARE(f.state().log.Entries().back().message, std::string("New Schedule Saved: every_hour"));
         QCOMPARE(f.state().currentPageId, rid::PAGE_STATISTICS);
-        QVERIFY(f.window->MenuPage()->findChild<QPushButton*>(ControlName(rid::IDC_MENU_EDIT_SCHEDULES))->isEnabled());
+        QVERIFY(f.window->MenuPageWidget()->findChild<QPushButton*>(ControlName(rid::IDC_MENU_EDIT_SCHEDULES))->isEnabled());
     }
 
     // The pickers and entries, their order (of the texts, not the times),

@@ -1,8 +1,8 @@
 #include "gui/app/GuiTestSupport.h"
 #include "core/dump/DumpFormat.h"
 #include "core/store/StoreKeys.h"
-#include "gui/restore/CChildDialog_Text_Viewer.h"
-#include "gui/restore/ChildDialog_Backups_Restore.h"
+#include "gui/restore/ViewerPage.h"
+#include "gui/restore/BackupsPage.h"
 #include "gui/widgets/LabeledValue.h"
 #include "gui/widgets/ReportList.h"
 #include "resources/ResourceIds.h"
@@ -50,7 +50,7 @@ void WriteDump(const std::string& path, long long rows)
 struct Viewer {
     test::GuiHooks hooks;
     test::TempDataDir dir;
-    std::unique_ptr<CVordaDlg> window;
+    std::unique_ptr<MainWindow> window;
 
     explicit Viewer(long long rows)
     {
@@ -60,15 +60,15 @@ struct Viewer {
         window->show();
     }
     // Opens the viewer as the Database Backups page does.
-    CChildDialog_Text_Viewer* open()
+    ViewerPage* open()
     {
         window->ForcePage(rid::PAGE_RESTORE);
-        auto* backups = qobject_cast<ChildDialog_Backups_Restore*>(window->CurrentPage());
+        auto* backups = qobject_cast<BackupsPage*>(window->CurrentPage());
         backups->List()->setCurrentItem(backups->List()->topLevelItem(0));
         backups->ViewButton()->click();
-        return qobject_cast<CChildDialog_Text_Viewer*>(window->CurrentPage());
+        return qobject_cast<ViewerPage*>(window->CurrentPage());
     }
-    static bool Loaded(CChildDialog_Text_Viewer* viewer)
+    static bool Loaded(ViewerPage* viewer)
     {
         return viewer->StatusText()->text() == QStringLiteral("Load Complete") && !viewer->LoadTimer()->isActive();
     }
@@ -88,7 +88,7 @@ private slots:
     void loadsShowsAndReloadsWithLineNumbers()
     {
         Viewer f(3);
-        CChildDialog_Text_Viewer* viewer = f.open();
+        ViewerPage* viewer = f.open();
         QVERIFY(viewer);
         QVERIFY(!viewer->LineNumbersBox()->isChecked());
         QCOMPARE(viewer->LoadTimer()->interval(), 100);
@@ -120,7 +120,7 @@ private slots:
     void aLoadStopsForATogglesAndForLeaving()
     {
         Viewer f(200000);
-        CChildDialog_Text_Viewer* viewer = f.open();
+        ViewerPage* viewer = f.open();
         bool toggled = false;
         bool loadingShown = false;
         QTimer toggle;
@@ -143,7 +143,7 @@ private slots:
         QVERIFY(viewer->TextBox()->document()->lastBlock().text().startsWith(QStringLiteral("200000: INSERT")));
 
         viewer = f.open();
-        QPointer<CChildDialog_Text_Viewer> leaving = viewer;
+        QPointer<ViewerPage> leaving = viewer;
         bool left = false;
         QTimer leave;
         QObject::connect(&leave, &QTimer::timeout, [&] {
@@ -162,7 +162,7 @@ private slots:
     void aFileGoneMeanwhileIsNotFound()
     {
         Viewer f(1);
-        CChildDialog_Text_Viewer* viewer = f.open();
+        ViewerPage* viewer = f.open();
         QVERIFY(std::remove(BackupFilePath(f.dir.path(), "b").c_str()) == 0);
         QTRY_VERIFY(viewer->LastResult() == ViewerLoadResult::NotOpened);
         QCOMPARE(test::AskedTexts(), std::vector<std::string> {"Input File Not Found"});
@@ -179,7 +179,7 @@ private slots:
         const long long size = static_cast<long long>(std::filesystem::file_size(BackupFilePath(f.dir.path(), "b")));
         QVERIFY(size > 190LL * 1000 * 1000);
         const long before = StatusKb("VmRSS");
-        CChildDialog_Text_Viewer* viewer = f.open();
+        ViewerPage* viewer = f.open();
         QElapsedTimer clock;
         clock.start();
         QTRY_VERIFY_WITH_TIMEOUT(Viewer::Loaded(viewer), 60000);

@@ -1,10 +1,10 @@
 #include "gui/app/GuiTestSupport.h"
 #include "core/state/Autostart.h"
 #include "core/store/StoreKeys.h"
-#include "gui/app/ChildDialog_Backups_Menu.h"
+#include "gui/app/MenuPage.h"
 #include "gui/app/Help.h"
 #include "gui/app/HelpWindow.h"
-#include "gui/settings/ChildDialog_Backups_Config.h"
+#include "gui/settings/ConfigurationPage.h"
 #include "resources/ResourceIds.h"
 
 #include <QAbstractButton>
@@ -20,7 +20,7 @@ struct ConfigPage {
     test::GuiHooks hooks;
     test::TempDataDir dir;
     QTemporaryDir config;
-    std::unique_ptr<CVordaDlg> window;
+    std::unique_ptr<MainWindow> window;
 
     ConfigPage()
     {
@@ -30,7 +30,7 @@ struct ConfigPage {
         window->show();
         window->ShowPage(rid::PAGE_CONFIGURATION);
     }
-    ChildDialog_Backups_Config* page() { return qobject_cast<ChildDialog_Backups_Config*>(window->CurrentPage()); }
+    ConfigurationPage* page() { return qobject_cast<ConfigurationPage*>(window->CurrentPage()); }
     QAbstractButton* control(int id) { return page()->Control(id); }
     std::string stored(const char* key) { return window->State().store.GetValue(keys::kConfigurationTable, key); }
     void click(int id) { QTest::mouseClick(control(id), Qt::LeftButton, {}, QPoint(8, control(id)->height() / 2)); }
@@ -130,7 +130,7 @@ private slots:
         QCOMPARE(f.stored(keys::kSafeCopy), std::string("FALSE"));
 
         QPointer<QWidget> page = f.page();
-        auto menu = [&f] { return qobject_cast<ChildDialog_Backups_Menu*>(f.window->MenuPage()); };
+        auto menu = [&f] { return qobject_cast<MenuPage*>(f.window->MenuPageWidget()); };
         QVERIFY(menu()->Picture());
         f.click(rid::IDC_CONF_SHOW_IMAGE);
         QVERIFY(!menu()->Picture());

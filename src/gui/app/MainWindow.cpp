@@ -1,0 +1,387 @@
+#include "gui/app/MainWindow.h"
+
+#include "gui/app/Art.h"
+#include "gui/app/MenuPage.h"
+#include "gui/app/Help.h"
+#include "gui/app/Messages.h"
+#include "gui/app/PageTable.h"
+#include "gui/widgets/ShownOnDemand.h"
+#include "core/state/StartupCore.h"
+#include "core/engine/RunUi.h"
+#include "core/engine/Scheduler.h"
+#include "resources/ResourceIds.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+
+#include <utility>
+
+namespace {
+
+// What a scheduled sequence sees of the window: no panel, only the pump that
+// keeps the window, the tray and the Cancel button alive while it runs.
+class PumpOnlyRunUi : public SilentRunUi {
+public:
+    void Pump() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+};
+
+
+// Where the work-area pages and the menu page go, and their sizes.
+constexpr QRect kWorkArea {MainWindow::kWorkPagePos, QSize(640, 520)};
+constexpr QRect kMenuArea {MainWindow::kMenuPagePos, QSize(200, 520)};
+constexpr int kTrayRetryMs = 1000;
+
+// The buttons on the dark header band.
+const char* const kHeaderButtonStyle =
+    "QPushButton { color: white; background: rgba(255, 255, 255, 28); border: 1px solid rgba(255, 255, 255, 120);"
+    " border-radius: 4px; padding: 3px 14px; font-weight: bold; }"
+    "QPushButton:hover { background: rgba(255, 255, 255, 60); }"
+    "QPushButton:pressed { background: rgba(0, 0, 0, 40); }"
+    "QPushButton:focus { border-color: rgb(240, 138, 36); }";
+
+} // namespace
+
+std::function<bool()>& MainWindow::TrayAvailable()
+{
+    static std::function<bool()> check = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    return check;
+}
+
+MainWindow::MainWindow(const std::string& dataDir, QWidget* parent, Clock clock)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint)
+    , state_(std::make_unique<AppState>(dataDir, std::move(clock)))
+    , schedulerUi_(std::make_unique<PumpOnlyRunUi>())
+{
+    setObjectName(QStringLiteral("IDD_102"));
+    setWindowTitle(QStringLiteral("Vorda - Quendal System - Version: 2.1.2.4"));
+    setWindowIcon(ProgramIcon());
+    setFixedSize(kWidth, kHeight);
+
+    scheduleTimer_ = new QTimer(this);
+    scheduleTimer_->setObjectName(QStringLiteral("TIMER_6000"));
+    scheduleTimer_->setSingleShot(true);
+    connect(scheduleTimer_, &QTimer::timeout, this, &MainWindow::OnScheduleTimer);
+    startMinTimer_ = new QTimer(this);
+    startMinTimer_->setObjectName(QStringLiteral("TIMER_6003"));
+    startMinTimer_->setSingleShot(true);
+    connect(startMinTimer_, &QTimer::timeout, this, &MainWindow::OnStartMinimisedTimer);
+
+    SetMessagesEnabledFlag(&state_->messagesEnabled);
+    SetMessageParent(this);
+    OnInitDialog();
+}
+
+MainWindow::~MainWindow()
+{
+    ShutDown(*state_);
+    // The help window goes with the program's window.
+    CloseHelp();
+    RemoveTrayIcon();
+    // The pages (also those closed and waiting to be destroyed) refer to the
+    // state; they go before it does.
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+    SetMessageParent(nullptr);
+    SetMessagesEnabledFlag(nullptr);
+}
+
+void MainWindow::OnInitDialog()
+{
+    // Settings and totals, the first start, the log cleared when configured.
+    StartUpBeforePages(*state_);
+    if (state_->startedMinimised)
+        startMinTimer_->start(1);
+    CreateControls();
+    workAreaRect_ = kWorkArea;
+    background_ = Bitmap(rid::IDB_BACKGROUND);
+    update();
+    CreateTrayMenu();
+    // The menu page asks for the statistics page, which loads the log and
+    // records the start.
+    CreateMenuPage();
+    state_->currentPageId = rid::PAGE_STATISTICS;
+    indicator_->hide();
+    ArmScheduleTimer();
+    StartUpAfterPages(*state_);
+}
+
+void MainWindow::CreateControls()
+{
+    // The pages' places are fixed (kWorkArea, kMenuArea): no placeholder
+    // controls are kept for them.
+    banner_ = new QLabel(this);
+    banner_->setObjectName(ControlName(rid::IDC_BANNER));
+    banner_->setPixmap(Bitmap(rid::IDB_BANNER));
+    banner_->setAccessibleName(QStringLiteral("Vorda - Quendal System"));
+    banner_->setGeometry(20, 4, 470, 48);
+
+    homeButton_ = new QPushButton(QStringLiteral("Home"), this);
+    homeButton_->setObjectName(ControlName(rid::IDC_HOME));
+    helpButton_ = new QPushButton(QStringLiteral("Help"), this);
+    helpButton_->setObjectName(ControlName(rid::IDC_HELP));
+    for (QPushButton* button : {homeButton_, helpButton_}) {
+        button->setStyleSheet(QString::fromLatin1(kHeaderButtonStyle));
+        button->setCursor(Qt::PointingHandCursor);
+        button->setAutoDefault(false);
+    }
+    homeButton_->setGeometry(kWidth - 21 - 2 * 80 - 8, 14, 80, 28);
+    helpButton_->setGeometry(kWidth - 21 - 80, 14, 80, 28);
+    connect(helpButton_, &QPushButton::clicked, this, [] { OpenHelpPage(help::kContents); });
+    connect(homeButton_, &QPushButton::clicked, this, [] { OpenHelpPage(help::kHome); });
+
+    indicator_ = new QLabel(this);
+    indicator_->setObjectName(ControlName(rid::IDC_AUTO_RUN_INDICATOR));
+    indicator_->setPixmap(Bitmap(rid::IDB_AUTO_RUN_INDICATOR));
+    indicator_->setGeometry(kMenuArea.left(), kMenuArea.bottom() + 12, 200, 30);
+    indicator_->setToolTip(QStringLiteral("Scheduled backups are running"));
+    indicator_->setAccessibleName(QStringLiteral("Scheduled backups are running"));
+    // Shown only while a scheduled sequence runs.
+    MarkShownOnDemand(indicator_);
+}
+
+void MainWindow::CreateTrayMenu()
+{
+    trayMenu_ = new QMenu(this);
+    trayMenu_->setObjectName(QStringLiteral("IDR_176"));
+    auto add = [this](const QString& text, int id, auto handler) {
+        QAction* action = trayMenu_->addAction(text);
+        action->setObjectName(ControlName(id));
+        connect(action, &QAction::triggered, this, handler);
+    };
+    add(QStringLiteral("Maximize Vorda"), rid::ID_TRAY_MAXIMIZE, [this] { RestoreFromTray(); });
+    trayMenu_->addSeparator();
+    add(QStringLiteral("Vorda Products"), rid::ID_TRAY_PRODUCTS, [] { OpenHelpPage(help::kProducts); });
+    add(QStringLiteral("Downloads Area"), rid::ID_TRAY_DOWNLOADS, [] { OpenHelpPage(help::kDownloads); });
+    add(QStringLiteral("Customer Support"), rid::ID_TRAY_SUPPORT, [] { OpenHelpPage(help::kSupport); });
+    add(QStringLiteral("Check for Updates"), rid::ID_TRAY_UPDATES, [] { OpenHelpPage(help::kUpdates); });
+    trayMenu_->addSeparator();
+    add(QStringLiteral("Exit Vorda"), rid::ID_TRAY_EXIT, [this] { ExitVorda(); });
+}
+
+void MainWindow::CreateMenuPage()
+{
+    auto* page = new MenuPage(*state_, *this, this);
+    page->setGeometry(kMenuArea);
+    menuPage_ = page;
+    page->show();
+    KeepTabOrder();
+}
+
+void MainWindow::KeepTabOrder()
+{
+    // A page joins the focus chain at its end, wherever it is on screen: Tab
+    // goes Home, Help, the menu, then the work area, however the pages were
+    // rebuilt.
+    // Each page's widgets keep their own order among themselves.
+    QList<QWidget*> order {homeButton_, helpButton_};
+    for (QWidget* page : {menuPage_.data(), currentPage_.data()}) {
+        if (!page)
+            continue;
+        for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain())
+            if (page->isAncestorOf(w) && w->focusPolicy() != Qt::NoFocus && !w->focusProxy())
+                order << w;
+    }
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void MainWindow::ShowPage(int pageId)
+{
+    if (currentPage_ && pageId == state_->currentPageId)
+        return;
+    state_->currentPageId = pageId;
+    OpenWorkPage(pageId);
+}
+
+void MainWindow::ForcePage(int pageId)
+{
+    state_->currentPageId = 0;
+    ShowPage(pageId);
+}
+
+void MainWindow::ShowConfiguration()
+{
+    OpenWorkPage(rid::PAGE_CONFIGURATION);
+}
+
+void MainWindow::OpenWorkPage(int pageId)
+{
+    ClosePage(currentPage_);
+    currentPage_ = nullptr;
+    state_->viewerActive = false;
+    const PageFactory* factory = FindPage(pageId);
+    if (!factory)
+        return;
+    if (pageId == rid::PAGE_VIEWER)
+        state_->viewerActive = true;
+    QWidget* page = (*factory)(*state_, *this, this);
+    page->setGeometry(QRect(kWorkPagePos, workAreaRect_.size()));
+    currentPage_ = page;
+    page->show();
+    KeepTabOrder();
+}
+
+void MainWindow::ReloadMenu()
+{
+    ClosePage(menuPage_);
+    menuPage_ = nullptr;
+    CreateMenuPage();
+}
+
+void MainWindow::ArmScheduleTimer()
+{
+    scheduleTimer_->start(QuarterHourDelayMs(state_->clock()));
+}
+
+void MainWindow::OnScheduleTimer()
+{
+    scheduleTimer_->stop();
+    // Quarter hours that pass while a sequence runs get no tick of their own:
+    // the timer is armed again only after the sequence.
+    if (!exiting_) {
+        if (!scheduler_)
+            scheduler_ = std::make_unique<Scheduler>(*state_, *schedulerUi_,
+                                                     [this](bool shown) { SetAutoRunIndicatorVisible(shown); });
+        // A scheduled run leaves the Execute page as it was; the next request
+        // for it rebuilds it with the run's outcome.
+        if (scheduler_->Tick() > 0 && scheduler_->StartedAnyRun())
+            state_->currentPageId = 0;
+    }
+    emit scheduleTick();
+    ArmScheduleTimer();
+}
+
+void MainWindow::SetAutoRunIndicatorVisible(bool visible)
+{
+    indicator_->setVisible(visible);
+}
+
+void MainWindow::OnStartMinimisedTimer()
+{
+    startMinTimer_->stop();
+    if (MinimizeToTray()) {
+        // In the tray for this run; the stored setting stays as it is.
+        state_->settings().startMin = false;
+        return;
+    }
+    // No tray yet (the desktop may still be starting): the window waits
+    // minimised on the taskbar and moves into the tray once one appears,
+    // unless the user has opened it meanwhile.
+    if (isMinimized())
+        startMinTimer_->start(kTrayRetryMs);
+}
+
+bool MainWindow::MinimizeToTray()
+{
+    if (!TrayAvailable()()) {
+        // Hiding the window with no tray to bring it back from would lose it.
+        showMinimized();
+        return false;
+    }
+    hide();
+    // Comes back as a normal window.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    state_->messagesEnabled = false;
+    if (!tray_) {
+        tray_ = new QSystemTrayIcon(ProgramIcon(), this);
+        tray_->setObjectName(QStringLiteral("TRAY_4001"));
+        tray_->setToolTip(QStringLiteral("Vorda Quendal System"));
+        tray_->setContextMenu(trayMenu_);
+        connect(tray_, &QSystemTrayIcon::activated, this, &MainWindow::OnTrayActivated);
+    }
+    tray_->show();
+    return true;
+}
+
+void MainWindow::RestoreFromTray()
+{
+    state_->messagesEnabled = true;
+    showNormal();
+    raise();
+    activateWindow();
+    RemoveTrayIcon();
+    state_->log.logChanged = true;
+    state_->delayedRefreshRequested = true;
+}
+
+void MainWindow::RemoveTrayIcon()
+{
+    if (!tray_)
+        return;
+    tray_->hide();
+    tray_->setContextMenu(nullptr);
+    tray_->deleteLater();
+    tray_ = nullptr;
+}
+
+void MainWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    // A right click opens the tray menu by itself.
+    if (reason == QSystemTrayIcon::Trigger)
+        RestoreFromTray();
+}
+
+void MainWindow::ExitVorda()
+{
+    PrepareExit();
+    hide();
+    emit quitRequested();
+}
+
+void MainWindow::PrepareExit()
+{
+    RemoveTrayIcon();
+    exiting_ = true;
+    // A run or a load in progress stops at its next check (a cancelled backup
+    // keeps the previous good file), and nothing pops up while the program
+    // ends.
+    state_->backupCancelRequested = state_->backupRunning;
+    state_->restoreCancelRequested = state_->restoreRunning;
+    state_->viewerActive = false;
+    state_->messagesEnabled = false;
+}
+
+void MainWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0xe6, 0xec, 0xf3));
+    painter.drawPixmap(0, 0, background_);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // Minimising always goes to the tray (when there is one).
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && !exiting_ && TrayAvailable()())
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized() && !exiting_)
+                MinimizeToTray();
+        });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // Only the caption's close box comes from the window system; a close
+    // from inside the program (quitting, a termination signal) always ends it.
+    if (exiting_ || !event->spontaneous()) {
+        PrepareExit();
+        event->accept();
+        return;
+    }
+    event->ignore();
+    OnCloseBox();
+}
+
+void MainWindow::OnCloseBox()
+{
+    if (state_->settings().minClose)
+        MinimizeToTray();
+    else
+        ExitVorda();
+}

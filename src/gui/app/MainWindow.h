@@ -1,0 +1,123 @@
+#pragma once
+
+#include "core/history/TimeTexts.h"
+#include "core/state/AppState.h"
+#include "gui/app/PageHost.h"
+
+#include <QPixmap>
+#include <QPointer>
+#include <QRect>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimer;
+class RunUi;
+class Scheduler;
+
+// The program's only top-level window. Owns the shared state, runs the
+// start-up and shutdown, hosts the menu page at the left and one work-area
+// page at the right, and hides in the system tray instead of minimising.
+class MainWindow : public QWidget, public PageHost {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 900;
+    static constexpr int kHeight = 640;
+    static constexpr QPoint kMenuPagePos {20, 61};
+    static constexpr QPoint kWorkPagePos {239, 61};
+
+    explicit MainWindow(const std::string& dataDir, QWidget* parent = nullptr, Clock clock = SystemClock());
+    ~MainWindow() override;
+
+    AppState& State() { return *state_; }
+
+    // The page host (see PageHost).
+    void ShowPage(int pageId) override;
+    void ForcePage(int pageId) override;
+    void ReloadMenu() override;
+    void ShowConfiguration() override;
+    QWidget* CurrentPage() const { return currentPage_; }
+    QWidget* MenuPageWidget() const { return menuPage_; }
+    QRect WorkAreaRect() const { return workAreaRect_; }
+
+    // Scheduling: timer 6000 fires at the next quarter hour, runs the backups
+    // whose schedules are due (pumping events while they run), emits
+    // scheduleTick() and re-arms itself for the next quarter hour.
+    void ArmScheduleTimer();
+    QTimer* ScheduleTimer() const { return scheduleTimer_; }
+    QTimer* StartMinimisedTimer() const { return startMinTimer_; }
+
+    // The automatic-run indicator (control 1241), hidden unless a scheduled
+    // sequence runs.
+    void SetAutoRunIndicatorVisible(bool visible);
+    QLabel* AutoRunIndicator() const { return indicator_; }
+
+    // Tray. MinimizeToTray hides the window, suppresses message boxes and adds
+    // the tray icon; true when the icon is there. Without a system tray the
+    // window is minimised normally instead (it stays reachable from the
+    // taskbar) and the answer is false.
+    bool MinimizeToTray();
+    // Shows the window again, removes the tray icon and has the statistics
+    // page render its history view now and again two seconds later.
+    void RestoreFromTray();
+    // "Exit Vorda": removes the tray icon, stops a run in progress and ends
+    // the program.
+    void ExitVorda();
+    // The caption's close box: to the tray when IDC_CONF_BACKUPS_MIN_CLOSE is
+    // on, otherwise the program ends.
+    void OnCloseBox();
+    bool InTray() const { return tray_ != nullptr; }
+    QSystemTrayIcon* TrayIcon() const { return tray_; }
+    QMenu* TrayMenu() const { return trayMenu_; }
+
+    // Whether a system tray exists; tests replace the check.
+    static std::function<bool()>& TrayAvailable();
+
+signals:
+    // Emitted at every tick of the scheduling timer.
+    void scheduleTick();
+    // The program should end (the application quits on it).
+    void quitRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void CreateControls();
+    void CreateTrayMenu();
+    void CreateMenuPage();
+    // Tab order: the header buttons, the menu page, the work-area page.
+    void KeepTabOrder();
+    // Closes the work-area page on show and opens a new one of `pageId`.
+    void OpenWorkPage(int pageId);
+    void OnScheduleTimer();
+    void OnStartMinimisedTimer();
+    void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    void RemoveTrayIcon();
+    void PrepareExit();
+
+    std::unique_ptr<AppState> state_;
+    std::unique_ptr<RunUi> schedulerUi_;
+    std::unique_ptr<Scheduler> scheduler_;
+    QTimer* scheduleTimer_ = nullptr;
+    QTimer* startMinTimer_ = nullptr;
+    QPixmap background_;
+    QLabel* banner_ = nullptr;
+    QLabel* indicator_ = nullptr;
+    QPushButton* helpButton_ = nullptr;
+    QPushButton* homeButton_ = nullptr;
+    QRect workAreaRect_;
+    QPointer<QWidget> menuPage_;
+    QPointer<QWidget> currentPage_;
+    QSystemTrayIcon* tray_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+    bool exiting_ = false;
+};

@@ -1,0 +1,29 @@
+#include "gui/definitions/ScheduleListPage.h"
+
+#include "core/store/Definitions.h"
+#include "resources/ResourceIds.h"
+
+const DefinitionListKind ScheduleListPage::kKind = {
+    rid::PAGE_EDIT_SCHEDULES,
+    rid::IDD_SCHEDULE_LIST,
+    " Edit an Existing Schedule ",
+    {"Count", "Schedule Name", "Schedule Description"},
+    "Edit Database Schedule",
+    "Delete Database Schedule",
+    "Edit Schedule",
+    "Delete Schedule",
+    NameList::Schedules,
+    "Use the \"Create a New Site Database Backup\" feature first.",
+    "No schedule entry has been selected.",
+    "Delete this schedule?",
+    "Schedule Deleted: ",
+    rid::PAGE_CREATE_SCHEDULE,
+    &AppState::scheduleEditorMode,
+    &ScheduleDef::Description,
+    &ScheduleDef::Delete,
+};
+
+ScheduleListPage::ScheduleListPage(AppState& state, PageHost& host, QWidget* parent)
+    : DefinitionListPage(kKind, state, host, parent)
+{
+}

@@ -1,0 +1,94 @@
+#include "gui/restore/BackupsPage.h"
+
+#include "core/dump/DumpFormat.h"
+#include "core/restore/LineReader.h"
+#include "core/restore/RestoreRun.h"
+#include "core/state/AppState.h"
+#include "core/store/Definitions.h"
+#include "gui/app/Messages.h"
+#include "gui/app/PageTable.h"
+#include "gui/widgets/ReportList.h"
+#include "resources/ResourceIds.h"
+
+#include <QPushButton>
+
+namespace {
+
+const char* const kNoRestoreSelected = "No restore entry has been selected.";
+const char* const kNoViewSelected = "No Backup entry has been selected.";
+const char* const kCancelQuestion = "A Restore is Currently Running.\r\n\r\nDo you wish to terminate it?";
+const char* const kInputFileNotFound = "Input File Not Found";
+
+// Page, hint, list, panel with its values and bars, context menu, page id.
+const BackupRunPageSpec kRestoreSpec {
+    rid::IDD_RESTORE, QStringLiteral(" Database Backups "),
+    QStringLiteral("Right click on an entry to use the drop down menu.    Double clicking a backup name will view "
+                   "that backup."),
+    rid::IDC_REST_LIST, BackupsPage::kListColour, QStringLiteral(" Restore Execution "),
+    rid::IDC_REST_GROUP,
+    {rid::IDC_REST_SITE_BACKUP, rid::IDC_REST_RUN_MODE, rid::IDC_REST_RUN_STATUS, rid::IDC_REST_ELAPSED,
+     rid::IDC_REST_TABLE_MEMBERS, rid::IDC_REST_CURRENT_MEMBER, rid::IDC_REST_TABLE_BAR, rid::IDC_REST_OVERALL_BAR,
+     0, 0},
+    rid::IDR_RESTORE_MENU, rid::PAGE_RESTORE};
+
+} // namespace
+
+BackupsPage::BackupsPage(AppState& state, PageHost& host, QWidget* parent)
+    : BackupRunPage(state, host, kRestoreSpec, parent)
+{
+    restore_ = AddButton(QStringLiteral("Restore Backup"), rid::IDC_REST_RUN);
+    view_ = AddButton(QStringLiteral("View Backup"), rid::IDC_REST_VIEW);
+    cancel_ = AddButton(QStringLiteral("Cancel Restore"), rid::IDC_REST_CANCEL, true);
+    AddMenuItem(QStringLiteral("View Selected Backup"), rid::IDC_REST_VIEW, [this] { OnView(); });
+    AddMenuItem(QStringLiteral("Restore Selected Backup"), rid::IDC_REST_RUN, [this] { OnRestore(); });
+
+    connect(restore_, &QPushButton::clicked, this, &BackupsPage::OnRestore);
+    connect(view_, &QPushButton::clicked, this, &BackupsPage::OnView);
+    connect(cancel_, &QPushButton::clicked, this, &BackupsPage::OnCancel);
+    connect(List(), &ReportList::rowActivated, this, &BackupsPage::OnView);
+    SetRunButtons(restore_);
+    FillList();
+}
+
+void BackupsPage::OnRestore()
+{
+    PageBusy busy(this);
+    if (state_.restoreRunning || state_.backupRunning) {
+        ShowMessage(MessageKind::Alert, state_.restoreRunning ? kAnotherRestoreRunning : kBackupRunningForRestore);
+        return;
+    }
+    // The run's own copy, whatever selectedName becomes meanwhile.
+    const std::string name = TakeSelectedName(kNoRestoreSelected);
+    if (name.empty()
+        || ShowMessage(MessageKind::YesNo, "Restore: " + name + "\n\r\n\rRun this Restore?", "Yes", "No") != 1
+        || busy.PageClosed())
+        return;
+
+    RestoreRun run(state_, *Panel());
+    const RestoreReport report = run.Run(name);
+    if (report.outcome != RestoreOutcome::NotStarted)
+        AskAnother(RestoreFinalQuestion(report.outcome));
+}
+
+void BackupsPage::OnView()
+{
+    PageBusy busy(this);
+    const std::string name = TakeSelectedName(kNoViewSelected);
+    if (name.empty())
+        return;
+    // Only a file the viewer can read is handed to it.
+    LineReader probe;
+    if (!IsValidName(name) || !probe.Open(BackupFilePath(state_.paths.dataDir, name))) {
+        ShowMessage(MessageKind::Error, kInputFileNotFound);
+        return;
+    }
+    probe.Close();
+    host_.ShowPage(rid::PAGE_VIEWER);
+}
+
+void BackupsPage::OnCancel()
+{
+    // The restore stops after its current line and still asks its final
+    // question.
+    RequestStop(state_.restoreRunning, state_.restoreCancelRequested, kCancelQuestion);
+}
