@@ -278,7 +278,11 @@ BackupOutcome RunContext::Run(const std::string& name)
     // clients change during the run neither appear half-way nor vanish. The
     // long write timeout keeps the server from dropping a streamed table
     // while the window waits for the user (a question box during a pump).
-    if (!conn_.Connect(params) || !conn_.Query("SET SESSION TRANSACTION ISOLATION LEVEL REPEATABLE READ")) {
+    // TIMESTAMP values are read as UTC, the same in every zone and every
+    // hour (a local time repeats when the clock goes back); the file's header
+    // says so, and a restore reads them back the same way.
+    if (!conn_.Connect(params) || !conn_.Query("SET SESSION TRANSACTION ISOLATION LEVEL REPEATABLE READ")
+        || !conn_.Query(std::string("SET SESSION time_zone = '") + kSessionTimeZone + "'")) {
         Fail(kConnectFailure);
         return out_;
     }
