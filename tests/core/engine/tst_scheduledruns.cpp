@@ -152,63 +152,6 @@ private slots:
         QCOMPARE(test::Lines(f.file("second")).size(), size_t(15 + 6 + 4 + 5 + 120 + 2));
     }
 
-    // A sequence that runs 40 minutes (the clock moves on while it pumps):
-    // the next tick makes up the quarter hours it overlapped, each missed run
-    // logged before the run's own entries. After a night off, the next start
-    // does the same for the backups whose slot passed meanwhile.
-    void missedSlotsRunOnceAndAreLogged()
-    {
-        REQUIRE_TEST_SERVER();
-        test::ScratchDatabase db("vorda_missed");
-        db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(20))");
-        test::FillRows(db, "t", 3);
-        SequenceFixture f;
-        f.connection("c", db.params());
-        f.schedule("at_0200", ScheduleDef::kDaily, "Time: 02:00 AM");
-        f.schedule("quarters", ScheduleDef::kDaily, "Time: 02:15 AM|Time: 02:30 AM");
-        f.backup("long", "c", "t", "at_0200");
-        f.backup("overlapped", "c", "t", "quarters");
-        f.ui.onPump = [&f] {
-            if (f.now < Utc(2026, 12, 7, 2, 40))
-                f.now = Utc(2026, 12, 7, 2, 40);
-        };
-        f.now = Utc(2026, 12, 7, 2, 0);
-        QCOMPARE(f.scheduler.Tick(), 1);
-        QCOMPARE(f.now, Utc(2026, 12, 7, 2, 40));
-        f.ui.onPump = {};
-        const size_t before = f.log().size();
-        f.now = Utc(2026, 12, 7, 2, 45);
-        QCOMPARE(f.scheduler.Tick(), 1);
-        std::vector<std::string> log = f.log();
-        QCOMPARE(std::vector<std::string>(log.begin() + long(before), log.end()),
-                 (std::vector<std::string> {"S Missed Backup Run: overlapped - due Mon, Dec 07, 2026 - 02:30 AM",
-                                            "S Auto Backup Executed: overlapped",
-                                            "V Auto Backup Ended: overlapped - Elapsed Time: 00:00:00"}));
-        QCOMPARE(f.saved("overlapped").lastBackup, std::string("Monday, December 07, 2026 - 02:45:00 AM"));
-
-        // Off from 03:00 until 07:00 the next day; a fresh start of the
-        // program (a new scheduler on the same folder) catches up both.
-        f.now = Utc(2026, 12, 7, 3, 0);
-        QCOMPARE(f.scheduler.Tick(), 0);
-        f.now = Utc(2026, 12, 8, 7, 0);
-        Scheduler restarted(f.state, f.ui);
-        QCOMPARE(restarted.CatchUpAtStart(), 2);
-        log = f.log();
-        QCOMPARE(std::vector<std::string>(log.end() - 6, log.end()),
-                 (std::vector<std::string> {"S Missed Backup Run: long - due Tue, Dec 08, 2026 - 02:00 AM",
-                                            "S Missed Backup Run: overlapped - due Tue, Dec 08, 2026 - 02:30 AM",
-                                            "S Auto Backup Executed: long",
-                                            "V Auto Backup Ended: long - Elapsed Time: 00:00:00",
-                                            "S Auto Backup Executed: overlapped",
-                                            "V Auto Backup Ended: overlapped - Elapsed Time: 00:00:00"}));
-        QCOMPARE(f.saved("long").lastBackup, std::string("Tuesday, December 08, 2026 - 07:00:00 AM"));
-        // Nothing is left to catch up, and the next tick looks back to the start.
-        QCOMPARE(Scheduler(f.state, f.ui).CatchUpAtStart(), 0);
-        f.now = Utc(2026, 12, 8, 7, 15);
-        QCOMPARE(f.scheduler.Tick(), 0);
-        QCOMPARE(f.log().size(), log.size());
-    }
-
     // A scheduled run is cancelled like a manual one; the sequence goes on.
     void aCancelledScheduledRunKeepsThePreviousFile()
     {

@@ -14,40 +14,21 @@
 
 namespace {
 
-// The named zones the test uses, loaded into the server's zone tables from
-// the system's zone files when the server does not know them yet.
-const char* const kZones[] = {"Europe/Berlin", "America/New_York"};
-
-std::string Scalar(MysqlConnection& conn, const std::string& query)
-{
-    if (!conn.Query(query))
-        return "error: " + conn.ErrorText();
-    MysqlResult result = conn.StoreResult();
-    MYSQL_ROW row = result.FetchRow();
-    return row && row[0] ? row[0] : "";
-}
-
-// mariadb-tzinfo-to-sql <zone file> <zone>, piped into the mariadb client.
+// Loads a zone from the system's zone files into the server's zone tables:
+// mariadb-tzinfo-to-sql piped into the mariadb client.
 bool LoadZone(const std::string& zone)
 {
-    const ConnectionParams p = test::TestServer::Params("mysql");
-    QProcess tzinfo;
-    QProcess client;
-    tzinfo.setStandardOutputProcess(&client);
+    const ConnectionParams p = test::TestServer::Params();
+    QProcess shell;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("MYSQL_PWD"), QString::fromStdString(p.password));
-    client.setProcessEnvironment(environment);
-    client.start(QStringLiteral("mariadb"),
-                 {QStringLiteral("--no-defaults"), QStringLiteral("--host=") + QString::fromStdString(p.host),
-                  QStringLiteral("--port=%1").arg(p.port), QStringLiteral("--user=") + QString::fromStdString(p.user),
-                  QStringLiteral("mysql")});
-    tzinfo.start(QStringLiteral("mariadb-tzinfo-to-sql"),
-                 {QStringLiteral("/usr/share/zoneinfo/") + QString::fromStdString(zone), QString::fromStdString(zone)});
-    const bool done = tzinfo.waitForFinished(60000) && client.waitForFinished(60000);
-    if (!done || tzinfo.exitCode() != 0 || client.exitCode() != 0)
-        qWarning("loading %s: %s%s", zone.c_str(), tzinfo.readAllStandardError().constData(),
-                 client.readAllStandardError().constData());
-    return done && tzinfo.exitCode() == 0 && client.exitCode() == 0;
+    shell.setProcessEnvironment(environment);
+    const QString script = QStringLiteral("set -o pipefail; mariadb-tzinfo-to-sql \"$1\" \"$2\" | "
+                                          "mariadb --no-defaults -h \"$3\" -P \"$4\" -u \"$5\" mysql");
+    shell.start(QStringLiteral("bash"), {QStringLiteral("-c"), script, QStringLiteral("bash"),
+                                         QStringLiteral("/usr/share/zoneinfo/") + zone.c_str(), zone.c_str(),
+                                         p.host.c_str(), QString::number(p.port), p.user.c_str()});
+    return shell.waitForFinished(60000) && shell.exitCode() == 0;
 }
 
 bool Backup(test::RestoreFixture& f, const std::string& tables)
@@ -62,7 +43,6 @@ bool Backup(test::RestoreFixture& f, const std::string& tables)
 RestoreOutcome Restore(test::RestoreFixture& f)
 {
     test::RecordingRunUi ui;
-    ui.answers = {1, 1, 1};
     return RestoreRun(f.state, ui).Run(f.name).outcome;
 }
 
@@ -71,38 +51,35 @@ RestoreOutcome Restore(test::RestoreFixture& f)
 class TestTimeZones : public QObject {
     Q_OBJECT
 
-    MysqlConnection admin_;
+    std::unique_ptr<test::ScratchDatabase> admin_;
     std::string serverZone_;
 
     // New connections take the global zone as their session's.
-    void SetGlobalZone(const std::string& zone)
-    {
-        QVERIFY2(admin_.Query("SET GLOBAL time_zone = '" + admin_.Escape(zone) + "'"), admin_.ErrorText().c_str());
-    }
+    void SetGlobalZone(const std::string& zone) { admin_->exec("SET GLOBAL time_zone = '" + zone + "'"); }
 
 private slots:
     void initTestCase()
     {
         REQUIRE_TEST_SERVER();
-        QVERIFY(admin_.Connect(test::TestServer::Params()));
-        serverZone_ = Scalar(admin_, "SELECT @@GLOBAL.time_zone");
-        for (const char* zone : kZones) {
-            if (Scalar(admin_, std::string("SELECT COUNT(*) FROM mysql.time_zone_name WHERE Name = '") + zone + "'")
-                == "0")
-                QVERIFY2(LoadZone(zone), zone);
-            QCOMPARE(Scalar(admin_, std::string("SELECT CONVERT_TZ('2026-10-25 00:30:00', '+00:00', '") + zone + "')")
-                         .empty(),
-                     false);
+        admin_ = std::make_unique<test::ScratchDatabase>("vorda_tz_admin");
+        serverZone_ = admin_->scalar("SELECT @@GLOBAL.time_zone");
+        for (const std::string zone : {"Europe/Berlin", "America/New_York"}) {
+            if (admin_->scalar("SELECT COUNT(*) FROM mysql.time_zone_name WHERE Name = '" + zone + "'") == "0")
+                QVERIFY2(LoadZone(zone), zone.c_str());
         }
-        QCOMPARE(Scalar(admin_, "SELECT CONVERT_TZ('2026-10-25 00:30:00', '+00:00', 'Europe/Berlin')"),
+        QCOMPARE(admin_->scalar("SELECT CONVERT_TZ('2026-10-25 01:30:00', '+00:00', 'Europe/Berlin')"),
                  std::string("2026-10-25 02:30:00"));
+        QCOMPARE(admin_->scalar("SELECT CONVERT_TZ('2026-07-01 16:00:00', '+00:00', 'America/New_York')"),
+                 std::string("2026-07-01 12:00:00"));
     }
 
     void cleanup()
     {
-        if (admin_.Initialised() && !serverZone_.empty())
-            admin_.Query("SET GLOBAL time_zone = '" + admin_.Escape(serverZone_) + "'");
+        if (admin_)
+            SetGlobalZone(serverZone_);
     }
+
+    void cleanupTestCase() { admin_.reset(); }
 
     // Both instants of the hour that repeats, the first and the last second
     // a TIMESTAMP holds, microseconds and NULL; DATETIME, DATE and TIME
