@@ -219,6 +219,7 @@ inline constexpr int IDC_CONF_START_MIN = 1243;
 inline constexpr int IDC_CONF_MIN_CLOSE = 1244;
 inline constexpr int IDC_CONF_FIRST_ENTRY = 1247;
 inline constexpr int IDC_CONF_AUTOSTART = 1300;
+inline constexpr int IDC_CONF_CATCH_UP = 1310;
 inline constexpr int IDC_CONF_QUICK_START_NOW = 1011;
 inline constexpr int IDC_CONF_STANDARD = 1058;
 inline constexpr int IDC_CONF_VERBOSE = 1059;

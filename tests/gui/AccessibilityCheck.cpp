@@ -235,13 +235,14 @@ bool ScreenBefore(const QRect& a, const QRect& b)
     return a.top() < b.top();
 }
 
-// The group boxes around `widget` below `root`, outermost first, then the
-// widget itself.
+// The group boxes and scroll areas around `widget` below `root`, outermost
+// first, then the widget itself. What a scroll area holds is read where the
+// scroll area stands, wherever its content is scrolled to.
 QList<QWidget*> GroupChain(QWidget* widget, const QWidget* root)
 {
     QList<QWidget*> chain {widget};
     for (QWidget* up = widget->parentWidget(); up && up != root; up = up->parentWidget())
-        if (qobject_cast<QGroupBox*>(up))
+        if (qobject_cast<QGroupBox*>(up) || qobject_cast<QAbstractScrollArea*>(up))
             chain.prepend(up);
     return chain;
 }

@@ -162,6 +162,11 @@ FileLine BackupFileGrammar::Feed(std::string_view line)
 FileLine BackupFileGrammar::HeaderLine(std::string_view line)
 {
     const int i = headerIndex_;
+    // The session time zone line, when there is one, follows the time stamp.
+    if (i == 12 && !utcTimestamps_ && line == kSessionTimeZoneLine) {
+        utcTimestamps_ = true;
+        return FileLine::Header;
+    }
     bool ok = false;
     if (i == 0 || i == kHeaderLineCount - 1)
         ok = line == kHyphens;
@@ -176,9 +181,12 @@ FileLine BackupFileGrammar::HeaderLine(std::string_view line)
         ok = line == kFixedHeader[i];
     if (!ok)
         return Refuse(i == 0 ? "not the first line of a Vorda backup file"
-                             : "header line " + std::to_string(i + 1) + " is not that of a Vorda backup file");
-    if (++headerIndex_ == kHeaderLineCount)
+                             : "header line " + std::to_string(lineNumber_) + " is not that of a Vorda backup file");
+    if (++headerIndex_ == kHeaderLineCount) {
+        if (expectUtc_ >= 0 && utcTimestamps_ != (expectUtc_ == 1))
+            return Refuse("the header's session time zone line differs from the file that was checked");
         state_ = State::Between;
+    }
     return FileLine::Header;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // The order of the lines of a backup file, as Vorda writes it: the 14 header
-// lines; per table a structure section (heading, then the CREATE TABLE
+// lines (15 with the session time zone line after the time stamp, which
+// files of earlier versions lack); per table a structure section (heading, then the CREATE TABLE
 // statement up to the next empty line) and, when the table has rows, a data
 // section (heading with its "Total rows", then exactly that many row
 // statements of that table); then an empty line and the closing line.
@@ -26,7 +27,7 @@
 namespace dump {
 
 enum class FileLine {
-    Header,         // one of the 14 header lines
+    Header,         // one of the header lines
     Blank,          // an empty line between parts
     Rule,           // "---" around a heading
     StructureTitle, // "--- Table structure for table `T`": Table() is T
@@ -59,6 +60,14 @@ public:
 
     // The file reached its closing line.
     bool Closed() const { return state_ == State::Closed; }
+    // The header holds the session time zone line: TIMESTAMP values are
+    // UTC and are restored under time_zone '+00:00'; without it, under the
+    // server's zone.
+    bool UtcTimestamps() const { return utcTimestamps_; }
+    // The header must (or must not) hold that line: a file that was checked
+    // with one header and is read again with the other is refused at the
+    // header's end.
+    void ExpectUtcTimestamps(bool utc) { expectUtc_ = utc ? 1 : 0; }
     // Lines fed so far.
     long long LineNumber() const { return lineNumber_; }
 
@@ -112,6 +121,8 @@ private:
     std::size_t maxStatement_;
     State state_ = State::Header;
     int headerIndex_ = 0;
+    bool utcTimestamps_ = false;
+    int expectUtc_ = -1; // -1: either
     bool structureTitle_ = false; // the heading being read is a structure heading
     bool dataAllowed_ = false;    // the table's data section may come next
     long long lineNumber_ = 0;

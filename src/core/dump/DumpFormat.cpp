@@ -48,6 +48,7 @@ std::string HeaderText(const DumpHeader& h)
     text += "-- Database Name: " + h.database + "\n";
     text += "-- Backup Name: " + h.backupName + "\n";
     text += "-- Backup TimeStamp: " + h.startTimeText + "\n";
+    text += std::string(kSessionTimeZoneLine) + "\n";
     text += "--\n";
     text += kHyphens + "\n";
     return text;

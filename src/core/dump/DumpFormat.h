@@ -11,9 +11,16 @@
 // the file stores every line end as CR LF (see DumpFile).
 
 inline constexpr const char* kSoftwareVersion = "2.1.2.4";
+// The header line that tells a restore how TIMESTAMP values are written:
+// the backup session ran with time_zone '+00:00', so they are UTC. Files
+// without it (written by earlier versions) hold them in the server's zone.
+inline constexpr const char* kSessionTimeZoneLine = "-- Session Time Zone: +00:00";
+// The session time zone of a backup, and of a restore of a file that
+// carries the line above.
+inline constexpr const char* kSessionTimeZone = "+00:00";
 // Lines of the tally for the header, a structure heading with its CREATE
 // TABLE line, and a data heading.
-inline constexpr long kHeaderLines = 14;
+inline constexpr long kHeaderLines = 15;
 inline constexpr long kStructureTitleLines = 5;
 inline constexpr long kStructureHeadingLines = 6;
 inline constexpr long kDataHeadingLines = 5;
@@ -36,7 +43,8 @@ struct DumpHeader {
     std::string startTimeText; // long time form
 };
 
-// The 14 header lines.
+// The 15 header lines: the session time zone line follows the backup's
+// time stamp.
 std::string HeaderText(const DumpHeader& header);
 // The five heading lines of a structure section: an empty line, "---", the
 // title naming the table, "---" and an empty line.

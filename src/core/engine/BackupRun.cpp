@@ -294,7 +294,16 @@ BackupOutcome RunContext::Run(const std::string& name)
     // SHOW CREATE TABLE prints the definition as the restore reads it:
     // backquoted names and every option, whatever the server's own sql_mode
     // (ANSI_QUOTES, NO_TABLE_OPTIONS and the like would change it).
-    conn_.Query("SET SESSION net_write_timeout = 3600, SESSION sql_quote_show_create = 1, SESSION sql_mode = ''");
+    // TIMESTAMP values (and defaults) are read as UTC, the same in every zone
+    // and every hour (a local time repeats when the clock goes back); the
+    // file's header says so, and a restore reads them back the same way. A
+    // run that cannot read them so does not go on.
+    if (!conn_.Query(std::string("SET SESSION net_write_timeout = 3600, SESSION sql_quote_show_create = 1, "
+                                 "SESSION sql_mode = '', SESSION time_zone = '")
+                     + kSessionTimeZone + "'")) {
+        Fail(kConnectFailure);
+        return out_;
+    }
     panel_.SetText(RunField::RunStatus, "Connected");
 
     if (!file_.Open(BackupFilePath(state_.paths.dataDir, backup_))) {

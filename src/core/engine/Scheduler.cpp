@@ -105,24 +105,43 @@ EntryTime ParseMonthlyEntry(const std::string& entry)
     return time;
 }
 
-bool ScheduleIsDue(const std::string& category, const std::vector<std::string>& entries, const ScheduleMoment& m)
+std::vector<EntryTime> ScheduleTimesOfDay(const std::string& category, const std::vector<std::string>& entries)
 {
-    if (category == ScheduleDef::kHourly)
-        return m.minute == 0;
+    std::vector<EntryTime> times;
+    if (category == ScheduleDef::kHourly) {
+        for (int hour = 0; hour < 24; ++hour) {
+            EntryTime turn;
+            turn.hour = hour;
+            times.push_back(turn);
+        }
+        return times;
+    }
     const bool daily = category == ScheduleDef::kDaily;
     const bool weekly = category == ScheduleDef::kWeekly;
-    const bool monthly = category == ScheduleDef::kMonthly;
-    if (!daily && !weekly && !monthly)
-        return false;
+    if (!daily && !weekly && category != ScheduleDef::kMonthly)
+        return times;
     const size_t count = std::min(entries.size(), kMaxScheduleEntries);
     for (size_t i = 0; i < count; ++i) {
         const std::string& entry = entries[i];
-        const EntryTime t = daily ? ParseDailyEntry(entry) : weekly ? ParseWeeklyEntry(entry) : ParseMonthlyEntry(entry);
-        if (t.hour != m.hour || t.minute != m.minute)
-            continue;
-        if ((weekly && t.weekday != m.weekday) || (monthly && t.day != m.day))
-            continue;
-        return true;
+        times.push_back(daily ? ParseDailyEntry(entry) : weekly ? ParseWeeklyEntry(entry) : ParseMonthlyEntry(entry));
+    }
+    return times;
+}
+
+bool EntryAppliesOn(const std::string& category, const EntryTime& time, const ScheduleMoment& moment)
+{
+    if (category == ScheduleDef::kWeekly)
+        return time.weekday == moment.weekday;
+    if (category == ScheduleDef::kMonthly)
+        return time.day == moment.day;
+    return true;
+}
+
+bool ScheduleIsDue(const std::string& category, const std::vector<std::string>& entries, const ScheduleMoment& m)
+{
+    for (const EntryTime& t : ScheduleTimesOfDay(category, entries)) {
+        if (t.hour == m.hour && t.minute == m.minute && EntryAppliesOn(category, t, m))
+            return true;
     }
     return false;
 }
@@ -147,23 +166,7 @@ std::vector<std::string> Scheduler::EvaluateDueSchedules(const ScheduleMoment& m
 
 std::vector<std::string> Scheduler::CollectDueBackups(const std::vector<std::string>& dueSchedules) const
 {
-    std::vector<std::string> backups;
-    for (const std::string& name : state_.nameLists.Load(NameList::Backups)) {
-        bool uses = false;
-        for (const std::string& schedule : BackupDef::Load(state_.store, name).schedules) {
-            for (const std::string& dueName : dueSchedules) {
-                if (schedule == dueName) {
-                    uses = true;
-                    break;
-                }
-            }
-            if (uses)
-                break;
-        }
-        if (uses && backups.size() < kMaxRunList)
-            backups.push_back(name);
-    }
-    return backups;
+    return BackupsUsing(state_.store, state_.nameLists, dueSchedules);
 }
 
 void Scheduler::RunSequence(const std::vector<std::string>& backups)
@@ -207,17 +210,57 @@ bool Scheduler::StartedAnyRun() const
     return false;
 }
 
+void Scheduler::RunDue(DueSlots& book, const SlotEvaluation& due)
+{
+    outcomes_.clear();
+    if (due.backups.empty())
+        return;
+    for (const DueBackup& backup : due.backups) {
+        if (backup.missed)
+            state_.log.AppendEntry(false, MissedRunEntry(backup));
+    }
+    RunSequence(due.BackupNames());
+    // A slot counts as run once its backup's run has started. A backup that
+    // did not start (another run was going, or the sequence stopped before
+    // it) keeps its slot open for the catch-up at the next start.
+    for (const BackupOutcome& outcome : outcomes_) {
+        if (outcome.status == RunStatus::Refused || outcome.status == RunStatus::NotStarted)
+            continue;
+        for (const DueBackup& backup : due.backups) {
+            if (backup.name == outcome.backupName)
+                book.RecordRun(backup, state_.clock());
+        }
+    }
+}
+
 int Scheduler::Tick()
 {
     if (state_.sequenceBusy)
         return 0;
     state_.sequenceBusy = true;
-    const std::time_t now = state_.clock();
-    std::tm local {};
-    localtime_r(&now, &local);
-    const std::vector<std::string> due = EvaluateDueSchedules(MomentFromLocalTime(local));
-    if (!due.empty())
-        RunSequence(CollectDueBackups(due));
+    DueSlots book(state_.store, state_.nameLists);
+    const SlotEvaluation due = book.Evaluate(state_.clock());
+    RunDue(book, due);
     state_.sequenceBusy = false;
-    return static_cast<int>(due.size());
+    return static_cast<int>(due.dueSchedules.size());
+}
+
+void Scheduler::EvaluateStart()
+{
+    startEvaluation_ = DueSlots(state_.store, state_.nameLists).CatchUpAtStart(state_.clock(), state_.settings().catchUp);
+}
+
+int Scheduler::CatchUpAtStart()
+{
+    if (state_.sequenceBusy)
+        return 0;
+    if (!startEvaluation_)
+        EvaluateStart();
+    const SlotEvaluation due = std::move(*startEvaluation_);
+    startEvaluation_ = SlotEvaluation {};
+    state_.sequenceBusy = true;
+    DueSlots book(state_.store, state_.nameLists);
+    RunDue(book, due);
+    state_.sequenceBusy = false;
+    return static_cast<int>(due.backups.size());
 }

@@ -2,10 +2,12 @@
 
 #include "core/state/AppState.h"
 #include "core/engine/BackupRun.h"
+#include "core/engine/DueSlots.h"
 #include "core/engine/RunUi.h"
 
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,21 +46,43 @@ EntryTime ParseMonthlyEntry(const std::string& entry);
 // 12 AM is hour 0; 1 PM to 11 PM add 12; 12 PM stays 12; anything else stands.
 int HourOfDay(int hour, const std::string& suffix);
 
+// The times of day a schedule of `category` (SCHD_*) names, as the
+// scheduler reads its entries: at most 96, each parsed by its category's
+// rule; an hourly schedule names every turn of the hour and its entries are
+// not read. Empty for an unknown category.
+std::vector<EntryTime> ScheduleTimesOfDay(const std::string& category, const std::vector<std::string>& entries);
+// Whether a time of day of a schedule of `category` applies on the day of
+// `moment`: weekly ones on their weekday, monthly ones on their day of the
+// month, the others every day.
+bool EntryAppliesOn(const std::string& category, const EntryTime& time, const ScheduleMoment& moment);
 // Whether a schedule of `category` (SCHD_*) with `entries` is due at `moment`.
 bool ScheduleIsDue(const std::string& category, const std::vector<std::string>& entries, const ScheduleMoment& moment);
 
-// The scheduled runs: at every quarter-hour tick, the schedules due now,
-// the backups that use them, and those backups run one after the other.
+// The scheduled runs: at every quarter-hour tick, the slots of the schedules
+// that fell due since the last evaluation (DueSlots), the backups that use
+// them, and those backups run one after the other. A backup that makes up
+// a missed slot is logged as "Missed Backup Run: <name> - due <time>" first.
 // The window owns the timer and the automatic-run indicator; it calls Tick
-// and is told through `showIndicator` when a sequence starts and ends.
+// (and CatchUpAtStart once at start) and is told through `showIndicator`
+// when a sequence starts and ends.
 class Scheduler {
 public:
     Scheduler(AppState& state, RunUi& pumpUi, std::function<void(bool shown)> showIndicator = {});
 
     // One tick: unless a sequence is already busy, evaluates the schedules
-    // at the current local time (the state's clock), collects the due
-    // backups and runs them. Returns the number of due schedules found.
+    // between the last evaluation and now (the state's clock) and runs the
+    // due backups. Returns the number of schedules with due slots.
     int Tick();
+    // At start: finds the backups that missed their last slot while the
+    // program was not running, when the setting "Run scheduled backups
+    // missed while Vorda was not running" is on (DueSlots::CatchUpAtStart),
+    // and starts the next evaluation from now. The window calls it as it
+    // starts and runs what it found once it is up.
+    void EvaluateStart();
+    // Runs what EvaluateStart found (evaluating first if it has not been
+    // called), unless a sequence is busy. Returns the number of backups
+    // caught up.
+    int CatchUpAtStart();
 
     // The names of the schedules due at `moment`, in schedule-list order.
     std::vector<std::string> EvaluateDueSchedules(const ScheduleMoment& moment) const;
@@ -76,8 +100,13 @@ public:
     bool StartedAnyRun() const;
 
 private:
+    // Logs the missed runs, runs the due backups and notes the slots of
+    // every run that started.
+    void RunDue(DueSlots& book, const SlotEvaluation& due);
+
     AppState& state_;
     RunUi& ui_;
     std::function<void(bool)> showIndicator_;
     std::vector<BackupOutcome> outcomes_;
+    std::optional<SlotEvaluation> startEvaluation_;
 };

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 
 // Time texts are always formatted in the C locale, whatever the user's
@@ -24,3 +25,19 @@ std::string FormatElapsed(long long seconds);
 // (minute 0, 15, 30 or 45, second 0). At hh:mm:00 on a quarter hour the next
 // tick is a full 15 minutes away.
 int QuarterHourDelayMs(std::time_t now);
+// The local quarter hour `now` lies in: `now` less its seconds and the minutes
+// past minute 0, 15, 30 or 45.
+std::time_t QuarterHourStart(std::time_t now);
+
+// Broken-down time fields formatted like FormatLocalTime (the fields are
+// taken as they are; tm_wday must be set for %a and %A).
+std::string FormatTimeFields(const std::tm& fields, const char* format);
+// The instant a long-form text ("Monday, December 07, 2026 - 02:14:35 AM")
+// names in local time; nothing for any other text. In an hour that repeats
+// when the clock goes back, the text names its first occurrence.
+std::optional<std::time_t> ParseLongTimeText(const std::string& text);
+// The first instant at which the local clock shows the given date and time
+// (month 1-12, seconds 0-59); nothing for a date that does not exist. In an
+// hour that repeats, its first occurrence; a time the clock jumps over when
+// it goes forward gives the first instant after the jump.
+std::optional<std::time_t> FirstLocalInstant(int year, int month, int day, int hour, int minute, int second = 0);

@@ -60,6 +60,7 @@ FileCheckResult BackupFileCheck::Run(LineReader& reader)
         return result;
     }
     result.rows = grammar.Rows();
+    result.utcTimestamps = grammar.UtcTimestamps();
     result.verdict = grammar.Closed() ? FileCheckResult::Verdict::Complete : FileCheckResult::Verdict::Unfinished;
     return result;
 }

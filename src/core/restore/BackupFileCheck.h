@@ -26,6 +26,9 @@ struct FileCheckResult {
     std::string reason;
     std::vector<std::string> tables; // the file's tables, in file order, each once
     long long rows = 0;              // row statements in the file
+    // The header carries the session time zone line: TIMESTAMP values are
+    // UTC (see BackupFileGrammar::UtcTimestamps).
+    bool utcTimestamps = false;
 };
 
 class BackupFileCheck {

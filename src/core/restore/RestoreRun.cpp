@@ -195,6 +195,7 @@ RestoreReport RestoreRun::Run(std::string name)
     batchModeOn_ = false;
     fileTables_.clear();
     expectClosed_ = false;
+    utcTimestamps_ = false;
 
     skeleton_.ShowStart(name, "Manual");
 
@@ -312,6 +313,12 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
     if (state_.restoreCancelRequested)
         return LineResult::Ok;
     expectClosed_ = result.verdict == FileCheckResult::Verdict::Complete;
+    // TIMESTAMP values are read in the zone they were written in.
+    utcTimestamps_ = result.utcTimestamps;
+    if (utcTimestamps_ && !conn.Query(std::string("SET SESSION time_zone = '") + kSessionTimeZone + "'")) {
+        Fail(kConnectFailure);
+        return LineResult::Failed;
+    }
     fileTables_.insert(result.tables.begin(), result.tables.end());
     if (absolute_ && safeCopy_ && !PlanSafeCopies(conn, result.tables))
         return LineResult::Failed;
@@ -360,6 +367,7 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
 {
     using dump::FileLine;
     dump::BackupFileGrammar grammar(reader.MaxLine());
+    grammar.ExpectUtcTimestamps(utcTimestamps_);
     auto failBadLine = [&] {
         Commit(conn);
         Fail(grammar.ErrorInStructure() ? kCreateFailure : kInsertFailure);

@@ -80,6 +80,11 @@ std::string RestoreBatchSqlMode(const std::string& sessionMode);
 // it, with VORDA_ constraint names and references to the file's other
 // tables pointing at their VORDA_ copies, and leaves the table alone.
 //
+// A file whose header carries the session time zone line is restored under
+// time_zone '+00:00', as it was written, so TIMESTAMP values come back as
+// the same instants whatever the server's zone; a file without it (from an
+// earlier version) is restored under the server's zone, as it was written.
+//
 // The session writes with autocommit off and foreign-key checks off, and
 // commits at the end of every table, every kRowsPerCommit rows and before any
 // outcome is reported, so rows already sent are kept when a run fails or is
@@ -165,6 +170,7 @@ private:
     bool batchModeOn_ = false;
     std::unordered_set<std::string> fileTables_; // the tables the file holds
     bool expectClosed_ = false; // the check found the closing line
+    bool utcTimestamps_ = false; // the file's TIMESTAMP values are UTC
     std::mt19937 random_ {std::random_device {}()};
     // Row progress of the current table.
     bool haveRowTotal_ = false;

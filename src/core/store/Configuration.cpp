@@ -60,6 +60,7 @@ void Configuration::LoadConfiguration()
     }
     LoadFlag(keys::kSafeCopy, s.safeCopy);
     LoadFlag(keys::kLineNumbers, s.lineNumbers);
+    LoadFlag(keys::kCatchUp, s.catchUp);
 
     auto loadTotal = [this](const char* key, int& total) {
         const std::string text = store_.GetValue(keys::kCountersTable, key);
@@ -86,6 +87,7 @@ void Configuration::ResetConfiguration()
     s.doubleSpace = false;
     s.restoreColor = true;
     s.safeCopy = true;
+    s.catchUp = true;
 
     const char* t = keys::kConfigurationTable;
     store_.SetValue(t, keys::kCompStart, keys::kTrue);
@@ -101,6 +103,7 @@ void Configuration::ResetConfiguration()
     store_.SetValue(t, keys::kDoubleSpace, keys::kFalse);
     store_.SetValue(t, keys::kRestoreColor, keys::kTrue);
     store_.SetValue(t, keys::kSafeCopy, keys::kTrue);
+    store_.SetValue(t, keys::kCatchUp, keys::kTrue);
 }
 
 void Configuration::WriteCompStart(bool on) { settings.compStart = on; StoreFlag(keys::kCompStart, on); }
@@ -114,6 +117,7 @@ void Configuration::WriteDoubleSpace(bool on) { settings.doubleSpace = on; Store
 void Configuration::WriteRestoreColor(bool on) { settings.restoreColor = on; StoreFlag(keys::kRestoreColor, on); }
 void Configuration::WriteSafeCopy(bool on) { settings.safeCopy = on; StoreFlag(keys::kSafeCopy, on); }
 void Configuration::WriteLineNumbers(bool on) { settings.lineNumbers = on; StoreFlag(keys::kLineNumbers, on); }
+void Configuration::WriteCatchUp(bool on) { settings.catchUp = on; StoreFlag(keys::kCatchUp, on); }
 
 void Configuration::WriteReportingState(ReportingState state)
 {

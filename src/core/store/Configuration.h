@@ -8,10 +8,10 @@ enum class ReportingState { Standard, Verbose };
 enum class LogDirection { Ascend, Descend };
 enum class RestoreMode { Absolute, Indirect };
 
-// The in-memory mirror of the fourteen configuration keys. The member
-// initialisers are the values in force before anything is loaded; they differ
-// from the defaults that ResetConfiguration writes, and a missing stored row
-// leaves them as they are.
+// The in-memory mirror of the configuration keys. The member initialisers
+// are the values in force before anything is loaded; they differ from the
+// defaults that ResetConfiguration writes, and a missing stored row leaves
+// them as they are.
 struct Settings {
     bool compStart = true;
     bool startMin = false;
@@ -27,6 +27,8 @@ struct Settings {
     bool restoreColor = true;
     bool safeCopy = true;
     bool lineNumbers = false;
+    // Run scheduled backups missed while Vorda was not running (at start).
+    bool catchUp = true;
 };
 
 // The three in-memory totals of definitions.
@@ -62,6 +64,7 @@ public:
     void WriteRestoreColor(bool on);
     void WriteSafeCopy(bool on);
     void WriteLineNumbers(bool on);
+    void WriteCatchUp(bool on);
 
 private:
     void LoadFlag(const char* key, bool& setting) const;

@@ -25,6 +25,7 @@ constexpr const char* kCnsbTables = "IDC_LIST1";
 constexpr const char* kCnsbSchedules = "IDC_SCHD_LIST";
 constexpr const char* kLastBackup = "LAST_BACKUP";
 constexpr const char* kLineCount = "LINE_COUNT";
+constexpr const char* kSlotsRun = "SCHEDULED_SLOTS_RUN";
 
 // Schedule keys, in the order the schedule editor stores them.
 constexpr const char* kSchdName = "IDC_SCHD_NAME";
@@ -203,6 +204,17 @@ void BackupDef::StoreLastBackup(const SettingsStore& store, const std::string& n
 void BackupDef::StoreLineCount(const SettingsStore& store, const std::string& name, long long lines)
 {
     store.SetValue(BackupTable(name), kLineCount, std::to_string(lines));
+}
+
+std::vector<std::string> BackupDef::LoadSlotsRun(const SettingsStore& store, const std::string& name)
+{
+    return SplitBarList(store.GetValue(BackupTable(name), kSlotsRun));
+}
+
+void BackupDef::StoreSlotsRun(const SettingsStore& store, const std::string& name,
+                              const std::vector<std::string>& items)
+{
+    store.SetValue(BackupTable(name), kSlotsRun, JoinBarList(items));
 }
 
 void BackupDef::Delete(const SettingsStore& store, NameLists& lists, const std::string& name)

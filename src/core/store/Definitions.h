@@ -92,6 +92,11 @@ struct BackupDef {
     // The facts a run leaves: its start time (long form) and its line tally.
     static void StoreLastBackup(const SettingsStore& store, const std::string& name, const std::string& text);
     static void StoreLineCount(const SettingsStore& store, const std::string& name, long long lines);
+    // SCHEDULED_SLOTS_RUN: the schedule slots the scheduler ran the backup
+    // for lately, each "YYYY-MM-DD HH:MM=<instant>".
+    static std::vector<std::string> LoadSlotsRun(const SettingsStore& store, const std::string& name);
+    static void StoreSlotsRun(const SettingsStore& store, const std::string& name,
+                              const std::vector<std::string>& items);
     // Drops the backup's table, then removes its name from its list.
     static void Delete(const SettingsStore& store, NameLists& lists, const std::string& name);
 

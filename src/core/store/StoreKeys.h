@@ -29,6 +29,7 @@ inline constexpr const char* kDoubleSpace = "IDC_CONF_BACKUPS_DOUBLESPACE";
 inline constexpr const char* kRestoreColor = "IDC_CONF_BACKUP_RESTORE_COLOR";
 inline constexpr const char* kSafeCopy = "IDC_CONF_RESTORE_SAFE_COPY";
 inline constexpr const char* kLineNumbers = "IDC_TEXT_VIEW_CHECK_LINE_NUMBERS";
+inline constexpr const char* kCatchUp = "IDC_CONF_BACKUPS_CATCH_UP";
 
 inline constexpr const char* kTrue = "TRUE";
 inline constexpr const char* kFalse = "FALSE";
@@ -46,6 +47,9 @@ inline constexpr const char* kSchedulesCount = "SCHEDULES_COUNT";
 inline constexpr const char* kLastBackupName = "LAST_BACKUP_NAME";
 inline constexpr const char* kLastBackupDt = "LAST_BACKUP_DT";
 inline constexpr const char* kLastBackupType = "LAST_BACKUP_TYPE";
+// The instant (seconds since 1970, UTC) of the last evaluation of the
+// schedules: the next one looks for slots after it.
+inline constexpr const char* kLastScheduleEvaluation = "LAST_SCHEDULE_EVALUATION";
 
 // Name-list rows in CUSTOMER_DATA.
 inline constexpr const char* kConnectNames = "connect_names";

@@ -5,6 +5,7 @@
 #include "gui/app/Help.h"
 #include "gui/app/Messages.h"
 #include "gui/app/PageTable.h"
+#include "gui/app/ResumeWatcher.h"
 #include "gui/widgets/ShownOnDemand.h"
 #include "core/state/StartupCore.h"
 #include "core/engine/RunUi.h"
@@ -67,6 +68,8 @@ MainWindow::MainWindow(const std::string& dataDir, QWidget* parent, Clock clock)
     scheduleTimer_ = new QTimer(this);
     scheduleTimer_->setObjectName(QStringLiteral("TIMER_6000"));
     scheduleTimer_->setSingleShot(true);
+    // Fires at the quarter hour, not up to a minute before it.
+    scheduleTimer_->setTimerType(Qt::PreciseTimer);
     connect(scheduleTimer_, &QTimer::timeout, this, &MainWindow::OnScheduleTimer);
     startMinTimer_ = new QTimer(this);
     startMinTimer_->setObjectName(QStringLiteral("TIMER_6003"));
@@ -109,6 +112,13 @@ void MainWindow::OnInitDialog()
     indicator_->hide();
     ArmScheduleTimer();
     StartUpAfterPages(*state_);
+    // Backups missed while the program was not running are found now and
+    // run once the window is up.
+    TheScheduler().EvaluateStart();
+    QTimer::singleShot(0, this, &MainWindow::OnCatchUpAtStart);
+    // After a system sleep the quarter hours slept through are evaluated at
+    // once, not when the timer (which does not count the sleep) comes round.
+    connect(new ResumeWatcher(this), &ResumeWatcher::resumed, this, [this] { scheduleTimer_->start(0); });
 }
 
 void MainWindow::CreateControls()
@@ -239,22 +249,43 @@ void MainWindow::ArmScheduleTimer()
     scheduleTimer_->start(QuarterHourDelayMs(state_->clock()));
 }
 
+Scheduler& MainWindow::TheScheduler()
+{
+    if (!scheduler_)
+        scheduler_ = std::make_unique<Scheduler>(*state_, *schedulerUi_,
+                                                 [this](bool shown) { SetAutoRunIndicatorVisible(shown); });
+    return *scheduler_;
+}
+
 void MainWindow::OnScheduleTimer()
 {
     scheduleTimer_->stop();
     // Quarter hours that pass while a sequence runs get no tick of their own:
-    // the timer is armed again only after the sequence.
+    // the timer is armed again only after the sequence, and the next tick
+    // makes up their slots.
     if (!exiting_) {
-        if (!scheduler_)
-            scheduler_ = std::make_unique<Scheduler>(*state_, *schedulerUi_,
-                                                     [this](bool shown) { SetAutoRunIndicatorVisible(shown); });
         // A scheduled run leaves the Execute page as it was; the next request
         // for it rebuilds it with the run's outcome.
-        if (scheduler_->Tick() > 0 && scheduler_->StartedAnyRun())
+        if (TheScheduler().Tick() > 0 && TheScheduler().StartedAnyRun())
             state_->currentPageId = 0;
     }
     emit scheduleTick();
+    // From the wall clock as it is now, whatever it did meanwhile.
     ArmScheduleTimer();
+}
+
+void MainWindow::OnCatchUpAtStart()
+{
+    if (exiting_)
+        return;
+    // A sequence already going (a wake at start) has the catch-up wait.
+    if (state_->sequenceBusy) {
+        QTimer::singleShot(1000, this, &MainWindow::OnCatchUpAtStart);
+        return;
+    }
+    if (TheScheduler().CatchUpAtStart() > 0 && TheScheduler().StartedAnyRun())
+        state_->currentPageId = 0;
+    emit startCatchUpDone();
 }
 
 void MainWindow::SetAutoRunIndicatorVisible(bool visible)

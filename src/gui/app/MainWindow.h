@@ -46,8 +46,11 @@ public:
     QRect WorkAreaRect() const { return workAreaRect_; }
 
     // Scheduling: timer 6000 fires at the next quarter hour, runs the backups
-    // whose schedules are due (pumping events while they run), emits
-    // scheduleTick() and re-arms itself for the next quarter hour.
+    // whose schedules fell due since the last evaluation (pumping events
+    // while they run), emits scheduleTick() and re-arms itself for the next
+    // quarter hour of the wall clock. Right after start-up the backups that
+    // missed their slot while the program was not running are caught up
+    // (when so configured), and the end of a system sleep evaluates at once.
     void ArmScheduleTimer();
     QTimer* ScheduleTimer() const { return scheduleTimer_; }
     QTimer* StartMinimisedTimer() const { return startMinTimer_; }
@@ -81,6 +84,8 @@ public:
 signals:
     // Emitted at every tick of the scheduling timer.
     void scheduleTick();
+    // Emitted once the catch-up at start is done.
+    void startCatchUpDone();
     // The program should end (the application quits on it).
     void quitRequested();
 
@@ -99,7 +104,9 @@ private:
     // Closes the work-area page on show and opens a new one of `pageId`.
     void OpenWorkPage(int pageId);
     void OnScheduleTimer();
+    void OnCatchUpAtStart();
     void OnStartMinimisedTimer();
+    Scheduler& TheScheduler();
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
     void RemoveTrayIcon();
     void PrepareExit();

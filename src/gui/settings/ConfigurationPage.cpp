@@ -124,6 +124,11 @@ ConfigurationPage::ConfigurationPage(AppState& state, PageHost& host, QWidget* p
     op->addLayout(lastRow);
     layout->addWidget(operational);
 
+    QGroupBox* scheduled = MakeGroup(QStringLiteral(" Scheduled Backups "), frame);
+    AddControls(scheduled, GroupLayout(scheduled), kTextWidth,
+                {{rid::IDC_CONF_CATCH_UP, "Run scheduled backups missed while Vorda was not running"}});
+    layout->addWidget(scheduled);
+
     // The history log, with its reporting choices in a group of their own.
     QGroupBox* history = MakeGroup(QStringLiteral(" History Log "), frame);
     QGroupBox* reporting = MakeGroup(QStringLiteral(" Reporting "), history);
@@ -213,6 +218,7 @@ ConfigurationPage::ConfigurationPage(AppState& state, PageHost& host, QWidget* p
         config.WriteFirstEntry(on);
     });
     onCheck(rid::IDC_CONF_AUTOSTART, [this](bool on) { OnAutostartClicked(on); });
+    onCheck(rid::IDC_CONF_CATCH_UP, [&config](bool on) { config.WriteCatchUp(on); });
     onCheck(rid::IDC_CONF_TIMESTAMP, [&config](bool on) { config.WriteShowTimestamp(on); });
     onCheck(rid::IDC_CONF_DOUBLE_SPACE, [&config](bool on) { config.WriteDoubleSpace(on); });
     onCheck(rid::IDC_CONF_CLEAR_LOG, [&config](bool on) { config.WriteLogAtStart(on); });
@@ -257,6 +263,7 @@ void ConfigurationPage::ShowSettings()
         {rid::IDC_CONF_MIN_CLOSE, s.minClose},
         {rid::IDC_CONF_FIRST_ENTRY, s.firstEntry},
         {rid::IDC_CONF_AUTOSTART, autostart::Enabled()},
+        {rid::IDC_CONF_CATCH_UP, s.catchUp},
         {rid::IDC_CONF_STANDARD, s.reporting == ReportingState::Standard},
         {rid::IDC_CONF_VERBOSE, s.reporting == ReportingState::Verbose},
         {rid::IDC_CONF_TIMESTAMP, s.showTimestamp},

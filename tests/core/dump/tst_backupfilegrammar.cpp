@@ -145,6 +145,56 @@ private slots:
         QCOMPARE(QString::fromStdString(Run(file).end), end);
     }
 
+    // New files say in their header that TIMESTAMP values are UTC; older
+    // ones do not. The line has one place and one text, and a replay refuses
+    // a header that differs from the one the check saw.
+    void sessionTimeZoneLineMarksUtcFiles_data()
+    {
+        QTest::addColumn<Lines>("header");
+        QTest::addColumn<int>("expect"); // -1: either; 0 or 1: what the check saw
+        QTest::addColumn<QString>("end");
+        const std::string zone = "-- Session Time Zone: +00:00";
+        Lines marked = Header();
+        marked.insert(marked.begin() + 12, zone);
+        Lines twice = marked;
+        twice.insert(twice.begin() + 12, zone);
+        Lines other = Header();
+        other.insert(other.begin() + 12, "-- Session Time Zone: +01:00");
+        QTest::newRow("older file") << Header() << -1 << "local";
+        QTest::newRow("new file") << marked << -1 << "utc";
+        QTest::newRow("checked as new, read as new") << marked << 1 << "utc";
+        QTest::newRow("twice") << twice << -1 << "line 14: header line 14 is not that of a Vorda backup file";
+        QTest::newRow("another zone") << other << -1 << "line 13: header line 13 is not that of a Vorda backup file";
+        QTest::newRow("checked as new, read as older")
+            << Header() << 1 << "line 14: the header's session time zone line differs from the file that was checked";
+        QTest::newRow("checked as older, read as new")
+            << marked << 0 << "line 15: the header's session time zone line differs from the file that was checked";
+    }
+
+    void sessionTimeZoneLineMarksUtcFiles()
+    {
+        QFETCH(Lines, header);
+        QFETCH(int, expect);
+        QFETCH(QString, end);
+        BackupFileGrammar grammar;
+        if (expect >= 0)
+            grammar.ExpectUtcTimestamps(expect == 1);
+        const Lines file = header + Structure("`a`") + Lines {"", "-- End of Backup File - Tables: 1 - Rows: 0"};
+        std::string outcome;
+        for (const std::string& line : file) {
+            if (grammar.Feed(line) == FileLine::Bad) {
+                outcome = "line " + std::to_string(grammar.ErrorLine()) + ": " + grammar.Error();
+                break;
+            }
+        }
+        if (outcome.empty()) {
+            QCOMPARE(grammar.FeedEnd(), FileLine::End);
+            QVERIFY(grammar.Closed());
+            outcome = grammar.UtcTimestamps() ? "utc" : "local";
+        }
+        QCOMPARE(QString::fromStdString(outcome), end);
+    }
+
     void countsAndTablesOfAFile()
     {
         const Lines file = Header() + Structure("`a`") + Data("`a`", {"INSERT INTO `a` VALUES (1)"}) + Structure("`b`")

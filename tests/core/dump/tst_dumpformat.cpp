@@ -104,8 +104,8 @@ private slots:
 
         const std::string expected = test::ExampleBackup("192.168.1.20", "shop");
         QCOMPARE(test::ReadFile(path), expected);
-        QCOMPARE(tally, 36L);
-        QCOMPARE(std::count(expected.begin(), expected.end(), '\n'), 35L);
+        QCOMPARE(tally, 37L);
+        QCOMPARE(std::count(expected.begin(), expected.end(), '\n'), 36L);
 
         struct stat st {};
         QCOMPARE(::stat(path.c_str(), &st), 0);

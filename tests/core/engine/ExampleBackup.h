@@ -12,8 +12,9 @@ namespace test {
 // differ from the old format on purpose: the backquote of O'Brien`s tea is
 // kept (it used to become an apostrophe, changing the data) and the NULL name
 // is written as NULL (it used to be '', an empty string, which a strict
-// server refuses for numeric and date columns). The file ends with an empty
-// line and the closing line, which the tally counts too: 36.
+// server refuses for numeric and date columns). The header says that
+// TIMESTAMP values are written as UTC. The file ends with an empty line and
+// the closing line, which the tally counts too: 37.
 inline std::string ExampleBackup(const std::string& host, const std::string& database)
 {
     const std::string lf =
@@ -29,6 +30,7 @@ inline std::string ExampleBackup(const std::string& host, const std::string& dat
         "-- Database Name: " + database + "\n"
         "-- Backup Name: Nightly_Shop\n"
         "-- Backup TimeStamp: Monday, December 07, 2026 - 02:14:35 AM\n"
+        "-- Session Time Zone: +00:00\n"
         "--\n"
         "------------------------------------------------------------\n"
         "\n"

@@ -158,8 +158,8 @@ private slots:
         QCOMPARE(f.run("b").status, RunStatus::Completed);
         const std::string quoted = "`" + other.name() + "``.``newtab`";
         const std::vector<std::string> lines = Lines(f.file("b"));
-        QCOMPARE(lines[16], "--- Table structure for table " + quoted);
-        QCOMPARE(lines[19], "CREATE TABLE " + quoted + " (");
+        QCOMPARE(lines[kHeaderLines + 2], "--- Table structure for table " + quoted);
+        QCOMPARE(lines[kHeaderLines + 5], "CREATE TABLE " + quoted + " (");
         QVERIFY(std::find(lines.begin(), lines.end(), "INSERT INTO " + quoted + " VALUES ('1', 'x`y')") != lines.end());
 
         for (const RestoreMode mode : {RestoreMode::Indirect, RestoreMode::Absolute}) {

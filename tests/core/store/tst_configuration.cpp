@@ -37,6 +37,7 @@ private slots:
         QCOMPARE(f.get(keys::kDoubleSpace), std::string("FALSE"));
         QCOMPARE(f.get(keys::kRestoreColor), std::string("TRUE"));
         QCOMPARE(f.get(keys::kSafeCopy), std::string("TRUE"));
+        QCOMPARE(f.get(keys::kCatchUp), std::string("TRUE"));
         QCOMPARE(f.get(keys::kLineNumbers), std::string());
 
         // A later load of the defaults gives the same in-memory settings.
@@ -65,6 +66,13 @@ private slots:
         QVERIFY(f.config.settings.logAtStart);
         QVERIFY(f.config.settings.startMin);
         QVERIFY(f.config.settings.firstEntry);
+        // A store from before the catch-up setting catches up, as the
+        // default does; a stored "FALSE" does not.
+        QVERIFY(f.config.settings.catchUp);
+        f.config.WriteCatchUp(false);
+        f.config.settings = Settings {};
+        f.config.LoadConfiguration();
+        QVERIFY(!f.config.settings.catchUp);
     }
 
     void flagsAreExactUpperCaseTexts()

@@ -3,6 +3,8 @@
 #include "gui/app/QuickStartScreen.h"
 #include "gui/app/MainWindow.h"
 #include "gui/app/Messages.h"
+#include "gui/app/ResumeWatcher.h"
+#include "gui/app/GuiTestSupport.h"
 #include "resources/ResourceIds.h"
 
 #include <QApplication>
@@ -87,8 +89,10 @@ private slots:
         db.exec("INSERT INTO items SELECT seq, CONCAT('n', seq) FROM seq_1_to_300");
 
         test::TempDataDir dir;
-        std::time_t now = test::Utc(2026, 12, 8, 10, 0);
+        // Started a minute before the tick.
+        std::time_t now = test::Utc(2026, 12, 8, 9, 59);
         MainWindow window(dir.path(), nullptr, [&now] { return now; });
+        now = test::Utc(2026, 12, 8, 10, 0);
         AppState& state = window.State();
         test::DefineConnection(state, "local", db.params());
         ScheduleDef hourly;
@@ -141,6 +145,58 @@ private slots:
         QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
     }
 
+    // At start the window runs, once it is up, the backup whose slot passed
+    // while the program was not running; a wake from sleep evaluates at
+    // once and the timer is armed again from the wall clock.
+    void theWindowCatchesUpAtStartAndOnWaking()
+    {
+        REQUIRE_TEST_SERVER();
+        test::ScratchDatabase db("vorda_catch_up");
+        db.exec("CREATE TABLE items (id INT PRIMARY KEY, name VARCHAR(20))");
+        db.exec("INSERT INTO items VALUES (1, 'one')");
+        test::TempDataDir dir;
+        test::PrepareEarlierRun(dir, [&db](AppState& state) {
+            test::DefineConnection(state, "local", db.params());
+            test::DefineSchedule(state, "at_two", ScheduleDef::kDaily, "Time: 02:00 AM");
+            test::DefineSchedule(state, "at_nine", ScheduleDef::kDaily, "Time: 09:00 AM");
+            test::DefineBackup(state, "nightly", "local", "items", "at_two");
+            BackupDef::StoreLastBackup(state.store, "nightly", "Monday, December 07, 2026 - 02:00:00 AM");
+            test::DefineBackup(state, "morning", "local", "items", "at_nine");
+        });
+        std::time_t now = test::Utc(2026, 12, 8, 8, 0);
+        MainWindow window(dir.path(), nullptr, [&now] { return now; });
+        AppState& state = window.State();
+        bool caughtUp = false;
+        QObject::connect(&window, &MainWindow::startCatchUpDone, [&caughtUp] { caughtUp = true; });
+        QTRY_VERIFY(caughtUp);
+        auto messages = [&state] {
+            std::vector<std::string> texts;
+            for (const auto& e : state.log.Entries())
+                if (!e.verbose)
+                    texts.push_back(e.message);
+            return texts;
+        };
+        QCOMPARE(messages(), (std::vector<std::string> {"Missed Backup Run: nightly - due Tue, Dec 08, 2026 - 02:00 AM",
+                                                        "Auto Backup Executed: nightly"}));
+        QVERIFY(test::FileExists(BackupFilePath(dir.path(), "nightly")));
+
+        // Asleep from 08:01 to 10:05: the 09:00 slot runs at the wake.
+        ResumeWatcher* watcher = window.findChild<ResumeWatcher*>();
+        QVERIFY(watcher);
+        now = test::Utc(2026, 12, 8, 10, 5);
+        bool ticked = false;
+        QObject::connect(&window, &MainWindow::scheduleTick, [&ticked] { ticked = true; });
+        watcher->OnPrepareForSleep(true);
+        QTest::qWait(50);
+        QVERIFY(!ticked);
+        watcher->OnPrepareForSleep(false);
+        QTRY_VERIFY(ticked);
+        QCOMPARE(messages().back(), std::string("Auto Backup Executed: morning"));
+        QCOMPARE(messages()[messages().size() - 2],
+                 std::string("Missed Backup Run: morning - due Tue, Dec 08, 2026 - 09:00 AM"));
+        QCOMPARE(window.ScheduleTimer()->interval(), 10 * 60 * 1000);
+    }
+
     // The program kept running for a day of scheduled ticks: the window's
     // own timer, the clock injected so that each tick is a quarter hour
     // after the one before. Three backups on hourly and daily schedules, one
@@ -159,7 +215,8 @@ private slots:
 
         test::TempDataDir dir;
         const std::time_t start = test::Utc(2026, 12, 7, 0, 0);
-        std::time_t now = start;
+        // Started a minute before the first tick.
+        std::time_t now = start - 60;
         MainWindow window(dir.path(), nullptr, [&now] { return now; });
         AppState& state = window.State();
         // On screen, so the statistics page renders its history as it grows.

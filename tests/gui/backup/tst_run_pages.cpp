@@ -275,8 +275,10 @@ private slots:
     void aTickDuringAManualRunLeavesTheOthersAlone()
     {
         REQUIRE_TEST_SERVER();
-        std::time_t now = test::Utc(2026, 12, 7, 10, 0);
+        // Started a minute before the tick.
+        std::time_t now = test::Utc(2026, 12, 7, 9, 59);
         RunPages f("vorda_pages_tick", 3000, [&now] { return now; });
+        now = test::Utc(2026, 12, 7, 10, 0);
         f.hourlySchedule();
         f.backup("M");
         f.backup("S1", "t", "hourly");
@@ -402,10 +404,12 @@ private slots:
     void aRestoreCancelledAndATickDuringIt()
     {
         REQUIRE_TEST_SERVER();
-        std::time_t now = test::Utc(2026, 12, 7, 10, 0);
+        // Started a minute before the tick.
+        std::time_t now = test::Utc(2026, 12, 7, 9, 59);
         // Rows go in batches: enough of them that the restore is still
         // reading when the tick and the cancel come.
         RunPages f("vorda_pages_restore_cancel", 100000, [&now] { return now; });
+        now = test::Utc(2026, 12, 7, 10, 0);
         f.hourlySchedule();
         f.backup("b", "t", "hourly");
         f.backup("b2", "t", "hourly");

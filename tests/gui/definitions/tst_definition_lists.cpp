@@ -170,10 +170,12 @@ private slots:
             test::DefineBackup(s, "second", "unreachable", "t");
             test::DefineBackup(s, "third", "unreachable", "t", "hourly");
         });
-        const std::time_t now = test::Utc(2026, 12, 8, 10, 0);
+        // Started a minute before the tick.
+        std::time_t now = test::Utc(2026, 12, 8, 9, 59);
         qputenv("TZ", "UTC");
         tzset();
-        MainWindow window(dir.path(), nullptr, [now] { return now; });
+        MainWindow window(dir.path(), nullptr, [&now] { return now; });
+        now = test::Utc(2026, 12, 8, 10, 0);
         window.show();
         AppState& s = window.State();
         window.ForcePage(rid::PAGE_EDIT_BACKUPS);

@@ -63,6 +63,8 @@ private slots:
             "Vorda Minimizes instead of Exiting on Close - Assures Scheduled Backups Execute", "FALSE");
         row("quick start", rid::IDC_CONF_FIRST_ENTRY, keys::kFirstEntry, "Show Quick Start Screen on Backup System Startup",
             "FALSE");
+        row("catch up", rid::IDC_CONF_CATCH_UP, keys::kCatchUp, "Run scheduled backups missed while Vorda was not running",
+            "FALSE");
         row("standard", rid::IDC_CONF_STANDARD, keys::kReportingState, "Standard - Displays basic information",
             "CONF_HIST_REP_STANDARD");
         row("verbose", rid::IDC_CONF_VERBOSE, keys::kReportingState, "Verbose - Displays all information",
