@@ -15,12 +15,14 @@
 // Row statements go through ParseRowStatement and structure statements
 // through CheckCreateTable (SqlShape); nothing else reaches a server.
 
+#include "core/dump/DumpFormat.h"
 #include "core/dump/SqlShape.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace dump {
@@ -59,6 +61,9 @@ public:
 
     // The file reached its closing line.
     bool Closed() const { return state_ == State::Closed; }
+    // The header's values as read (host, database, backup name, time stamp
+    // and run kind), once the header lines have been fed.
+    const DumpHeader& Header() const { return header_; }
     // Lines fed so far.
     long long LineNumber() const { return lineNumber_; }
 
@@ -129,6 +134,9 @@ private:
 
     long long tables_ = 0;
     long long rows_ = 0;
+    DumpHeader header_;
+    // The tables with a structure section so far: a table has one.
+    std::unordered_set<std::string> seenTables_;
 
     long long errorLine_ = 0;
     std::string error_;
