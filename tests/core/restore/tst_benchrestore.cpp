@@ -109,6 +109,18 @@ private slots:
         QCOMPARE(db.scalar("SELECT COUNT(*) FROM t WHERE v = CONCAT('v', id)"), std::string("250"));
         QCOMPARE(db.scalar("SELECT COUNT(*) FROM SAFE_COPY_t WHERE v = 'changed'"), std::string("250"));
 
+        // Into another database only with --accept-other-database.
+        test::ScratchDatabase other("vorda_bench_other");
+        Define(data, other);
+        r = Bench({"restore", "--data-dir", data, "--mode", "indirect", "b"});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(QString::fromStdString("This backup was made from database " + db.name())));
+        QVERIFY(r.err.contains("Restore Cancelled"));
+        QVERIFY(!test::TableExists(other, "VORDA_t"));
+        r = Bench({"restore", "--data-dir", data, "--mode", "indirect", "--accept-other-database", "b"});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(other.scalar("SELECT COUNT(*) FROM VORDA_t"), std::string("250"));
+
         // A restore that fails ends with status 1 after its message.
         QVERIFY(QFile::remove(data + "backup_b.tbk"));
         r = Bench({"restore", "--data-dir", data, "--mode", "indirect", "b"});
