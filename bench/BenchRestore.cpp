@@ -32,7 +32,8 @@ constexpr const char* kUsage
 int RunRestore(const std::vector<std::string>& words)
 {
     const bench::Args args
-        = bench::ParseArgs(words, {"--data-dir", "--mode", "--batch-bytes"}, {"--safe-copy", "--accept-unfinished", "--accept-other-database"});
+        = bench::ParseArgs(words, {"--data-dir", "--mode", "--batch-bytes"},
+                           {"--safe-copy", "--accept-unfinished", "--accept-other-database"});
     const std::string mode = args.Get("--mode");
     const std::string batch = args.Get("--batch-bytes");
     if (!args.error.empty() || args.positional.size() != 1 || args.Get("--data-dir").empty()

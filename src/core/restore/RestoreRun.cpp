@@ -379,7 +379,8 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
 
     TableSwap swap(conn);
     if (const std::string refusal = swap.Begin(); !refusal.empty()) {
-        Fail(kCreateFailure, "Backup restore has errored.\r\n\r\n" + Sentence(refusal) + "\r\n\r\nNothing was restored.");
+        Fail(kCreateFailure,
+             "Backup restore has errored.\r\n\r\n" + Sentence(refusal) + "\r\n\r\nNothing was restored.");
         return LineResult::Failed;
     }
     if (absolute_) {

@@ -402,7 +402,8 @@ void TableSwap::RepointReferences(std::vector<std::string>& problems)
         // key's new name: given as an index of its own, it keeps its name.
         const std::string index = key.index.empty()
             ? std::string()
-            : ", DROP KEY " + Quoted(key.index) + ", ADD KEY " + Quoted(key.index) + " (" + ColumnList(key.columns) + ")";
+            : ", DROP KEY " + Quoted(key.index) + ", ADD KEY " + Quoted(key.index) + " (" + ColumnList(key.columns)
+                + ")";
         if (!conn_.Query("ALTER TABLE " + child + " DROP FOREIGN KEY " + Quoted(key.name) + index + ", "
                          + AddForeignKeyText(key, temp))) {
             problems.push_back("the foreign key " + Quoted(key.name) + " of table " + child
@@ -413,9 +414,9 @@ void TableSwap::RepointReferences(std::vector<std::string>& problems)
         }
         if (!conn_.Query("ALTER TABLE " + child + " DROP FOREIGN KEY " + Quoted(temp) + ", "
                          + AddForeignKeyText(key, key.name)))
-            problems.push_back("the foreign key " + Quoted(key.name) + " of table " + child + " refers to the restored table "
-                               + Quoted(parent->table) + " under the name " + Quoted(temp) + " (" + conn_.ErrorText()
-                               + ")");
+            problems.push_back("the foreign key " + Quoted(key.name) + " of table " + child
+                               + " refers to the restored table " + Quoted(parent->table) + " under the name "
+                               + Quoted(temp) + " (" + conn_.ErrorText() + ")");
     }
 }
 
@@ -443,7 +444,8 @@ void TableSwap::RenameKeys(std::vector<std::string>& problems)
                   .value_or(std::vector<ForeignKey>());
         std::string changes;
         for (const auto& [temp, name] : entry.tempKeys) {
-            const auto key = std::find_if(keys.begin(), keys.end(), [&](const ForeignKey& k) { return k.name == temp; });
+            const auto key
+                = std::find_if(keys.begin(), keys.end(), [&](const ForeignKey& k) { return k.name == temp; });
             if (key != keys.end())
                 changes += (changes.empty() ? "" : ", ") + std::string("DROP FOREIGN KEY ") + Quoted(temp) + ", "
                     + AddForeignKeyText(*key, name);
