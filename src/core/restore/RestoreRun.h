@@ -99,8 +99,8 @@ std::string RestoreBatchSqlMode(const std::string& sessionMode);
 //
 // The session writes with autocommit off and foreign-key checks off, and
 // commits at the end of every table, every kRowsPerCommit rows and before any
-// outcome is reported, so rows already sent are kept when a run fails or is
-// cancelled.
+// outcome is reported, so rows already sent are kept when an Indirect run
+// fails or is cancelled (an Absolute run drops its scratch tables then).
 //
 // Consecutive row statements of one table with the same column list go to
 // the server as one multi-row INSERT of at most kBatchBytes (and a quarter
