@@ -1,7 +1,8 @@
 // vorda-bench define --data-dir DIR --connection C --host H --port P
 //     --database D --user U --password PW --backup NAME --tables T1|T2...
 // Writes a connection and a backup of its tables into the settings database
-// in DIR, as the editors store them, so a benchmark can run the backup.
+// in DIR, as the editors store them, so a benchmark can run the backup. A
+// name defined again is changed as the editors change it.
 #include "BenchSupport.h"
 
 #include "core/state/AppState.h"
@@ -53,9 +54,11 @@ int Define(const std::vector<std::string>& words)
     b.connection = connection;
     b.tables = SplitBarList(args.Get("--tables"));
     b.Save(state.store);
-    BackupDef::StoreNeverProcessed(state.store, backup);
-    if (!state.nameLists.Contains(NameList::Backups, backup))
+    // As the editor: a backup defined again keeps the facts of its last run.
+    if (!state.nameLists.Contains(NameList::Backups, backup)) {
+        BackupDef::StoreNeverProcessed(state.store, backup);
         state.nameLists.Add(NameList::Backups, backup);
+    }
     return 0;
 }
 

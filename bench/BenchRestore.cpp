@@ -1,10 +1,12 @@
 // vorda-bench restore --data-dir DIR --mode indirect|absolute [--safe-copy]
-//     [--accept-unfinished] [--batch-bytes N] NAME
+//     [--accept-unfinished] [--accept-other-database] [--batch-bytes N] NAME
 // Restores backup NAME of the settings database in DIR as the Database
 // Backups page does, without a window: every message is printed to standard
 // error and every question answered Yes, but the one about a file without
 // its closing line (written by an older version, or incomplete), which is
-// answered No unless --accept-unfinished is given. The mode and the
+// answered No unless --accept-unfinished is given, and the one about a file
+// made from another database or host than the connection names now, which
+// is answered No unless --accept-other-database is given. The mode and the
 // safe-copy option replace the stored settings for this run only.
 // --batch-bytes sets the largest multi-row INSERT (0: one row per statement,
 // as one line at a time), for measuring what size serves best. Events go
@@ -24,12 +26,14 @@
 namespace {
 
 constexpr const char* kUsage
-    = "--data-dir DIR --mode indirect|absolute [--safe-copy] [--accept-unfinished] [--batch-bytes N] NAME";
+    = "--data-dir DIR --mode indirect|absolute [--safe-copy] [--accept-unfinished] [--accept-other-database] "
+      "[--batch-bytes N] NAME";
 
 int RunRestore(const std::vector<std::string>& words)
 {
     const bench::Args args
-        = bench::ParseArgs(words, {"--data-dir", "--mode", "--batch-bytes"}, {"--safe-copy", "--accept-unfinished"});
+        = bench::ParseArgs(words, {"--data-dir", "--mode", "--batch-bytes"},
+                           {"--safe-copy", "--accept-unfinished", "--accept-other-database"});
     const std::string mode = args.Get("--mode");
     const std::string batch = args.Get("--batch-bytes");
     if (!args.error.empty() || args.positional.size() != 1 || args.Get("--data-dir").empty()
@@ -53,6 +57,7 @@ int RunRestore(const std::vector<std::string>& words)
     state.selectedName = name;
     bench::BenchUi ui(1);
     ui.Answer(kUnfinishedFileQuestion, args.flags.count("--accept-unfinished") ? 1 : 0);
+    ui.AnswerStartingWith(kRestoreTargetQuestionStart, args.flags.count("--accept-other-database") ? 1 : 0);
     ui.OnStop([&state] { state.restoreCancelRequested = true; });
     bench::CatchStopSignals();
 

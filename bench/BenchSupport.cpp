@@ -23,7 +23,13 @@ int BenchUi::ShowMessage(MessageKind kind, const std::string& text)
 {
     std::fprintf(stderr, "[message %d] %s\n", static_cast<int>(kind), text.c_str());
     const auto own = answers_.find(text);
-    return own != answers_.end() ? own->second : answer_;
+    if (own != answers_.end())
+        return own->second;
+    for (const auto& [start, answer] : starts_) {
+        if (text.starts_with(start))
+            return answer;
+    }
+    return answer_;
 }
 
 void BenchUi::Pump()

@@ -20,6 +20,8 @@ public:
     explicit BenchUi(int answer = 0) : answer_(answer) {}
     // The answer to the question `text`.
     void Answer(const std::string& text, int answer) { answers_[text] = answer; }
+    // The answer to every question that begins with `start`.
+    void AnswerStartingWith(const std::string& start, int answer) { starts_[start] = answer; }
     // What a stop request (SIGTERM) does: it cancels the run.
     void OnStop(std::function<void()> stop) { stop_ = std::move(stop); }
     void SetText(RunField, const std::string&) override {}
@@ -32,6 +34,7 @@ public:
 private:
     int answer_;
     std::map<std::string, int> answers_;
+    std::map<std::string, int> starts_;
     std::function<void()> stop_;
 };
 

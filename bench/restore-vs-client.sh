@@ -66,7 +66,7 @@ for rows in "${sizes[@]}"; do
     expected=$(digest "$src.bench")
 
     # The Vorda backup of the table, then the connection pointed at the
-    # database the restores go to.
+    # database the restores go to (which the restore is told to accept).
     data="$work/data_$rows"
     define=(define --data-dir "$data" --connection bench --host 127.0.0.1 --port "$VORDA_TEST_DB_PORT"
         --user "$VORDA_TEST_DB_USER" --password "$VORDA_TEST_DB_PASSWORD" --backup "bench_$rows" --tables bench)
@@ -93,7 +93,7 @@ for rows in "${sizes[@]}"; do
             sql "$target" <"$work/extended.sql"
         fi
         vorda_runs+=("$(timed "$work/vorda.out" /dev/null "$bench" restore --data-dir "$data" --mode "$mode" \
-            "${safe_copy[@]}" "bench_$rows")")
+            "${safe_copy[@]}" --accept-other-database "bench_$rows")")
         result=$(cat "$work/vorda.out")
         [[ "$(digest "$target.$table")" == "$expected" ]] || { echo "vorda restore differs" >&2; exit 1; }
 

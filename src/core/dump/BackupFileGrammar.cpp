@@ -182,6 +182,15 @@ FileLine BackupFileGrammar::HeaderLine(std::string_view line)
     if (!ok)
         return Refuse(i == 0 ? "not the first line of a Vorda backup file"
                              : "header line " + std::to_string(lineNumber_) + " is not that of a Vorda backup file");
+    const std::string_view value = i >= 8 && i <= 11 ? line.substr(kFixedHeader[i].size()) : std::string_view();
+    switch (i) {
+    case 5: header_.kind = line.ends_with("Automatic") ? RunKind::Automatic : RunKind::Manual; break;
+    case 8: header_.host.assign(value); break;
+    case 9: header_.database.assign(value); break;
+    case 10: header_.backupName.assign(value); break;
+    case 11: header_.startTimeText.assign(value); break;
+    default: break;
+    }
     if (++headerIndex_ == kHeaderLineCount) {
         if (expectUtc_ >= 0 && utcTimestamps_ != (expectUtc_ == 1))
             return Refuse("the header's session time zone line differs from the file that was checked");
@@ -198,6 +207,10 @@ FileLine BackupFileGrammar::TitleLine(std::string_view line)
             return Refuse("a structure heading whose table name is not one backquoted name");
         table_ = *name;
         quotedTable_ = Quoted(table_);
+        // The writer gives a table one section; a second one would be
+        // restored over the first.
+        if (!seenTables_.insert(table_).second)
+            return Refuse("a second structure section for table " + quotedTable_);
         structureTitle_ = true;
         dataAllowed_ = false;
         ++tables_;

@@ -16,12 +16,14 @@
 // Row statements go through ParseRowStatement and structure statements
 // through CheckCreateTable (SqlShape); nothing else reaches a server.
 
+#include "core/dump/DumpFormat.h"
 #include "core/dump/SqlShape.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace dump {
@@ -68,6 +70,9 @@ public:
     // with one header and is read again with the other is refused at the
     // header's end.
     void ExpectUtcTimestamps(bool utc) { expectUtc_ = utc ? 1 : 0; }
+    // The header's values as read (host, database, backup name, time stamp
+    // and run kind), once the header lines have been fed.
+    const DumpHeader& Header() const { return header_; }
     // Lines fed so far.
     long long LineNumber() const { return lineNumber_; }
 
@@ -140,6 +145,9 @@ private:
 
     long long tables_ = 0;
     long long rows_ = 0;
+    DumpHeader header_;
+    // The tables with a structure section so far: a table has one.
+    std::unordered_set<std::string> seenTables_;
 
     long long errorLine_ = 0;
     std::string error_;

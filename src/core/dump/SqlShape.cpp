@@ -400,6 +400,20 @@ constexpr std::string_view kPartitionWords[]
        "INTERVAL", "STARTS", "TIMESTAMP", "LIMIT", "AUTO", "PARTITIONS", "SUBPARTITION", "SUBPARTITIONS",
        "MICROSECOND", "SECOND", "MINUTE", "HOUR", "DAY", "WEEK", "MONTH", "QUARTER", "YEAR"};
 
+// Functions a server prints in a real column default.
+constexpr std::string_view kDefaultFunctions[] = {"CURRENT_TIMESTAMP", "CURDATE", "UUID", "NEXTVAL"};
+
+// Words that join expressions, which no column attribute begins with.
+constexpr std::string_view kOperatorWords[]
+    = {"AND", "OR", "XOR", "DIV", "MOD", "IS", "LIKE", "BETWEEN", "IN", "REGEXP", "RLIKE", "SOUNDS", "INTERVAL"};
+
+// The units of an INTERVAL in a default expression.
+constexpr std::string_view kIntervalUnits[]
+    = {"MICROSECOND",        "SECOND",        "MINUTE",        "HOUR",        "DAY",
+       "WEEK",               "MONTH",         "QUARTER",       "YEAR",        "SECOND_MICROSECOND",
+       "MINUTE_MICROSECOND", "MINUTE_SECOND", "HOUR_MICROSECOND", "HOUR_SECOND", "HOUR_MINUTE",
+       "DAY_MICROSECOND",    "DAY_SECOND",    "DAY_MINUTE",    "DAY_HOUR",    "YEAR_MONTH"};
+
 // Words that begin a key line.
 constexpr std::string_view kKeyLineWords[]
     = {"CONSTRAINT", "PRIMARY", "UNIQUE", "KEY", "INDEX", "FULLTEXT", "SPATIAL", "FOREIGN", "CHECK", "PERIOD"};
@@ -510,11 +524,114 @@ private:
                 return {};
             } else if (IsKind(i, Tok::Compressed) && !column) {
                 return At(ShapeError::Comment, i);
+            } else if (depth == 0 && column && IsWord(i, "DEFAULT")) {
+                size_t end = i + 1;
+                if (!DefaultValue(end) || !EndsDefault(end))
+                    return At(ShapeError::Default, i + 1);
+                i = end - 1; // the loop goes on with the token after the value
+
             } else if (IsWord(i, "REFERENCES") && !IsKind(i + 1, Tok::Name)) {
                 return At(ShapeError::Definition, i + 1);
             }
         }
         return At(ShapeError::Unbalanced, i); // the lexer pairs every "(", so this is not reached
+    }
+
+    // A column default from token i; on success i is the token after it.
+    // The server prints a literal or a single call bare, anything more in
+    // parentheses.
+    bool DefaultValue(size_t& i) const
+    {
+        if (IsPunct(i, '(')) {
+            ++i;
+            if (!Expression(i) || !IsPunct(i, ')'))
+                return false;
+            ++i;
+            return true;
+        }
+        if ((IsPunct(i, '-') || IsPunct(i, '+')) && IsKind(i + 1, Tok::Number)) {
+            i += 2;
+            return true;
+        }
+        return Operand(i);
+    }
+
+    // What may follow a default: the end of the column, or its next
+    // attribute (ON UPDATE, COMMENT, AUTO_INCREMENT, ...), never more of an
+    // expression.
+    bool EndsDefault(size_t i) const
+    {
+        if (i >= t_.size() || IsPunct(i, ',') || IsPunct(i, ')'))
+            return true;
+        return IsKind(i, Tok::Word) && !OneOfNoCase(Text(i), kOperatorWords);
+    }
+
+    // Operands joined by arithmetic operators.
+    bool Expression(size_t& i) const
+    {
+        for (;;) {
+            while (IsPunct(i, '-') || IsPunct(i, '+'))
+                ++i; // signs
+            if (IsWord(i, "INTERVAL")) {
+                ++i;
+                if (!Expression(i) || !IsKind(i, Tok::Word) || !OneOfNoCase(Text(i), kIntervalUnits))
+                    return false;
+                ++i;
+            } else if (IsPunct(i, '(')) {
+                ++i;
+                if (!Expression(i) || !IsPunct(i, ')'))
+                    return false;
+                ++i;
+            } else if (!Operand(i)) {
+                return false;
+            }
+            const bool op = IsPunct(i, '+') || IsPunct(i, '-') || IsPunct(i, '*') || IsPunct(i, '/')
+                || IsPunct(i, '%') || IsWord(i, "DIV") || IsWord(i, "MOD");
+            if (!op)
+                return true;
+            ++i;
+        }
+    }
+
+    // A literal or one of the default functions.
+    bool Operand(size_t& i) const
+    {
+        if (IsKind(i, Tok::String)) {
+            // Strings side by side are one string to the server.
+            while (IsKind(i, Tok::String))
+                ++i;
+            return true;
+        }
+        if (IsKind(i, Tok::Number) || IsWord(i, "NULL")) {
+            ++i;
+            return true;
+        }
+        if (!IsKind(i, Tok::Word))
+            return false;
+        const std::string_view word = Text(i);
+        // An introducer glued to its string: _utf8mb4'a', b'101', x'4142'.
+        if (IsKind(i + 1, Tok::String) && t_[i].end == t_[i + 1].begin
+            && (word[0] == '_' || EqualsNoCase(word, "B") || EqualsNoCase(word, "X"))) {
+            ++i;
+            return Operand(i);
+        }
+        if (!OneOfNoCase(word, kDefaultFunctions))
+            return false;
+        const bool timestamp = EqualsNoCase(word, "CURRENT_TIMESTAMP");
+        if (!IsPunct(i + 1, '(')) {
+            // CURRENT_TIMESTAMP without parentheses, as older servers print it.
+            ++i;
+            return timestamp;
+        }
+        size_t arg = i + 2;
+        if (timestamp && IsKind(arg, Tok::Number))
+            ++arg; // the precision
+        else if (EqualsNoCase(word, "NEXTVAL") && IsKind(arg, Tok::Name))
+            ++arg; // the sequence
+        if (!IsPunct(arg, ')') || (EqualsNoCase(word, "NEXTVAL") && arg != i + 3))
+            return false;
+        i = arg + 1;
+        return true;
     }
 
     // The table options after the definitions, then an optional PARTITION BY
@@ -837,6 +954,8 @@ const char* ShapeErrorText(ShapeError error)
         return "text after the table options";
     case ShapeError::NameTooLong:
         return "a name longer than 64 characters";
+    case ShapeError::Default:
+        return "a column default that is not a value";
     }
     return "refused";
 }
@@ -857,6 +976,18 @@ StructureCheck CheckCreateTable(std::string_view statement)
 StructureRewrite RewriteCreateTable(std::string_view statement, std::string_view newTable,
                                     std::string_view constraintPrefix, const ReferenceMap& mapReference)
 {
+    return RewriteCreateTable(
+        statement, newTable,
+        [constraintPrefix](const std::string& name, bool) {
+            // Empty when the prefixed name cannot be made short enough.
+            return PrefixedConstraintName(constraintPrefix, name).value_or(std::string());
+        },
+        mapReference);
+}
+
+StructureRewrite RewriteCreateTable(std::string_view statement, std::string_view newTable,
+                                    const ConstraintMap& mapConstraint, const ReferenceMap& mapReference)
+{
     StructureRewrite result;
     const Analysis a = Analyze(statement);
     if (a.refusal.error != ShapeError::None) {
@@ -872,7 +1003,7 @@ StructureRewrite RewriteCreateTable(std::string_view statement, std::string_view
     };
     auto text = [&](const Token& t) { return statement.substr(t.begin, t.end - t.begin); };
     auto isWord = [&](size_t i, std::string_view upper) {
-        return a.tokens[i].kind == Tok::Word && EqualsNoCase(text(a.tokens[i]), upper);
+        return i < a.tokens.size() && a.tokens[i].kind == Tok::Word && EqualsNoCase(text(a.tokens[i]), upper);
     };
 
     const Token& nameToken = a.tokens[a.nameToken];
@@ -894,11 +1025,10 @@ StructureRewrite RewriteCreateTable(std::string_view statement, std::string_view
         if (next.kind != Tok::Name)
             continue;
         if (isWord(i, "CONSTRAINT")) {
-            const std::optional<std::string> renamed
-                = PrefixedConstraintName(constraintPrefix, *UnquoteName(text(next)));
-            if (!renamed)
+            const std::string renamed = mapConstraint(*UnquoteName(text(next)), isWord(i + 2, "FOREIGN"));
+            if (renamed.empty() || NameChars(renamed) > kMaxNameChars)
                 return refuse(next);
-            replace(next, QuoteName(*renamed));
+            replace(next, QuoteName(renamed));
             ++i;
         } else if (isWord(i, "REFERENCES") && mapReference) {
             const std::optional<std::string> mapped = mapReference(*UnquoteName(text(next)));

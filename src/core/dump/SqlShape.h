@@ -87,6 +87,7 @@ enum class ShapeError {
     Definition,      // a column or key line of a shape no server prints
     Trailing,        // text after the table options
     NameTooLong,     // a rewritten name over 64 characters
+    Default,         // a column default that is not a value a server prints for a real default
 };
 
 // A short English description, for logs and messages.
@@ -107,6 +108,13 @@ struct StructureCheck {
 // CONSTRAINT `c` ...). Table options are the ones a server prints for a local
 // table, separated by blanks or commas, "=" optional. Key words in any
 // letter case; blanks, tabs and line ends between tokens.
+//
+// A column's DEFAULT must be what a server prints for a real default: a
+// literal (a string, possibly after a character set introducer or b/x, a
+// signed number, NULL), current_timestamp with or without its precision,
+// curdate(), uuid(), nextval(`sequence`), or arithmetic on those in
+// parentheses (+ - * / % DIV MOD, INTERVAL n unit). Any other function call
+// is refused: a default is evaluated by the server on every insert.
 StructureCheck CheckCreateTable(std::string_view statement);
 
 // ---------------------------------------------------------------------------
@@ -138,6 +146,15 @@ using ReferenceMap = std::function<std::optional<std::string>(const std::string&
 // characters (NameTooLong). Everything else is kept byte for byte.
 StructureRewrite RewriteCreateTable(std::string_view statement, std::string_view newTable,
                                     std::string_view constraintPrefix, const ReferenceMap& mapReference = {});
+
+// Gives the new name of a constraint (its name in, undoubled; whether it is a
+// FOREIGN KEY): the same name keeps it.
+using ConstraintMap = std::function<std::string(const std::string& name, bool foreignKey)>;
+
+// As above, with each CONSTRAINT `c` renamed to mapConstraint(c, ...); a
+// new name over 64 characters is refused (NameTooLong).
+StructureRewrite RewriteCreateTable(std::string_view statement, std::string_view newTable,
+                                    const ConstraintMap& mapConstraint, const ReferenceMap& mapReference);
 
 // ---------------------------------------------------------------------------
 // Structure text as the backup file carries it

@@ -2,7 +2,6 @@
 
 #include "core/dump/DumpFormat.h"
 #include "core/dump/SqlShape.h"
-#include "core/dump/TableStructure.h"
 
 #include <algorithm>
 
@@ -32,20 +31,6 @@ bool ContainsNoCase(std::string_view text, std::string_view upperWord)
 long TallyOf(const std::string& structure)
 {
     return kStructureTitleLines + static_cast<long>(std::count(structure.begin(), structure.end(), '\n'));
-}
-
-// The build of a view's section: the column and key lines of `describe`.
-DefinitionRead ReadViewStructure(MysqlConnection& conn, const std::string& table, TableDefinition& definition)
-{
-    std::vector<ColumnDescription> columns;
-    std::vector<KeyColumn> keys;
-    if (!ReadTableStructure(conn, table, columns, keys))
-        return DefinitionRead::Refused;
-    const SectionText section = BuildColumnText(columns, keys);
-    definition.isView = true;
-    definition.structure = "CREATE TABLE " + QuoteName(table) + " (\n" + section.text;
-    definition.tallyLines = TallyOf(definition.structure);
-    return DefinitionRead::Ok;
 }
 
 } // namespace
@@ -105,8 +90,8 @@ DefinitionRead ReadTableDefinition(MysqlConnection& conn, const std::string& tab
         if (!row || !row[1])
             return DefinitionRead::Refused;
         if (view) {
-            result = MysqlResult();
-            return ReadViewStructure(conn, table, definition);
+            refusal = "it is a view, not a table";
+            return DefinitionRead::Unrestorable;
         }
         text.assign(row[1], lengths[1]);
     }
@@ -117,6 +102,28 @@ DefinitionRead ReadTableDefinition(MysqlConnection& conn, const std::string& tab
     definition.tallyLines = TallyOf(text);
     definition.structure = std::move(text);
     return DefinitionRead::Ok;
+}
+
+std::optional<std::vector<std::string>> ViewsAmong(MysqlConnection& conn, const std::vector<std::string>& tables)
+{
+    if (!conn.Query("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
+                    "TABLE_TYPE IN ('VIEW', 'SEQUENCE')"))
+        return std::nullopt;
+    std::vector<std::string> views;
+    {
+        MysqlResult result = conn.StoreResult();
+        unsigned long* lengths = nullptr;
+        while (MYSQL_ROW row = result.FetchRow(&lengths)) {
+            if (row[0])
+                views.emplace_back(row[0], lengths[0]);
+        }
+    }
+    std::vector<std::string> named;
+    for (const std::string& table : tables) {
+        if (std::find(views.begin(), views.end(), table) != views.end())
+            named.push_back(table);
+    }
+    return named;
 }
 
 void ReadRowColumns(MysqlResult& showColumns, TableDefinition& definition)

@@ -2,6 +2,7 @@
 
 #include "core/engine/MysqlClient.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,14 +14,12 @@
 // SHOW CREATE TABLE prints it (every index with its name, kind and columns,
 // foreign keys, CHECK constraints, generated and invisible columns,
 // character sets, collations, comments, the engine and the AUTO_INCREMENT
-// counter). A view's definition is a CREATE VIEW, which a restore does not
-// run: a view keeps the column lines built from `describe`, and its rows come
-// back as a table.
+// counter). A view is not backed up: its definition is a CREATE VIEW, which
+// a restore does not run, and its rows would come back as a table.
 
 namespace dump {
 
 struct TableDefinition {
-    bool isView = false;
     // The section after its five heading lines: the CREATE TABLE statement,
     // its first line "CREATE TABLE `T` (", each line ended by "\n".
     std::string structure;
@@ -52,15 +51,18 @@ bool IsInvisibleColumn(std::string_view extra);
 
 enum class DefinitionRead {
     Ok,
-    Refused,      // the server refused SHOW CREATE TABLE (or describe, for a view)
-    Unrestorable, // `refusal` says why
+    Refused,      // the server refused SHOW CREATE TABLE
+    Unrestorable, // `refusal` says why (a view among them)
 };
 
-// Reads the structure section of `table`: SHOW CREATE TABLE, and for a view
-// the `describe` rows, its keys and defaults. `maxStatement` as for
-// DefinitionRefusal.
+// Reads the structure section of `table` (SHOW CREATE TABLE). `maxStatement`
+// as for DefinitionRefusal.
 DefinitionRead ReadTableDefinition(MysqlConnection& conn, const std::string& table, unsigned long long maxStatement,
                                    TableDefinition& definition, std::string& refusal);
+
+// The names among `tables` that the connection's database holds as views
+// (or sequences), in the order given; nothing when the server cannot tell.
+std::optional<std::vector<std::string>> ViewsAmong(MysqlConnection& conn, const std::vector<std::string>& tables);
 
 // Fills definition.rowColumns from the rows of "show columns from" (Field
 // first, Extra sixth).

@@ -1,6 +1,7 @@
 #include "core/engine/BackupRun.h"
 
 #include "core/dump/DumpFile.h"
+#include "core/dump/RestoreNames.h"
 #include "core/dump/SqlShape.h"
 #include "core/dump/TableDefinition.h"
 #include "core/engine/CountAhead.h"
@@ -30,12 +31,26 @@ std::string backuptext::PasswordNotSavedEntry(const std::string& connectionName)
         + " - Scheduled backups can only connect with a saved password";
 }
 
+std::string backuptext::ConnectionGoneText(const std::string& connectionName)
+{
+    return "The connection " + connectionName + " no longer exists.";
+}
+
 std::string backuptext::SkippedForRestoreEntry(const std::string& backupName)
 {
     return "Backup Skipped: " + backupName + " - Restore Running";
 }
 
 namespace {
+
+// "`a`, `b`": names as the messages quote them.
+std::string NamesOf(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + dump::QuoteName(name);
+    return text;
+}
 
 // What an automatic run sees of the window: nothing but the pump.
 class PumpOnlyUi : public SilentRunUi {
@@ -70,10 +85,12 @@ constexpr BackupFailure kPortFailure {"", "Invalid Port Number: ", false, true};
 constexpr BackupFailure kRowTooLongFailure {"", "Row Over Packet Limit: ", false, false};
 constexpr BackupFailure kChangedFailure {"", "Table Changed During Backup: ", false, false};
 constexpr BackupFailure kStructureFailure {"", "Table Structure Not Restorable: ", false, false};
+constexpr BackupFailure kViewFailure {"", "View Not Backed Up: ", false, false};
+constexpr BackupFailure kMissingConnectionFailure {"", "Connection Missing: ", false, true};
 
-// The bytes an Indirect restore adds to a row statement (the VORDA_ prefix
-// of the table name); a row must fit the server's packet with them.
-constexpr unsigned long long kRestoreGrowth = 6;
+// The bytes a restore adds to a row statement (its own name for the table);
+// a row must fit the server's packet with them.
+constexpr unsigned long long kRestoreGrowth = dump::kRestoreNameGrowth;
 
 // Empty: the table has no rows (and no data section). Redo: its data
 // section was taken back; the table is counted on the run's own connection
@@ -205,9 +222,11 @@ BackupOutcome RunContext::Run(const std::string& name)
 
     const BackupDef definition = BackupDef::Load(state_.store, name);
     const ConnectionDef connection = ConnectionDef::Load(state_.store, definition.connection);
+    // A deleted connection is not asked for its password: the run fails.
+    const bool connectionExists = state_.nameLists.Contains(NameList::Connections, definition.connection);
     ConnectionParams params = connection.Params();
     const bool passwordMissing = !connection.savePassword;
-    if (passwordMissing && Manual()) {
+    if (connectionExists && passwordMissing && Manual()) {
         // Asked for before anything starts; used for this connect only.
         std::optional<std::string> typed = panel_.AskPassword(definition.connection);
         if (!typed) {
@@ -260,6 +279,12 @@ BackupOutcome RunContext::Run(const std::string& name)
         state_.log.AppendEntry(true, "MySQL Initialization Failure: " + backup_);
         return out_;
     }
+    if (!connectionExists) {
+        Fail(kMissingConnectionFailure, backuptext::ConnectionGoneText(definition.connection));
+        if (!Manual())
+            state_.log.AppendEntry(false, backuptext::ConnectionGoneText(definition.connection));
+        return out_;
+    }
     if (!connection.PortRefusal().empty()) {
         Fail(kPortFailure, connection.PortRefusal());
         return out_;
@@ -305,6 +330,18 @@ BackupOutcome RunContext::Run(const std::string& name)
         return out_;
     }
     panel_.SetText(RunField::RunStatus, "Connected");
+
+    // A view is not a table: a restore would bring its rows back as one.
+    // The run fails before anything is written.
+    if (const auto views = dump::ViewsAmong(conn_, tables); views && !views->empty()) {
+        Fail(kViewFailure,
+             "The backup names " + std::string(views->size() == 1 ? "the view " : "the views ")
+                 + NamesOf(*views) + ", which " + (views->size() == 1 ? "is not a table" : "are not tables")
+                 + ": edit the backup and leave " + (views->size() == 1 ? "it" : "them")
+                 + " out.\r\n\r\nThe backup failed; the previous backup file was kept.",
+             " - View: " + views->front());
+        return out_;
+    }
 
     if (!file_.Open(BackupFilePath(state_.paths.dataDir, backup_))) {
         Fail(kFileFailure);

@@ -22,6 +22,9 @@ inline constexpr const char* kRestoreRunning =
 // The log entries of a scheduled run whose connection has no saved password:
 // "Host Connect Failure: <backup> - Backup Failed", then this one.
 std::string PasswordNotSavedEntry(const std::string& connectionName);
+// "The connection <c> no longer exists.": a run (backup or restore) of a
+// backup whose connection was deleted fails with it.
+std::string ConnectionGoneText(const std::string& connectionName);
 // What a scheduled sequence logs for each due backup while a restore runs.
 std::string SkippedForRestoreEntry(const std::string& backupName);
 // "Backup: <name>\n\r\n\rRun this Backup?"

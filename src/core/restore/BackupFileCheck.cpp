@@ -33,8 +33,12 @@ FileCheckResult BackupFileCheck::Run(LineReader& reader)
         kind = reader.Overlong() ? grammar.FeedOverlong(reader.LineBytes(), maxStatement_) : grammar.Feed(line);
         if (kind == FileLine::Bad)
             break;
-        if (kind == FileLine::StructureTitle && seen.insert(grammar.Table()).second)
+        if (kind == FileLine::StructureTitle && seen.insert(grammar.Table()).second) {
             result.tables.push_back(grammar.Table());
+            result.tableRows.push_back(0);
+        }
+        if (kind == FileLine::DataTitle && !result.tableRows.empty())
+            result.tableRows.back() = grammar.RowTotal();
         if (grammar.LineNumber() >= nextBreathLine || reader.BytesRead() >= nextBreathBytes) {
             nextBreathLine = grammar.LineNumber() + kLinesPerBreath;
             nextBreathBytes = reader.BytesRead() + kBytesPerBreath;
@@ -61,6 +65,7 @@ FileCheckResult BackupFileCheck::Run(LineReader& reader)
     }
     result.rows = grammar.Rows();
     result.utcTimestamps = grammar.UtcTimestamps();
+    result.header = grammar.Header();
     result.verdict = grammar.Closed() ? FileCheckResult::Verdict::Complete : FileCheckResult::Verdict::Unfinished;
     return result;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/dump/DumpFormat.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -25,10 +27,12 @@ struct FileCheckResult {
     long long line = 0;
     std::string reason;
     std::vector<std::string> tables; // the file's tables, in file order, each once
+    std::vector<long long> tableRows; // the rows each of them holds in the file
     long long rows = 0;              // row statements in the file
     // The header carries the session time zone line: TIMESTAMP values are
     // UTC (see BackupFileGrammar::UtcTimestamps).
     bool utcTimestamps = false;
+    DumpHeader header;               // the header's values
 };
 
 class BackupFileCheck {

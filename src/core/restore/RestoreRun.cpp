@@ -2,10 +2,13 @@
 
 #include "core/dump/BackupFileGrammar.h"
 #include "core/dump/DumpFormat.h"
+#include "core/dump/RestoreNames.h"
 #include "core/dump/SqlShape.h"
+#include "core/engine/BackupRun.h"
 #include "core/engine/MysqlClient.h"
 #include "core/restore/BackupFileCheck.h"
 #include "core/restore/LineReader.h"
+#include "core/restore/TableSwap.h"
 #include "core/store/Numbers.h"
 #include "core/store/Definitions.h"
 
@@ -23,25 +26,32 @@
 namespace {
 
 constexpr const char* kIndirectPrefix = "VORDA_";
-constexpr const char* kSafeCopyPrefix = "SAFE_COPY_";
 
 constexpr const char* kSafeCopyQuestion = "Safe copy not created\r\n\r\nThe source table is either corrupt or "
                                           "does not exist.\r\n\r\nDo you wish to continue?";
 constexpr const char* kTerminated = "Restore Terminated";
-// The name of the scratch table a CREATE TABLE text is tried under.
-constexpr const char* kTrialPrefix = "VORDA_TRIAL_";
+// What an Absolute restore's failure adds: it fails before its swap.
+constexpr const char* kNothingChanged = "\r\n\r\nNothing was changed.";
+// How many names a history entry lists before it counts the rest.
+constexpr size_t kNamesInEntry = 20;
 
-// SAFE_COPY_t, SAFE_COPY_2_t, SAFE_COPY_3_t, ...
-std::string SafeCopyName(const std::string& table, int n)
+// "`a`, `b`, `c`", at most kNamesInEntry of them, then "and <n> more".
+std::string NamesText(const std::vector<std::string>& names, bool quoted = true)
 {
-    return n == 1 ? kSafeCopyPrefix + table : kSafeCopyPrefix + std::to_string(n) + "_" + table;
+    std::string text;
+    for (size_t i = 0; i < names.size() && i < kNamesInEntry; ++i)
+        text += (i ? ", " : "") + (quoted ? dump::QuoteName(names[i]) : names[i]);
+    if (names.size() > kNamesInEntry)
+        text += " and " + std::to_string(names.size() - kNamesInEntry) + " more";
+    return text;
 }
 
-std::string SafeCopyTooLong(const std::string& table, const std::string& copy)
+// The first letter of a sentence in capitals.
+std::string Sentence(std::string text)
 {
-    return "Backup restore has errored.\r\n\r\nThe safe copy of table " + dump::QuoteName(table)
-        + " would be named " + dump::QuoteName(copy) + ", longer than "
-        + std::to_string(dump::kMaxNameChars) + " characters.";
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text + ".";
 }
 
 int BarMaximum(long long value)
@@ -149,6 +159,19 @@ RestoreRun::RestoreRun(AppState& state, RunUi& ui)
 {
 }
 
+std::string RestoreTargetQuestion(const std::string& fromHost, const std::string& fromDatabase,
+                                  const std::string& toHost, const std::string& toDatabase)
+{
+    return "This backup was made from database " + fromDatabase + " on host " + fromHost
+        + ". Restore it into database " + toDatabase + " on host " + toHost + "?";
+}
+
+std::string NeverRunText(const std::string& backup)
+{
+    return "The backup " + backup + " has never run, so there is no backup file of its own to restore.\r\n\r\n"
+           "Run the backup first.";
+}
+
 RestoreReport RestoreRun::Run(std::string name)
 {
     const auto refused = [this] {
@@ -166,9 +189,11 @@ RestoreReport RestoreRun::Run(std::string name)
         return {};
 
     const BackupDef definition = BackupDef::Load(state_.store, name);
+    // A deleted connection is not asked for its password: the run fails.
+    const bool connectionExists = state_.nameLists.Contains(NameList::Connections, definition.connection);
     const ConnectionDef connection = ConnectionDef::Load(state_.store, definition.connection);
     ConnectionParams params = connection.Params();
-    if (!connection.savePassword) {
+    if (connectionExists && !connection.savePassword) {
         // Used for this connect only, never stored.
         std::optional<std::string> typed = ui_.AskPassword(definition.connection);
         if (!typed)
@@ -178,6 +203,9 @@ RestoreReport RestoreRun::Run(std::string name)
         if (refused())
             return {};
     }
+
+    // The per-backup lock of the run is taken here, before anything of the
+    // backup is read or written.
 
     state_.restoreRunning = true;
     state_.restoreCancelRequested = false;
@@ -196,11 +224,20 @@ RestoreReport RestoreRun::Run(std::string name)
     fileTables_.clear();
     expectClosed_ = false;
     utcTimestamps_ = false;
+    declined_ = false;
+    swap_ = nullptr;
+    swapped_ = false;
+    backupName_ = name;
+    lastBackup_ = definition.lastBackup;
+    targetHost_ = connection.host;
+    targetDatabase_ = connection.database;
+    resultEntries_.clear();
 
     skeleton_.ShowStart(name, "Manual");
 
     // A record whose stored name is unsound is logged under its list name.
     const std::string& logName = definition.HasSoundName(name) ? definition.name : name;
+    logName_ = logName;
     const long long lineCount = LeadingInteger(definition.lineCount);
 
     ui_.SetText(RunField::RunStatus, "Attempting to Connect");
@@ -222,6 +259,13 @@ RestoreReport RestoreRun::Run(std::string name)
         if (!definition.HasSoundName(name)) {
             Fail(kFileRefused, DamagedBackupNameText(name) + "\r\n\r\nNothing was restored.");
             failed = true;
+        } else if (!connectionExists) {
+            Fail(kConnectFailure, backuptext::ConnectionGoneText(definition.connection));
+            failed = true;
+        } else if (definition.lastBackup.empty() || definition.lastBackup == BackupDef::kNeverProcessed) {
+            // Whatever file lies under its name, this backup did not write it.
+            Fail(kFileRefused, NeverRunText(name));
+            failed = true;
         } else if (!connection.PortRefusal().empty()) {
             Fail(kConnectFailure, connection.PortRefusal());
             failed = true;
@@ -236,12 +280,18 @@ RestoreReport RestoreRun::Run(std::string name)
 
     skeleton_.ShowEnd();
 
+    // What an Absolute restore did to the database: nothing before its swap.
+    if (absolute_ && !swapped_)
+        resultEntries_.insert(resultEntries_.begin(), "Restore Result: " + logName + " - nothing was changed");
+    for (const std::string& entry : resultEntries_)
+        state_.log.AppendEntry(false, entry);
     if (failed) {
         ui_.SetText(RunField::RunMode, kTerminated);
         ui_.SetText(RunField::RunStatus, "Restore Failed");
         state_.log.AppendEntry(false, "Restore Failed: " + logName);
         report_.outcome = RestoreOutcome::Failed;
-    } else if (!state_.restoreCancelRequested) {
+    } else if (swapped_ || (!declined_ && !state_.restoreCancelRequested)) {
+        // A stop asked for after the swap comes too late: the tables are in.
         ui_.SetText(RunField::RunStatus, "Restore Complete");
         state_.log.AppendEntry(false, "Restore Successful: " + logName);
         report_.outcome = RestoreOutcome::Complete;
@@ -278,9 +328,10 @@ bool RestoreRun::PrepareSession(MysqlConnection& conn)
 RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std::string& path, long long lineCount)
 {
     // The longest line the file may hold: a statement the server takes in
-    // one packet (one byte of it is the command), after the VORDA_ prefix
-    // an Indirect restore puts before the table name.
-    const size_t growth = absolute_ ? 0 : std::char_traits<char>::length(kIndirectPrefix);
+    // one packet (one byte of it is the command), once the restore has put
+    // its own table name in: VORDA_ before it (Indirect), or a scratch name
+    // in its place (Absolute).
+    const size_t growth = absolute_ ? dump::kRestoreNameGrowth : std::char_traits<char>::length(kIndirectPrefix);
     size_t maxStatement = LineReader::kDefaultMaxLine;
     if (maxPacket_ > growth + 1 && maxPacket_ - growth - 1 < maxStatement)
         maxStatement = static_cast<size_t>(maxPacket_ - growth - 1);
@@ -304,13 +355,25 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
         Fail(kFileRefused, BackupFileCheck::DamagedMessage(result));
         return LineResult::Failed;
     case FileCheckResult::Verdict::Unfinished:
-        if (ui_.ShowMessage(MessageKind::YesNo, kUnfinishedFileQuestion) != 1)
-            return LineResult::Failed;
-        break;
     case FileCheckResult::Verdict::Complete:
         break;
     }
+    // Only the file this backup's last run wrote is restored: a file left
+    // under its name by a deleted backup of the same name, or put there by
+    // hand, is not.
+    if (result.header.backupName != backupName_ || result.header.startTimeText != lastBackup_) {
+        Fail(kFileRefused, "The file backup_" + backupName_ + ".tbk was not written by the last run of backup "
+                               + backupName_ + ": it holds backup \"" + result.header.backupName + "\" of "
+                               + result.header.startTimeText + ", and the backup last ran on " + lastBackup_
+                               + ".\r\n\r\nNothing was restored.");
+        return LineResult::Failed;
+    }
+    if (result.verdict == FileCheckResult::Verdict::Unfinished
+        && ui_.ShowMessage(MessageKind::YesNo, kUnfinishedFileQuestion) != 1)
+        return LineResult::Failed;
     if (state_.restoreCancelRequested)
+        return LineResult::Ok;
+    if (!ConfirmTarget(result.header))
         return LineResult::Ok;
     expectClosed_ = result.verdict == FileCheckResult::Verdict::Complete;
     // TIMESTAMP values are read in the zone they were written in.
@@ -320,8 +383,27 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
         return LineResult::Failed;
     }
     fileTables_.insert(result.tables.begin(), result.tables.end());
-    if (absolute_ && safeCopy_ && !PlanSafeCopies(conn, result.tables))
+
+    TableSwap swap(conn);
+    if (const std::string refusal = swap.Begin(); !refusal.empty()) {
+        Fail(kCreateFailure,
+             "Backup restore has errored.\r\n\r\n" + Sentence(refusal) + "\r\n\r\nNothing was restored.");
         return LineResult::Failed;
+    }
+    if (absolute_) {
+        if (const std::string refusal = swap.Plan(result.tables, result.tableRows, safeCopy_); !refusal.empty()) {
+            Fail(kCreateFailure, "Backup restore has errored.\r\n\r\n" + Sentence(refusal) + kNothingChanged);
+            return LineResult::Failed;
+        }
+        swap_ = &swap;
+        // With safe copies on, a table the database does not hold has none.
+        if (safeCopy_) {
+            for (size_t i = 0; i < swap.NewTables().size(); ++i) {
+                if (ui_.ShowMessage(MessageKind::YesNo, kSafeCopyQuestion) != 1)
+                    return LineResult::Failed;
+            }
+        }
+    }
 
     ui_.SetText(RunField::RunStatus, "Connected");
     if (!reader.Rewind()) {
@@ -329,38 +411,72 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
         return LineResult::Failed;
     }
     ui_.SetBarRange(RunBar::Overall, BarMaximum(lineCount));
-    return ReplayFile(conn, reader);
+    LineResult replayed = ReplayFile(conn, reader);
+    if (absolute_) {
+        if (replayed == LineResult::Ok && !state_.restoreCancelRequested)
+            replayed = SwapTables(conn);
+        swap.DropScratch(); // nothing after the swap
+    }
+    swap_ = nullptr;
+    return replayed;
 }
 
-bool RestoreRun::PlanSafeCopies(MysqlConnection& conn, const std::vector<std::string>& tables)
+bool RestoreRun::ConfirmTarget(const DumpHeader& header)
 {
-    std::set<std::string> taken;
-    if (!conn.Query("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()")) {
-        Fail(kCreateFailure);
-        return false;
+    if (header.host == targetHost_ && header.database == targetDatabase_)
+        return true;
+    const std::string places = "from database " + header.database + " on host " + header.host + " into database "
+        + targetDatabase_ + " on host " + targetHost_;
+    const bool yes = ui_.ShowMessage(MessageKind::YesNo,
+                                     RestoreTargetQuestion(header.host, header.database, targetHost_, targetDatabase_))
+        == 1;
+    state_.log.AppendEntry(false, std::string(yes ? "Restore Into Another Database Confirmed: "
+                                                  : "Restore Into Another Database Declined: ")
+                                      + logName_ + " - " + places);
+    declined_ = !yes;
+    return yes;
+}
+
+RestoreRun::LineResult RestoreRun::SwapTables(MysqlConnection& conn)
+{
+    TableSwap& swap = *swap_;
+    UseBatchMode(conn, false);
+    ui_.SetText(RunField::RunStatus, "Replacing Tables");
+    pump_.Always();
+    std::string refusal = swap.Prepare();
+    // The last moment a stop is heeded.
+    if (refusal.empty() && state_.restoreCancelRequested)
+        return LineResult::Ok;
+    if (refusal.empty())
+        refusal = swap.Swap();
+    if (!refusal.empty()) {
+        Fail(kCreateFailure, "Backup restore has errored.\r\n\r\n" + Sentence(refusal));
+        return LineResult::Failed;
     }
-    {
-        MysqlResult result = conn.StoreResult();
-        unsigned long* lengths = nullptr;
-        while (MYSQL_ROW row = result.FetchRow(&lengths)) {
-            if (row[0])
-                taken.emplace(row[0], lengths[0]);
-        }
+    swapped_ = true;
+    const std::vector<std::string> problems = swap.Finish();
+
+    std::string entry = "Restore Result: " + logName_ + " - ";
+    const std::vector<std::string> replaced = swap.ReplacedTables();
+    const std::vector<std::string> created = swap.NewTables();
+    if (!replaced.empty())
+        entry += "tables replaced: " + NamesText(replaced);
+    if (!created.empty())
+        entry += std::string(replaced.empty() ? "" : "; ") + "tables created: " + NamesText(created);
+    const std::vector<std::string> copies = swap.SafeCopies();
+    if (!copies.empty())
+        entry += "; previous rows kept: " + NamesText(copies, false);
+    resultEntries_.push_back(entry);
+    for (const std::string& problem : problems)
+        resultEntries_.push_back("Restore Problem: " + logName_ + " - " + problem);
+    if (!problems.empty()) {
+        std::string text = "The restored tables are in place, but:";
+        for (const std::string& problem : problems)
+            text += "\r\n\r\n" + Sentence(problem);
+        text += "\r\n\r\nThe previous rows are kept: " + NamesText(copies, false) + ".";
+        ui_.ShowMessage(MessageKind::Alert, text);
     }
-    std::set<std::string> live = taken;
-    for (const std::string& table : tables) {
-        if (!live.count(table))
-            continue; // nothing to copy
-        std::string copy;
-        for (int n = 1; copy.empty() || taken.count(copy); ++n)
-            copy = SafeCopyName(table, n);
-        if (dump::NameChars(copy) > dump::kMaxNameChars) {
-            Fail(kCreateFailure, SafeCopyTooLong(table, copy) + "\r\n\r\nNothing was restored.");
-            return false;
-        }
-        taken.insert(copy);
-    }
-    return true;
+    return LineResult::Ok;
 }
 
 RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader& reader)
@@ -489,88 +605,14 @@ RestoreRun::LineResult RestoreRun::CreateTable(MysqlConnection& conn, const dump
         return LineResult::Ok;
     }
 
-    // Over the original: nothing is dropped before the server has accepted
-    // the statement under a scratch name.
-    if (!TryCreate(conn, statement, table)) {
-        Fail(kCreateFailure, std::string(kCreateFailure.message) + "\r\n\r\nThe table " + dump::QuoteName(table)
-                                 + " was left as it was.");
-        return LineResult::Failed;
-    }
-    std::string copy;
-    if (safeCopy_) {
-        const SafeCopy made = MakeSafeCopy(conn, table, copy);
-        if (made == SafeCopy::Declined || made == SafeCopy::Failed)
-            return LineResult::Failed;
-    }
-    conn.Query("DROP TABLE " + target); // a table that does not exist yet is fine
-    if (!Execute(conn, statement)) {
-        Fail(kCreateFailure, std::string(kCreateFailure.message)
-                                 + (copy.empty() ? "\r\n\r\nNo safe copy of table " + dump::QuoteName(table)
-                                                       + " was made."
-                                                 : "\r\n\r\nThe rows table " + dump::QuoteName(table)
-                                                       + " held before are kept in " + dump::QuoteName(copy) + "."));
+    // Beside the original, under its scratch name: nothing original is
+    // touched before the swap.
+    const std::optional<std::string> scratch = swap_->ScratchStatement(table, statement);
+    if (!scratch || !Execute(conn, *scratch)) {
+        Fail(kCreateFailure);
         return LineResult::Failed;
     }
     return LineResult::Ok;
-}
-
-bool RestoreRun::TryCreate(MysqlConnection& conn, const std::string& statement, const std::string& table)
-{
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random_()));
-        const std::string scratch = kTrialPrefix + std::string(suffix);
-        // Constraint names of the scratch table must not meet those of the
-        // table it stands for; a reference to the table itself points at
-        // the scratch table.
-        const dump::StructureRewrite rewrite = dump::RewriteCreateTable(
-            statement, scratch, "VT" + std::string(suffix) + "_",
-            [&](const std::string& referenced) -> std::optional<std::string> {
-                if (referenced == table)
-                    return scratch;
-                return std::nullopt;
-            });
-        if (!rewrite.Ok())
-            return false;
-        if (Execute(conn, rewrite.statement)) {
-            conn.Query("DROP TABLE " + QuoteIdentifier(scratch));
-            return true;
-        }
-        if (conn.ErrorNumber() != ER_TABLE_EXISTS_ERROR)
-            return false;
-    }
-    return false;
-}
-
-RestoreRun::SafeCopy RestoreRun::MakeSafeCopy(MysqlConnection& conn, const std::string& table, std::string& copy)
-{
-    const std::string source = QuoteIdentifier(table);
-    // The copy takes the table's own structure, not the one in the file: the
-    // table may have changed since the backup, and the copy is there to keep
-    // its rows exactly as they are now. A copy that is there already, from
-    // an earlier restore, is kept: this one takes the next free name.
-    bool created = false;
-    std::string name;
-    for (int n = 1; !created; ++n) {
-        name = SafeCopyName(table, n);
-        if (dump::NameChars(name) > dump::kMaxNameChars) {
-            Fail(kCreateFailure, SafeCopyTooLong(table, name));
-            return SafeCopy::Failed;
-        }
-        if (conn.Query("CREATE TABLE " + QuoteIdentifier(name) + " LIKE " + source))
-            created = true;
-        else if (conn.ErrorNumber() != ER_TABLE_EXISTS_ERROR)
-            break; // the table is missing or cannot be copied
-    }
-    if (created) {
-        if (conn.Query("INSERT INTO " + QuoteIdentifier(name) + " SELECT * FROM " + source) && Commit(conn)) {
-            copy = name;
-            return SafeCopy::Made;
-        }
-        // Only the copy this run has just created is dropped.
-        conn.Query("DROP TABLE " + QuoteIdentifier(name));
-    }
-    return ui_.ShowMessage(MessageKind::YesNo, kSafeCopyQuestion) == 1 ? SafeCopy::Skipped : SafeCopy::Declined;
 }
 
 RestoreRun::LineResult RestoreRun::QueueRow(MysqlConnection& conn, const dump::RowStatement& row)
@@ -688,7 +730,7 @@ void RestoreRun::HandleDumpingData(MysqlConnection& conn, const dump::BackupFile
     rowTarget_ = Target(grammar.Table());
     rowStart_.clear();
     transactional_ = false;
-    const std::string name = absolute_ ? grammar.Table() : kIndirectPrefix + grammar.Table();
+    const std::string name = swap_ ? swap_->ScratchName(grammar.Table()) : kIndirectPrefix + grammar.Table();
     if (conn.Query("SELECT e.TRANSACTIONS FROM information_schema.TABLES t JOIN information_schema.ENGINES e "
                    "ON e.ENGINE = t.ENGINE WHERE t.TABLE_SCHEMA = DATABASE() AND t.TABLE_NAME = '"
                    + conn.Escape(name) + "'")) {
@@ -718,10 +760,14 @@ void RestoreRun::Fail(const RestoreFailure& failure, const std::string& message)
 {
     ui_.SetText(RunField::RunMode, kTerminated);
     ui_.SetText(RunField::RunStatus, failure.status);
-    ui_.ShowMessage(MessageKind::Error, message.empty() ? std::string(failure.message) : message);
+    std::string text = message.empty() ? std::string(failure.message) : message;
+    // An Absolute restore fails before its swap, whatever it had built.
+    if (swap_ && !swapped_)
+        text += kNothingChanged;
+    ui_.ShowMessage(MessageKind::Error, text);
 }
 
 std::string RestoreRun::Target(const std::string& table) const
 {
-    return QuoteIdentifier(absolute_ ? table : kIndirectPrefix + table);
+    return QuoteIdentifier(swap_ ? swap_->ScratchName(table) : kIndirectPrefix + table);
 }

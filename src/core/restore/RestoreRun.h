@@ -6,7 +6,6 @@
 #include "core/restore/RowBatch.h"
 
 #include <ctime>
-#include <random>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -14,6 +13,8 @@
 
 class LineReader;
 class MysqlConnection;
+class TableSwap;
+struct DumpHeader;
 struct RestoreFailure;
 namespace dump {
 class BackupFileGrammar;
@@ -29,6 +30,15 @@ inline constexpr const char* kUnfinishedFileQuestion
 inline constexpr const char* kAnotherRestoreRunning = "Another Restore is Currently Running.\r\n\r\nPlease wait.";
 inline constexpr const char* kBackupRunningForRestore =
     "A Backup is Currently Running.\r\n\r\nPlease wait until it has finished before running a restore.";
+
+// The question asked before a file is restored into another database or on
+// another host than its header names: "This backup was made from database A
+// on host H. Restore it into database B on host K?" (No is the default).
+inline constexpr const char* kRestoreTargetQuestionStart = "This backup was made from database ";
+std::string RestoreTargetQuestion(const std::string& fromHost, const std::string& fromDatabase,
+                                  const std::string& toHost, const std::string& toDatabase);
+// Why a backup that has never run restores nothing.
+std::string NeverRunText(const std::string& backup);
 
 // How a restore run ended. NotStarted: another restore or a backup was
 // running, or the user cancelled the password prompt.
@@ -68,17 +78,24 @@ std::string RestoreBatchSqlMode(const std::string& sessionMode);
 //
 // Nothing is touched before the whole file has been checked
 // (BackupFileCheck): a damaged file fails the run, and a file without its
-// closing line is restored only when the user agrees. The replay checks
-// every line again and sends only row statements and structure statements
-// of the shapes Vorda writes.
+// closing line is restored only when the user agrees. Only the file the
+// backup's own last run wrote is restored (its header names the backup and
+// the time of that run); a backup that has never run, or whose connection
+// no longer exists, restores nothing. A file made from another database or
+// host than the connection names now is restored only when the user agrees
+// (the history logs the answer). The replay checks every line again and
+// sends only row statements and structure statements of the shapes Vorda
+// writes.
 //
-// Absolute mode replaces each table of the file; a table is dropped only
-// after its CREATE TABLE text has been accepted by the server under a
-// scratch name, and, when safe copies are on, after its rows were copied to
-// the first free name of SAFE_COPY_<table>, SAFE_COPY_2_<table>, ... (an
-// existing copy is never dropped). Indirect mode builds VORDA_<table> beside
-// it, with VORDA_ constraint names and references to the file's other
-// tables pointing at their VORDA_ copies, and leaves the table alone.
+// Absolute mode is all or nothing (TableSwap): every table of the file is
+// built and filled under a scratch name, each is checked against the rows
+// the file holds, and one RENAME TABLE swaps them all in at once; the
+// originals become safe copies (SAFE_COPY_<table>, SAFE_COPY_2_<table>, ...,
+// an existing copy is never touched) or are dropped. A failure or a stop
+// before the swap leaves every table as it was, and says so. Indirect mode
+// builds VORDA_<table> beside each table, with VORDA_ constraint names and
+// references to the file's other tables pointing at their VORDA_ copies,
+// and leaves the table alone.
 //
 // A file whose header carries the session time zone line is restored under
 // time_zone '+00:00', as it was written, so TIMESTAMP values come back as
@@ -87,8 +104,8 @@ std::string RestoreBatchSqlMode(const std::string& sessionMode);
 //
 // The session writes with autocommit off and foreign-key checks off, and
 // commits at the end of every table, every kRowsPerCommit rows and before any
-// outcome is reported, so rows already sent are kept when a run fails or is
-// cancelled.
+// outcome is reported, so rows already sent are kept when an Indirect run
+// fails or is cancelled (an Absolute run drops its scratch tables then).
 //
 // Consecutive row statements of one table with the same column list go to
 // the server as one multi-row INSERT of at most kBatchBytes (and a quarter
@@ -118,18 +135,19 @@ public:
 
 private:
     enum class LineResult { Ok, Failed };
-    enum class SafeCopy { Made, Skipped, Declined, Failed };
 
     bool PrepareSession(MysqlConnection& conn);
-    // Opens and checks the file, then replays it.
+    // Opens and checks the file, then replays it (and, in Absolute mode,
+    // swaps the tables in).
     LineResult RestoreFile(MysqlConnection& conn, const std::string& path, long long lineCount);
-    // Makes sure every table's safe copy gets a name the server takes.
-    bool PlanSafeCopies(MysqlConnection& conn, const std::vector<std::string>& tables);
+    // Asks before a file lands in another database or on another host than
+    // its header names; false when the user says No.
+    bool ConfirmTarget(const DumpHeader& header);
     LineResult ReplayFile(MysqlConnection& conn, LineReader& reader);
     LineResult CreateTable(MysqlConnection& conn, const dump::BackupFileGrammar& grammar);
-    // Creates the statement under a scratch name and drops it again: true
-    // when the server accepts it.
-    bool TryCreate(MysqlConnection& conn, const std::string& statement, const std::string& table);
+    // Absolute mode, once every scratch table is filled: the checks, the
+    // swap and what follows it.
+    LineResult SwapTables(MysqlConnection& conn);
     // Adds a row to the batch, sending the batch first when the row cannot
     // join it.
     LineResult QueueRow(MysqlConnection& conn, const dump::RowStatement& row);
@@ -140,7 +158,6 @@ private:
     // The rows the current data section's table holds, or -1.
     long long RowsInTarget(MysqlConnection& conn);
     void HandleDumpingData(MysqlConnection& conn, const dump::BackupFileGrammar& grammar);
-    SafeCopy MakeSafeCopy(MysqlConnection& conn, const std::string& table, std::string& copy);
     // Sends a statement the run needs to succeed; refuses one longer than the
     // server's packet limit without sending it (the server would drop the
     // connection and with it the rows not yet committed).
@@ -171,7 +188,15 @@ private:
     std::unordered_set<std::string> fileTables_; // the tables the file holds
     bool expectClosed_ = false; // the check found the closing line
     bool utcTimestamps_ = false; // the file's TIMESTAMP values are UTC
-    std::mt19937 random_ {std::random_device {}()};
+    bool declined_ = false;     // the user did not want another database
+    TableSwap* swap_ = nullptr; // Absolute mode, once planned
+    bool swapped_ = false;      // the tables are in
+    std::string backupName_;
+    std::string logName_;
+    std::string lastBackup_;    // LAST_BACKUP of the backup's record
+    std::string targetHost_;    // the connection's host and database
+    std::string targetDatabase_;
+    std::vector<std::string> resultEntries_; // history entries before the outcome
     // Row progress of the current table.
     bool haveRowTotal_ = false;
     long long rowTotal_ = 0;

@@ -263,14 +263,14 @@ void BackupEditor::LoadBackup(const std::string& name)
     fields_.name->setText(QString::fromStdString(def.name));
     fields_.name->setReadOnly(true);
     fields_.description->setText(QString::fromStdString(def.description));
-    // The first connection whose name begins with the stored one.
-    const QString stored = QString::fromStdString(def.connection);
-    for (int i = 0; i < connection_->count(); ++i) {
-        if (connection_->itemText(i).startsWith(stored, Qt::CaseInsensitive)) {
-            connection_->setCurrentIndex(i);
-            break;
-        }
-    }
+    // The stored connection itself; when it was deleted, none: another one
+    // whose name merely begins the same is not the backup's.
+    const int stored = connection_->findText(QString::fromStdString(def.connection), Qt::MatchExactly);
+    connection_->setCurrentIndex(stored);
+    if (stored < 0 && connection_->count() > 0)
+        ShowMessage(MessageKind::Alert, "The connection " + def.connection
+                                            + " of this backup no longer exists.\r\n\r\nPlease select a Site "
+                                              "Connection for it, then connect.");
 }
 
 void BackupEditor::SetStatusText(const char* text)
@@ -301,7 +301,8 @@ std::optional<std::vector<std::string>> BackupEditor::ReadTables(const std::stri
     statusText_->repaint();
     editor::WaitCursor wait;
     MysqlConnection connection;
-    if (!editor::Connect(connection, params) || !connection.Query("SHOW TABLES"))
+    // Base tables only: a view's rows would come back as a table.
+    if (!editor::Connect(connection, params) || !connection.Query("SHOW FULL TABLES WHERE Table_type = 'BASE TABLE'"))
         return std::nullopt;
     MysqlResult result = connection.StoreResult();
     if (!result)
@@ -318,7 +319,7 @@ void BackupEditor::OnConnect()
     if (editor::RefusedByFirst({
             {fields_.name->text().isEmpty(), "No Backup Name Specified."},
             {fields_.description->text().isEmpty(), "No Site Description Entered."},
-            {connection_->count() == 0, kNoConnectionChosen},
+            {connection_->currentIndex() < 0, kNoConnectionChosen},
         }))
         return;
     const std::string connectionName = connection_->currentText().toStdString();

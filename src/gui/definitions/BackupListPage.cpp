@@ -21,6 +21,9 @@ const DefinitionListKind BackupListPage::kKind = {
     &AppState::backupEditorMode,
     &BackupDef::Description,
     &BackupDef::Delete,
+    nullptr,
+    nullptr,
+    true,
 };
 
 BackupListPage::BackupListPage(AppState& state, PageHost& host, QWidget* parent)

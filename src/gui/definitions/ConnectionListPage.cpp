@@ -1,5 +1,6 @@
 #include "gui/definitions/ConnectionListPage.h"
 
+#include "core/store/DefinitionUses.h"
 #include "core/store/Definitions.h"
 #include "resources/ResourceIds.h"
 
@@ -21,6 +22,14 @@ const DefinitionListKind ConnectionListPage::kKind = {
     &AppState::connectionEditorMode,
     &ConnectionDef::Description,
     &ConnectionDef::Delete,
+    &BackupsUsingConnection,
+    [](const std::vector<std::string>& backups) -> std::string {
+        return backups.size() == 1
+            ? "The backup " + backups[0] + " reads from it: it cannot run until another connection is chosen for it."
+            : "The backups " + JoinNames(backups)
+                + " read from it: they cannot run until another connection is chosen for them.";
+    },
+    false,
 };
 
 ConnectionListPage::ConnectionListPage(AppState& state, PageHost& host,

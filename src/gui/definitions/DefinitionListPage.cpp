@@ -1,5 +1,6 @@
 #include "gui/definitions/DefinitionListPage.h"
 
+#include "core/dump/BackupFiles.h"
 #include "gui/app/Messages.h"
 #include "gui/app/PageHost.h"
 #include "gui/app/PageTable.h"
@@ -102,13 +103,55 @@ void DefinitionListPage::OnDelete()
         ShowMessage(MessageKind::Alert, kind_.noSelection);
         return;
     }
+    std::string question = kind_.deleteQuestion;
+    if (kind_.users) {
+        const std::vector<std::string> users = kind_.users(state_.store, state_.nameLists, name);
+        if (!users.empty())
+            question += "\r\n\r\n" + kind_.usersNote(users);
+    }
     int answer = 0;
-    const bool open =
-        RunWhileOpen(this, [&] { answer = ShowMessage(MessageKind::YesNo, kind_.deleteQuestion, "Yes", "No"); });
+    bool open = RunWhileOpen(this, [&] { answer = ShowMessage(MessageKind::YesNo, question, "Yes", "No"); });
     if (answer != 1)
         return;
     kind_.remove(state_.store, state_.nameLists, name);
+    state_.log.AppendEntry(false, std::string(kind_.deletedLog) + name);
+    if (kind_.backupFiles)
+        open = HandleBackupFiles(name) && open;
     if (open)
         host_.ForcePage(kind_.pageId);
-    state_.log.AppendEntry(false, std::string(kind_.deletedLog) + name);
+}
+
+bool DefinitionListPage::HandleBackupFiles(const std::string& name)
+{
+    const std::string& dir = state_.paths.dataDir;
+    const std::vector<std::string> files = BackupFileNames(dir, name);
+    if (files.empty())
+        return true;
+    int answer = 0;
+    const bool open = RunWhileOpen(this, [&] {
+        answer = ShowMessage(MessageKind::YesNo,
+                             "Delete the backup file" + std::string(files.size() == 1 ? "" : "s") + " of " + name
+                                 + " too?\r\n\r\nNo keeps " + (files.size() == 1 ? "it" : "them")
+                                 + " in the data folder under a name beginning with \"deleted_\", which no new "
+                                   "backup takes for its own.",
+                             "Yes", "No");
+    });
+    if (answer == 1) {
+        const bool deleted = DeleteBackupFiles(dir, name);
+        state_.log.AppendEntry(false, "Backup Files Deleted: " + name);
+        if (!deleted)
+            ShowMessage(MessageKind::Error, "A backup file of " + name + " could not be deleted.");
+        return open;
+    }
+    bool ok = true;
+    const std::vector<std::string> moved = SetAsideBackupFiles(dir, name, state_.clock(), ok);
+    std::string list;
+    for (const std::string& file : moved)
+        list += (list.empty() ? "" : ", ") + file;
+    state_.log.AppendEntry(false, "Backup Files Set Aside: " + name + " - " + list);
+    if (!ok)
+        ShowMessage(MessageKind::Error, "A backup file of " + name
+                                            + " could not be renamed: a new backup of that name would take it "
+                                              "for its own. Remove it from the data folder.");
+    return open;
 }

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <string>
+#include <vector>
 
 class PageHost;
 class QMenu;
@@ -31,6 +32,13 @@ struct DefinitionListKind {
     EditorMode AppState::*editorMode;
     std::string (*description)(const SettingsStore& store, const std::string& name);
     void (*remove)(const SettingsStore& store, NameLists& lists, const std::string& name);
+    // The backups that use a definition (a connection, a schedule), and what
+    // deleting it does to them, for the delete question; null for backups.
+    std::vector<std::string> (*users)(const SettingsStore& store, const NameLists& lists, const std::string& name);
+    std::string (*usersNote)(const std::vector<std::string>& backups);
+    // Backups: deleting one asks whether its files go too; kept, they are
+    // set aside, so that no new backup of the name takes them for its own.
+    bool backupFiles;
 };
 
 // A list page: the saved definitions of one kind, numbered in name-list
@@ -54,6 +62,9 @@ public:
 private:
     // The name of the selected row; empty when none is selected.
     std::string SelectedName() const;
+    // After a backup is deleted: asks about its files, deletes them or sets
+    // them aside, and logs it. False when the page was closed meanwhile.
+    bool HandleBackupFiles(const std::string& name);
 
     const DefinitionListKind& kind_;
     AppState& state_;

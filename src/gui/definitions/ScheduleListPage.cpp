@@ -1,5 +1,6 @@
 #include "gui/definitions/ScheduleListPage.h"
 
+#include "core/store/DefinitionUses.h"
 #include "core/store/Definitions.h"
 #include "resources/ResourceIds.h"
 
@@ -21,6 +22,12 @@ const DefinitionListKind ScheduleListPage::kKind = {
     &AppState::scheduleEditorMode,
     &ScheduleDef::Description,
     &ScheduleDef::Delete,
+    &BackupsUsingSchedule,
+    [](const std::vector<std::string>& backups) -> std::string {
+        return backups.size() == 1 ? "The backup " + backups[0] + " runs on it: it will no longer run on it."
+                                   : "The backups " + JoinNames(backups) + " run on it: they will no longer run on it.";
+    },
+    false,
 };
 
 ScheduleListPage::ScheduleListPage(AppState& state, PageHost& host, QWidget* parent)

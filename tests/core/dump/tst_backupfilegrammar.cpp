@@ -122,6 +122,13 @@ private slots:
         QTest::newRow("a structure that is not closed")
             << Lines {"", "---", "--- Table structure for table `a`", "---", "", "CREATE TABLE `a` (", "  `id` int"}
             << "line 21: the structure statement of table `a` is refused: unbalanced parentheses";
+        // The writer gives a table one section: a second would be restored
+        // over the first.
+        QTest::newRow("a second section of a table")
+            << two + Structure("`b`") + Structure("`a`") + Data("`a`", {"INSERT INTO `a` VALUES (3)"})
+            << "line 40: a second structure section for table `a`";
+        QTest::newRow("a second section of a table without rows")
+            << Structure("`x``y`") + Structure("`x``y`") << "line 25: a second structure section for table `x``y`";
         QTest::newRow("a comment between sections") << two + Lines {"", "-- a note"}
                                                     << "line 31: a section heading or the closing line was expected";
     }
@@ -203,6 +210,17 @@ private slots:
         QCOMPARE(o.end, std::string("unfinished"));
         QCOMPARE(o.tables, 2LL);
         QCOMPARE(o.rows, 3LL);
+
+        // The header's values, as the restore compares them with the backup
+        // and its connection.
+        BackupFileGrammar header;
+        for (const std::string& line : Header("Automatic"))
+            header.Feed(line);
+        QCOMPARE(header.Header().host, std::string());
+        QCOMPARE(header.Header().database, std::string("any | thing"));
+        QCOMPARE(header.Header().backupName, std::string("x"));
+        QCOMPARE(header.Header().startTimeText, std::string("whenever"));
+        QVERIFY(header.Header().kind == RunKind::Automatic);
 
         // What a replay is told, line by line.
         BackupFileGrammar grammar(100);

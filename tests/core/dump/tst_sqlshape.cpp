@@ -486,6 +486,16 @@ private slots:
             << QByteArray("CREATE TABLE `p` (`id` int NOT NULL) PARTITION BY LINEAR KEY ALGORITHM = 2 (`id`) "
                           "PARTITIONS 4")
             << QByteArray("p");
+        QTest::newRow("defaults a server prints")
+            << QByteArray("CREATE TABLE `d` (`a` int DEFAULT 1, `b` int DEFAULT (1 + 2), `c` datetime DEFAULT "
+                          "current_timestamp(), `c6` datetime(6) DEFAULT current_timestamp(6), `e` date DEFAULT "
+                          "curdate(), `f` varchar(40) DEFAULT uuid(), `g` int DEFAULT nextval(`s1`), `i` int DEFAULT "
+                          "-1, `j` bit(2) DEFAULT b'1', `k` varchar(10) DEFAULT 'x''y', `l` double DEFAULT "
+                          "10000000000, `m` int DEFAULT (nextval(`s1`) + 1), `q` datetime DEFAULT (current_timestamp() "
+                          "+ interval 1 day), `r` float DEFAULT -1.5, `t` varchar(3) DEFAULT NULL, `u` varchar(9) "
+                          "DEFAULT _utf8mb4'x' COMMENT 'd', `v` int DEFAULT (-(2 * 3) DIV 2 MOD 5 % 3 / 1), `w` int "
+                          "NOT NULL DEFAULT 0 ON UPDATE 1)")
+            << QByteArray("d");
         QTest::newRow("compressed column")
             << QByteArray("CREATE TABLE `z` (\n  `c` varchar(10) /*M!100301 COMPRESSED*/ DEFAULT 'a'\n)")
             << QByteArray("z");
@@ -652,6 +662,17 @@ private slots:
                                             << ShapeError::Trailing;
         QTest::newRow("trailing comma") << QByteArray("CREATE TABLE `t` (`a` int) ENGINE=InnoDB,")
                                         << ShapeError::Trailing;
+        // A default is evaluated on every insert: only values and the
+        // functions a server prints for real defaults are taken.
+        for (const char* call : {"load_file('/etc/passwd')", "sleep(5)", "user()", "concat('a', 'b')",
+                                 "(rand() * 10)", "(1 + sleep(5))", "(`b` + 1)", "curtime()", "now()",
+                                 "current_timestamp(sleep(1))", "nextval(`s`, 1)", "uuid(1)", "(interval 1 fortnight)",
+                                 "@x", "'a' 'b' + sleep(1)", "0 + load_file('x')", "-'1'"}) {
+            const std::string tag = std::string("default ") + call;
+            QTest::newRow(tag.c_str())
+                << QByteArray((std::string("CREATE TABLE `t` (`a` text DEFAULT ") + call + ", `b` int)").c_str())
+                << (std::string_view(call) == "@x" ? ShapeError::BadCharacter : ShapeError::Default);
+        }
         QTest::newRow("text after partitions")
             << QByteArray("CREATE TABLE `t` (`a` int) PARTITION BY HASH (`a`) PARTITIONS 2 IGNORE")
             << ShapeError::Trailing;
@@ -669,6 +690,35 @@ private slots:
         const dump::StructureRewrite rewrite = dump::RewriteCreateTable(View(statement), "VORDA_t", "VORDA_");
         QVERIFY(rewrite.error == error);
         QVERIFY(rewrite.statement.empty());
+    }
+
+    // The rewrite for a scratch table: each constraint is named by the map,
+    // which is told whether it is a foreign key.
+    void rewriteMapsConstraintNamesByKind()
+    {
+        const std::string statement = "CREATE TABLE `c` (`id` int, `p` int, CONSTRAINT `c_ibfk_1` FOREIGN KEY (`p`) "
+                                      "REFERENCES `p` (`id`), CONSTRAINT `chk` CHECK (`id` > 0), constraint `own` "
+                                      "foreign key (`id`) REFERENCES `c` (`p`))";
+        std::vector<std::pair<std::string, bool>> seen;
+        const dump::StructureRewrite r = dump::RewriteCreateTable(
+            statement, "s",
+            [&](const std::string& name, bool foreignKey) {
+                seen.emplace_back(name, foreignKey);
+                return foreignKey ? "k_" + name : name;
+            },
+            [](const std::string& t) -> std::optional<std::string> { return "s_" + t; });
+        QVERIFY(r.Ok());
+        QCOMPARE(r.statement,
+                 std::string("CREATE TABLE `s` (`id` int, `p` int, CONSTRAINT `k_c_ibfk_1` FOREIGN KEY (`p`) REFERENCES "
+                             "`s_p` (`id`), CONSTRAINT `chk` CHECK (`id` > 0), constraint `k_own` foreign key (`id`) "
+                             "REFERENCES `s_c` (`p`))"));
+        QCOMPARE(seen, (std::vector<std::pair<std::string, bool>> {{"c_ibfk_1", true}, {"chk", false}, {"own", true}}));
+        // A name the map makes empty or too long is refused.
+        for (const std::string bad : {std::string(), std::string(65, 'n')}) {
+            const dump::StructureRewrite refused = dump::RewriteCreateTable(
+                statement, "s", [&](const std::string&, bool) { return bad; }, {});
+            QVERIFY(refused.error == ShapeError::NameTooLong);
+        }
     }
 
     void refusalsPointAtTheirPlace()

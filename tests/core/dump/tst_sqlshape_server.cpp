@@ -156,6 +156,49 @@ private slots:
                  std::string("3"));
     }
 
+    // Column defaults as the server prints them: values and the functions
+    // of real defaults pass; a default that calls any other function is
+    // refused, whatever the server took.
+    void onlyTheDefaultsOfRealColumnsPass()
+    {
+        REQUIRE_TEST_SERVER();
+        test::ScratchDatabase db("vorda_shape_defaults");
+        db.exec("CREATE SEQUENCE s1");
+        const std::vector<std::pair<std::string, bool>> columns = {
+            {"datetime(6) DEFAULT current_timestamp(6)", true},
+            {"timestamp NOT NULL DEFAULT now() ON UPDATE now()", true},
+            {"date DEFAULT curdate()", true},
+            {"date DEFAULT (curdate() + interval 1 day)", true},
+            {"varchar(40) DEFAULT uuid()", true},
+            {"int DEFAULT (-2 * 3 DIV 2)", true},
+            {"bit(3) DEFAULT b'101'", true},
+            {"varchar(9) DEFAULT _latin1'x' COMMENT 'c'", true},
+            {"varchar(20) DEFAULT user()", false},
+            {"varchar(20) DEFAULT concat('a', 'b')", false},
+            {"int DEFAULT (rand() * 10)", false},
+            {"time DEFAULT curtime()", false},
+            {"varchar(20) DEFAULT (repeat('x', 2))", false},
+            {"bigint DEFAULT uuid_short()", false},
+        };
+        int n = 0;
+        for (const auto& [column, accepted] : columns) {
+            const std::string table = "d" + std::to_string(++n);
+            db.exec("CREATE TABLE " + table + " (id int, c " + column + ")");
+            const std::string printed = ShowCreate(db, table);
+            const dump::StructureCheck check = dump::CheckCreateTable(printed);
+            QVERIFY2(check.Ok() == accepted, printed.c_str());
+            if (!accepted) {
+                QCOMPARE(check.error, dump::ShapeError::Default);
+                // The refusal points at the default itself.
+                QCOMPARE(printed.substr(check.offset - 8, 8), std::string("DEFAULT "));
+            }
+        }
+        // A sequence's value is printed with its database: refused as a
+        // reference into a database, whichever it is.
+        db.exec("CREATE TABLE seq_default (id int DEFAULT nextval(s1))");
+        QCOMPARE(dump::CheckCreateTable(ShowCreate(db, "seq_default")).error, dump::ShapeError::QualifiedName);
+    }
+
     // The row parser splits values where the server does: lines it accepts
     // store exactly the values it counted.
     void acceptedRowsMeanToTheServerWhatTheParserRead()

@@ -35,7 +35,15 @@ private:
 };
 
 // A restore run that shows nothing and answers every question No.
-class QuietRestoreUi : public SilentRunUi {};
+// Shows nothing; says Yes to restoring into another database than the
+// backup's, and No to everything else.
+class QuietRestoreUi : public SilentRunUi {
+public:
+    int ShowMessage(MessageKind, const std::string& text) override
+    {
+        return text.starts_with(kRestoreTargetQuestionStart) ? 1 : 0;
+    }
+};
 
 } // namespace
 
@@ -127,7 +135,7 @@ private slots:
         QVERIFY(file.ends_with("\r\n-- End of Backup File - Tables: 1005 - Rows: 2\r\n"));
         QVERIFY(file.find("--- Table structure for table `t1005`\r\n") != std::string::npos);
 
-        // Restored into another database, beside nothing.
+        // Restored into another database (the user agrees), beside nothing.
         ConnectionDef site = ConnectionDef::Load(f.state.store, "c");
         site.database = target.name();
         site.Save(f.state.store);

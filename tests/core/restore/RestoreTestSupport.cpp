@@ -86,7 +86,7 @@ std::vector<std::string> DumpHeaderLines(const std::string& backupName, const st
         "-- Host Name / IP Address: 127.0.0.1",
         "-- Database Name: " + database,
         "-- Backup Name: " + backupName,
-        "-- Backup TimeStamp: Monday, December 07, 2026 - 02:14:35 AM",
+        "-- Backup TimeStamp: " + std::string(kDumpTimeStamp),
         "--",
         rule,
     };
@@ -215,10 +215,14 @@ RestoreFixture::RestoreFixture(const std::string& prefix, Clock clock)
     site.password = p.password;
     site.savePassword = true;
     site.Save(state.store);
+    state.nameLists.Add(NameList::Connections, site.name);
     BackupDef backup;
     backup.name = name;
     backup.connection = "site";
     backup.Save(state.store);
+    state.nameLists.Add(NameList::Backups, name);
+    // The run that wrote the files of DumpHeaderLines.
+    BackupDef::StoreLastBackup(state.store, name, kDumpTimeStamp);
     state.selectedName = name;
     SetMode(RestoreMode::Indirect, false);
 }
@@ -226,6 +230,12 @@ RestoreFixture::RestoreFixture(const std::string& prefix, Clock clock)
 void RestoreFixture::WriteDump(const std::string& bytes, long long lineCount)
 {
     WriteFile(DumpPath(), bytes);
+    // The backup's last run wrote this file: its record holds the file's time.
+    const std::string stamp = "\r\n-- Backup TimeStamp: ";
+    if (const size_t at = bytes.find(stamp); at != std::string::npos) {
+        const size_t begin = at + stamp.size();
+        BackupDef::StoreLastBackup(state.store, name, bytes.substr(begin, bytes.find('\r', begin) - begin));
+    }
     if (lineCount < 0)
         lineCount = std::count(bytes.begin(), bytes.end(), '\n');
     BackupDef::StoreLineCount(state.store, name, lineCount);

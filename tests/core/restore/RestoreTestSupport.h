@@ -60,6 +60,9 @@ std::string CrLf(const std::vector<std::string>& lines);
 // among them.
 std::vector<std::string> WithClosingLine(std::vector<std::string> lines);
 
+// The time of the backup run the header lines below name.
+inline constexpr const char* kDumpTimeStamp = "Monday, December 07, 2026 - 02:14:35 AM";
+
 // The 14 header lines of a manual backup file.
 std::vector<std::string> DumpHeaderLines(const std::string& backupName, const std::string& database);
 
@@ -91,7 +94,8 @@ class RestoreFixture {
 public:
     explicit RestoreFixture(const std::string& prefix, Clock clock = SystemClock());
 
-    // Writes backup_<name>.tbk and stores its line count in the backup record.
+    // Writes backup_<name>.tbk and stores its line count in the backup record,
+    // and the time its header names as the backup's last run.
     void WriteDump(const std::string& bytes, long long lineCount = -1);
     // Writes a complete file: the lines, then the empty line and the closing
     // line a backup run ends it with.

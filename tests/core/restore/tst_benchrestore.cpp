@@ -109,6 +109,18 @@ private slots:
         QCOMPARE(db.scalar("SELECT COUNT(*) FROM t WHERE v = CONCAT('v', id)"), std::string("250"));
         QCOMPARE(db.scalar("SELECT COUNT(*) FROM SAFE_COPY_t WHERE v = 'changed'"), std::string("250"));
 
+        // Into another database only with --accept-other-database.
+        test::ScratchDatabase other("vorda_bench_other");
+        Define(data, other);
+        r = Bench({"restore", "--data-dir", data, "--mode", "indirect", "b"});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains(QString::fromStdString("This backup was made from database " + db.name())));
+        QVERIFY(r.err.contains("Restore Cancelled"));
+        QVERIFY(!test::TableExists(other, "VORDA_t"));
+        r = Bench({"restore", "--data-dir", data, "--mode", "indirect", "--accept-other-database", "b"});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(other.scalar("SELECT COUNT(*) FROM VORDA_t"), std::string("250"));
+
         // A restore that fails ends with status 1 after its message.
         QVERIFY(QFile::remove(data + "backup_b.tbk"));
         r = Bench({"restore", "--data-dir", data, "--mode", "indirect", "b"});
@@ -196,6 +208,48 @@ private slots:
         QCOMPARE(restore.exitCode(), 143);
         QCOMPARE(LogMessages(data).back(), std::string("Restore Cancelled: b"));
         QVERIFY(std::stoll(db.scalar("SELECT COUNT(*) FROM VORDA_t")) < 50000);
+    }
+
+    // A restore killed before its swap (here while it fills its scratch
+    // table, a row at a time) leaves every table as it was; the next
+    // restore removes the scratch table it left and goes through.
+    void aKilledAbsoluteRestoreChangesNothing()
+    {
+        test::TempDataDir dir;
+        test::ScratchDatabase db("vorda_bench_kill");
+        const QString data = Prepare(dir, db, "(id int NOT NULL PRIMARY KEY, v varchar(40))",
+                                     "INSERT INTO t SELECT seq, CONCAT('value ', seq) FROM seq_1_to_50000");
+        QCOMPARE(Bench({"backup", "--data-dir", data, "b"}).status, 0);
+        db.exec("UPDATE t SET v = 'later' WHERE id % 2 = 0");
+        const std::vector<std::string> before = test::DatabaseSnapshot(db);
+        const auto scratch = [&db] {
+            return db.scalar("SELECT GROUP_CONCAT(TABLE_NAME) FROM information_schema.TABLES WHERE TABLE_SCHEMA = "
+                             "DATABASE() AND TABLE_NAME LIKE 'vorda\\_new\\_%'");
+        };
+
+        QProcess restore;
+        restore.start(BenchPath(), {"restore", "--data-dir", data, "--mode", "absolute", "--batch-bytes", "0", "b"});
+        QVERIFY(restore.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(!scratch().empty()
+                                     && db.scalar("SELECT COUNT(*) FROM " + QuoteIdentifier(scratch())) != "0",
+                                 20000);
+        restore.kill();
+        QVERIFY(restore.waitForFinished(20000));
+        QCOMPARE(restore.exitStatus(), QProcess::CrashExit);
+        // The server lets go of the connection (and its lock).
+        QTRY_COMPARE_WITH_TIMEOUT(db.scalar("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE DB = '"
+                                            + db.name() + "' AND ID <> CONNECTION_ID()"),
+                                  std::string("0"), 20000);
+        const std::string left = scratch();
+        QVERIFY(!left.empty());
+        std::vector<std::string> after = test::DatabaseSnapshot(db);
+        std::erase_if(after, [](const std::string& entry) { return entry.starts_with("table vorda_new_"); });
+        QCOMPARE(after, before);
+
+        const Result r = Bench({"restore", "--data-dir", data, "--mode", "absolute", "b"});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(scratch(), std::string());
+        QCOMPARE(db.scalar("SELECT COUNT(*) FROM t WHERE v = CONCAT('value ', id)"), std::string("50000"));
     }
 };
 

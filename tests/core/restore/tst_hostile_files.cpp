@@ -38,6 +38,16 @@ std::string Row(int id, const std::string& v)
     return "INSERT INTO `t` VALUES ('" + std::to_string(id) + "', '" + v + "')";
 }
 
+// The file as the backup of database `database` wrote it: the files below
+// name database "target" in their header.
+std::string ForDatabase(std::string bytes, const std::string& database)
+{
+    const std::string line = "-- Database Name: target\r\n";
+    if (const size_t at = bytes.find(line); at != std::string::npos)
+        bytes.replace(at, line.size(), "-- Database Name: " + database + "\r\n");
+    return bytes;
+}
+
 // The header, then table `t` with the given structure lines (after its
 // CREATE TABLE line) and row lines (its data heading counts them).
 Lines FileOf(const Lines& structure, const Lines& rows, const std::string& createLine = "CREATE TABLE `t` (")
@@ -305,8 +315,7 @@ std::vector<Case> Cases()
     cases.push_back({"a CREATE the server refuses, absolute",
                      [](const Env&) { return WithColumn("  `v` no_such_type NULL,"); }, RestoreMode::Absolute, true, {},
                      RestoreOutcome::Failed, "Table Error",
-                     error("Backup restore has errored.\r\n\r\nCan not create restore table.\r\n\r\nThe table `t` was "
-                           "left as it was.")});
+                     error("Backup restore has errored.\r\n\r\nCan not create restore table.\r\n\r\nNothing was changed.")});
     {
         Case port {"a port of 93100", [](const Env&) { return Complete(FileOf(kColumns, {Row(1, "new")})); },
                    RestoreMode::Absolute, true, {}, RestoreOutcome::Failed, "Connection Failed",
@@ -344,7 +353,7 @@ std::vector<Case> Cases()
                    RestoreMode::Absolute, true, {}, RestoreOutcome::Failed, "Table Error",
                    error("Backup restore has errored.\r\n\r\nThe safe copy of table `" + longName
                          + "` would be named `SAFE_COPY_" + longName
-                         + "`, longer than 64 characters.\r\n\r\nNothing was restored.")};
+                         + "`, longer than 64 characters.\r\n\r\nNothing was changed.")};
         copy.prepare = [longName](RestoreFixture& f, const Env&) {
             f.db.exec("CREATE TABLE `" + longName + "` (id int NOT NULL PRIMARY KEY, v varchar(40))");
         };
@@ -437,7 +446,7 @@ private slots:
 
         f.SetMode(c.mode, c.safeCopy);
         if (const std::optional<std::string> bytes = c.file(env))
-            f.WriteDump(*bytes);
+            f.WriteDump(ForDatabase(*bytes, f.db.name()));
         if (c.prepare)
             c.prepare(f, env);
         const std::vector<std::string> otherBefore = test::DatabaseSnapshot(other);
@@ -487,10 +496,10 @@ private slots:
         f.SetMode(RestoreMode::Absolute, true);
         f.db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(40))");
         f.db.exec("INSERT INTO t VALUES (1, 'original')");
-        f.WriteDump(Complete(FileOf(kColumns, {Row(1, "first restore")})));
+        f.WriteDump(ForDatabase(Complete(FileOf(kColumns, {Row(1, "first restore")})), f.db.name()));
         RecordingRunUi first;
         QCOMPARE(RestoreRun(f.state, first).Run(f.name).outcome, RestoreOutcome::Complete);
-        f.WriteDump(Complete(FileOf(kColumns, {Row(1, "second restore")})));
+        f.WriteDump(ForDatabase(Complete(FileOf(kColumns, {Row(1, "second restore")})), f.db.name()));
         RecordingRunUi second;
         QCOMPARE(RestoreRun(f.state, second).Run(f.name).outcome, RestoreOutcome::Complete);
         QVERIFY(first.messages.empty() && second.messages.empty());
@@ -500,10 +509,10 @@ private slots:
     }
 
     // Structure sections with named constraints and references, as the
-    // server prints them: Absolute mode creates them as written (after the
-    // scratch trial, whose own constraint names cannot meet the live
-    // table's); Indirect mode prefixes constraint names and points references
-    // to the file's tables at their VORDA_ copies.
+    // server prints them: Absolute mode brings them back as written (its
+    // scratch tables' own names cannot meet the live tables' and are given
+    // back after the swap); Indirect mode prefixes constraint names and
+    // points references to the file's tables at their VORDA_ copies.
     void constraintsAndReferencesFollowTheMode()
     {
         const Lines parent = {"  `id` int(11) NOT NULL,", "  PRIMARY KEY (`id`)", ") ENGINE=InnoDB"};
@@ -532,7 +541,7 @@ private slots:
         };
 
         RestoreFixture f("vorda_constraints");
-        f.WriteDump(Complete(lines));
+        f.WriteDump(ForDatabase(Complete(lines), f.db.name()));
         f.SetMode(RestoreMode::Absolute, true);
         f.db.exec("CREATE TABLE parent (id int NOT NULL PRIMARY KEY) ENGINE=InnoDB");
         f.db.exec("CREATE TABLE child (id int NOT NULL PRIMARY KEY, p int, CONSTRAINT fk_p FOREIGN KEY (p) "
@@ -554,7 +563,7 @@ private slots:
         QCOMPARE(referenced(f.db, "VORDA_child"), std::string("VORDA_fk_p->VORDA_parent"));
         QCOMPARE(referenced(f.db, "child"), std::string("fk_p->parent"));
         QCOMPARE(f.db.scalar("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
-                             "AND TABLE_NAME LIKE 'VORDA\\_TRIAL\\_%'"),
+                             "AND (TABLE_NAME LIKE 'vorda\\_new\\_%' OR TABLE_NAME LIKE 'vorda\\_old\\_%')"),
                  std::string("0"));
     }
 };

@@ -113,10 +113,10 @@ void MakeReference(test::ScratchDatabase& db, const std::string& table, const st
 
 // The example file of the documentation, as backups were written before
 // NULL and escaping were mended: every value in apostrophes, NULL as '', a
-// backquote in the data written as \'.
-std::vector<std::string> OldStyleExample()
+// backquote in the data written as \'. Made from `database`.
+std::vector<std::string> OldStyleExample(const std::string& database)
 {
-    return Join(DumpHeaderLines("nightly", "shop"),
+    return Join(DumpHeaderLines("nightly", database),
                 {"", "---", "--- Table structure for table `items`", "---", "", "CREATE TABLE `items` (",
                  "  `id` int(11) NOT NULL auto_increment,", "  `name` varchar(40) NULL,",
                  "  `price` decimal(8,2) NOT NULL default '0.00',", "  PRIMARY KEY `id` (`id`),",
@@ -272,9 +272,9 @@ private slots:
         QCOMPARE(test::TableRows(f.db, "SAFE_COPY_my table", "id"), oldRows);
         QCOMPARE(f.db.scalar("SELECT GROUP_CONCAT(stale) FROM `SAFE_COPY_t`"), std::string("42"));
         QVERIFY(!test::TableExists(f.db, "VORDA_t"));
-        // No scratch table is left behind by the trial of each CREATE.
+        // No scratch table is left behind.
         QCOMPARE(f.db.scalar("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
-                             "AND TABLE_NAME LIKE 'VORDA\\_TRIAL\\_%'"),
+                             "AND (TABLE_NAME LIKE 'vorda\\_new\\_%' OR TABLE_NAME LIKE 'vorda\\_old\\_%')"),
                  std::string("0"));
 
         // Without safe copies nothing else is created.
@@ -315,7 +315,7 @@ private slots:
     void filesWrittenBeforeTheMendsRestoreAsBefore()
     {
         RestoreFixture f("vorda_restore_old");
-        f.WriteDump(CrLf(OldStyleExample()), 34);
+        f.WriteDump(CrLf(OldStyleExample(f.db.name())), 34);
         RecordingRunUi ui;
         // Files of older versions end without the closing line: the user is
         // asked first.
@@ -351,7 +351,7 @@ private slots:
         // A clock that moves on by a second every time it is read.
         auto now = std::make_shared<std::time_t>(1796609679);
         RestoreFixture f("vorda_restore_clock", [now] { return (*now)++; });
-        f.WriteDump(CrLf(OldStyleExample()), 34);
+        f.WriteDump(CrLf(OldStyleExample(f.db.name())), 34);
         RecordingRunUi ui;
         ui.answers.push_back(1);
         QCOMPARE(RestoreRun(f.state, ui).Run(f.name).outcome, RestoreOutcome::Complete);
@@ -366,7 +366,7 @@ private slots:
 
         // With a clock that stands still nothing but the zero is shown.
         RestoreFixture still("vorda_restore_still", [] { return std::time_t(1796609679); });
-        still.WriteDump(CrLf(OldStyleExample()), 34);
+        still.WriteDump(CrLf(OldStyleExample(still.db.name())), 34);
         RecordingRunUi quiet;
         quiet.answers.push_back(1);
         QCOMPARE(RestoreRun(still.state, quiet).Run(still.name).outcome, RestoreOutcome::Complete);
@@ -380,7 +380,7 @@ private slots:
             ConnectionDef site = ConnectionDef::Load(f.state.store, "site");
             site.port = "1"; // nothing listens there
             site.Save(f.state.store);
-            f.WriteDump(CrLf(OldStyleExample()), 34);
+            f.WriteDump(CrLf(OldStyleExample(f.db.name())), 34);
             RecordingRunUi ui;
             checkFailed(f, ui, RestoreRun(f.state, ui).Run(f.name), "Connection Failed",
                         "The system failed to connect to the designated host. Connection or ISP problem.");
@@ -428,7 +428,7 @@ private slots:
         {
             // Cut in the middle of a row statement: nothing is written.
             RestoreFixture f("vorda_restore_cut");
-            const std::string whole = CrLf(OldStyleExample());
+            const std::string whole = CrLf(OldStyleExample(f.db.name()));
             f.WriteDump(whole.substr(0, whole.size() - 12), 34);
             RecordingRunUi ui;
             checkFailed(f, ui, RestoreRun(f.state, ui).Run(f.name), "File Error",
@@ -439,7 +439,7 @@ private slots:
         {
             // Cut inside the structure: the CREATE TABLE statement is incomplete.
             RestoreFixture f("vorda_restore_cut2");
-            const std::string whole = CrLf(OldStyleExample());
+            const std::string whole = CrLf(OldStyleExample(f.db.name()));
             f.WriteDump(whole.substr(0, whole.find("  KEY `name`")), 34);
             RecordingRunUi ui;
             checkFailed(f, ui, RestoreRun(f.state, ui).Run(f.name), "File Error",
@@ -528,7 +528,7 @@ private slots:
     void onlyOneRestoreRunsAtATime()
     {
         RestoreFixture f("vorda_restore_busy");
-        f.WriteDump(CrLf(OldStyleExample()), 34);
+        f.WriteDump(CrLf(OldStyleExample(f.db.name())), 34);
         f.state.restoreRunning = true;
         const size_t logged = f.state.log.Count();
         RecordingRunUi ui;
@@ -566,6 +566,118 @@ private slots:
                  std::string("2"));
         // The reference still holds for new rows.
         QVERIFY(!f.db.sql().Query("INSERT INTO child VALUES (30, 99)"));
+    }
+
+    // A file lands where it was made from: another database, or another
+    // host, is asked about first (No by default, and by the user), and the
+    // history keeps the answer.
+    void aFileFromElsewhereIsRestoredOnlyWhenTheUserAgrees()
+    {
+        struct Case {
+            const char* host;
+            bool otherDatabase;
+            std::deque<int> answers;
+            RestoreOutcome outcome;
+        };
+        const std::vector<Case> cases = {
+            {"127.0.0.1", true, {}, RestoreOutcome::Cancelled},
+            {"127.0.0.1", true, {0}, RestoreOutcome::Cancelled},
+            {"127.0.0.1", true, {1}, RestoreOutcome::Complete},
+            {"db.example", false, {}, RestoreOutcome::Cancelled},
+            {"db.example", false, {1}, RestoreOutcome::Complete},
+            {"127.0.0.1", false, {}, RestoreOutcome::Complete},
+        };
+        for (const Case& c : cases) {
+            RestoreFixture f("vorda_restore_where");
+            f.SetMode(RestoreMode::Absolute, false);
+            const std::string connectionHost = ConnectionDef::Load(f.state.store, "site").host;
+            f.db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(40))");
+            f.db.exec("INSERT INTO t VALUES (9, 'own row')");
+            std::vector<std::string> lines = DumpHeaderLines(f.name, c.otherDatabase ? "aud" : f.db.name());
+            lines[8] = std::string("-- Host Name / IP Address: ") + c.host;
+            f.WriteDump(Join(lines, SimpleSection("t", 1)));
+            RecordingRunUi ui;
+            ui.answers = c.answers;
+            QCOMPARE(RestoreRun(f.state, ui).Run(f.name).outcome, c.outcome);
+
+            const bool asked = c.otherDatabase || c.host != connectionHost;
+            const std::string from = c.otherDatabase ? "aud" : f.db.name();
+            QCOMPARE(ui.messages.size(), size_t(asked ? 1 : 0));
+            if (asked) {
+                QCOMPARE(ui.messages[0].kind, MessageKind::YesNo);
+                QCOMPARE(ui.messages[0].text, "This backup was made from database " + from + " on host " + c.host
+                                                  + ". Restore it into database " + f.db.name() + " on host "
+                                                  + connectionHost + "?");
+                const bool yes = c.outcome == RestoreOutcome::Complete;
+                const auto& entries = f.state.log.Entries();
+                QCOMPARE(entries[entries.size() - 3].message,
+                         std::string(yes ? "Restore Into Another Database Confirmed: "
+                                         : "Restore Into Another Database Declined: ")
+                             + "nightly - from database " + from + " on host " + c.host + " into database "
+                             + f.db.name() + " on host " + connectionHost);
+            }
+            QCOMPARE(f.db.scalar("SELECT GROUP_CONCAT(id, v) FROM t"),
+                     std::string(c.outcome == RestoreOutcome::Complete ? "1row 1" : "9own row"));
+        }
+    }
+
+    // A backup restores only the file its own last run wrote: not one left
+    // by a deleted backup of the same name, not one another backup wrote,
+    // and nothing at all when it has never run. A backup whose connection
+    // was deleted fails without asking for its password.
+    void onlyTheBackupsOwnFileIsRestored()
+    {
+        struct Case {
+            const char* name;
+            std::function<void(RestoreFixture&)> prepare;
+            const char* status;
+            std::string message;
+        };
+        const std::string nothing = "\r\n\r\nNothing was restored.";
+        const std::vector<Case> cases = {
+            {"never run", [](RestoreFixture& f) { BackupDef::StoreNeverProcessed(f.state.store, f.name); }, "File Error",
+             "The backup nightly has never run, so there is no backup file of its own to restore.\r\n\r\nRun the "
+             "backup first."},
+            {"a file of a deleted backup of the name",
+             [](RestoreFixture& f) {
+                 BackupDef::StoreLastBackup(f.state.store, f.name, "Tuesday, January 05, 2027 - 10:00:00 AM");
+             },
+             "File Error",
+             "The file backup_nightly.tbk was not written by the last run of backup nightly: it holds backup "
+             "\"nightly\" of Monday, December 07, 2026 - 02:14:35 AM, and the backup last ran on Tuesday, January 05, "
+             "2027 - 10:00:00 AM."
+                 + nothing},
+            {"a file of another backup",
+             [](RestoreFixture& f) {
+                 std::vector<std::string> lines = DumpHeaderLines("weekly", f.db.name());
+                 f.WriteDump(Join(lines, SimpleSection("t", 1)));
+             },
+             "File Error",
+             "The file backup_nightly.tbk was not written by the last run of backup nightly: it holds backup "
+             "\"weekly\" of Monday, December 07, 2026 - 02:14:35 AM, and the backup last ran on Monday, December 07, "
+             "2026 - 02:14:35 AM."
+                 + nothing},
+            {"a deleted connection",
+             [](RestoreFixture& f) {
+                 ConnectionDef site = ConnectionDef::Load(f.state.store, "site");
+                 site.savePassword = false;
+                 site.Save(f.state.store);
+                 ConnectionDef::Delete(f.state.store, f.state.nameLists, "site");
+             },
+             "Connection Failed", "The connection site no longer exists."},
+        };
+        for (const Case& c : cases) {
+            RestoreFixture f("vorda_restore_owner");
+            f.SetMode(RestoreMode::Absolute, true);
+            f.db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(40))");
+            f.db.exec("INSERT INTO t VALUES (9, 'own row')");
+            f.WriteDump(Join(DumpHeaderLines(f.name, f.db.name()), SimpleSection("t", 1)));
+            c.prepare(f);
+            const std::vector<std::string> before = test::DatabaseSnapshot(f.db);
+            RecordingRunUi ui;
+            checkFailed(f, ui, RestoreRun(f.state, ui).Run(f.name), c.status, c.message.c_str());
+            QCOMPARE(test::DatabaseSnapshot(f.db), before);
+        }
     }
 
     void serverModesDoNotChangeTheValues()

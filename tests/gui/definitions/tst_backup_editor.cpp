@@ -11,13 +11,17 @@ namespace {
 using test::PageFixture;
 using Texts = std::vector<std::string>;
 
-// A scratch database with a few tables, one of them named with a bar.
+// A scratch database with a few tables, one of them named with a bar, a
+// view and a sequence.
 struct ShopDatabase {
     test::ScratchDatabase db {"vorda_backup_editor"};
     ShopDatabase()
     {
         for (const char* table : {"orders", "users", "a|b", "zeta"})
             db.exec(std::string("CREATE TABLE ") + QuoteIdentifier(table) + " (id INT)");
+        // Not tables: a backup never lists them.
+        db.exec("CREATE VIEW v_orders AS SELECT id FROM orders");
+        db.exec("CREATE SEQUENCE s_orders");
     }
 };
 
@@ -180,7 +184,7 @@ private slots:
         stored.Save(f.state().store);
         f.open<BackupEditor>(rid::PAGE_CREATE_BACKUP, EditorMode::Edit, "nightly");
         combo = f.control<QComboBox>(rid::IDC_BKED_CONNECTION);
-        QCOMPARE(combo->currentText(), QStringLiteral("shop")); // first beginning with "shop"
+        QCOMPARE(combo->currentText(), QStringLiteral("shop")); // the stored one, not shop2
         QVERIFY(f.control<QLineEdit>(rid::IDC_BKED_NAME)->isReadOnly());
         QVERIFY(f.control(rid::IDC_BKED_CANCEL_EDIT));
         f.click(rid::IDC_BKED_CONNECT);
@@ -196,6 +200,39 @@ private slots:
         QCOMPARE(edited.schedules, Texts({"Weekly", "hourly"}));
         QCOMPARE(edited.lastBackup, std::string("Never been processed"));
         QCOMPARE(f.state().currentPageId, rid::PAGE_EDIT_BACKUPS);
+    }
+
+    // Editing a backup whose connection was deleted selects none, not one
+    // whose name merely begins the same, and asks for one; connecting waits
+    // until one is chosen.
+    void aDeletedConnectionIsNotReplacedUnasked()
+    {
+        REQUIRE_TEST_SERVER();
+        ShopDatabase shop;
+        PageFixture f([&shop](AppState& s) {
+            test::DefineConnection(s, "shop2", shop.db.params());
+            test::DefineConnection(s, "shop", shop.db.params());
+            test::DefineBackup(s, "nightly", "shop", "orders");
+            BackupDef described = BackupDef::Load(s.store, "nightly");
+            described.description = "Every night";
+            described.Save(s.store);
+            ConnectionDef::Delete(s.store, s.nameLists, "shop");
+        });
+        f.open<BackupEditor>(rid::PAGE_CREATE_BACKUP, EditorMode::Edit, "nightly");
+        auto* combo = f.control<QComboBox>(rid::IDC_BKED_CONNECTION);
+        QCOMPARE(combo->currentIndex(), -1);
+        QCOMPARE(f.asked(), Texts {"The connection shop of this backup no longer exists.\r\n\r\nPlease select a "
+                                   "Site Connection for it, then connect."});
+        f.click(rid::IDC_BKED_CONNECT);
+        QCOMPARE(f.asked(), Texts {"No Site Connection Selected.\r\n\r\nUse the \"Create a New Connection\" "
+                                   "Option on the left to create one, then select it here and connect."});
+        QVERIFY(!Tables(f)->isEnabled());
+        combo->setCurrentText("shop2");
+        f.click(rid::IDC_BKED_CONNECT);
+        QCOMPARE(f.asked(), Texts {});
+        QCOMPARE(Tables(f)->SelectedTexts(1), QStringList {"orders"});
+        f.click(rid::IDC_BKED_SAVE);
+        QCOMPARE(BackupDef::Load(f.state().store, "nightly").connection, std::string("shop2"));
     }
 
     // A connection saved without its password asks for it at every

@@ -6,6 +6,9 @@
 
 #include <QHeaderView>
 #include <QMenu>
+#include <QRegularExpression>
+
+#include <cstdio>
 
 namespace {
 
@@ -143,6 +146,118 @@ private slots:
         menu->actions()[0]->trigger();
         QCOMPARE(s.currentPageId, k.editorPage);
         QCOMPARE(s.selectedName, std::string("shop"));
+    }
+
+    // Deleting a connection or a schedule that backups use names them, and
+    // what becomes of them, in the question; one nobody uses asks as ever.
+    void deletingWhatBackupsUseNamesThem_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("question");
+        QTest::newRow("a connection two backups read from")
+            << "connections" << 0
+            << "Delete this connection?\r\n\r\nThe backups nightly, weekly read from it: they cannot run until "
+               "another connection is chosen for them.";
+        QTest::newRow("a connection one backup reads from")
+            << "connections" << 1
+            << "Delete this connection?\r\n\r\nThe backup monthly reads from it: it cannot run until another "
+               "connection is chosen for it.";
+        QTest::newRow("a connection nobody uses") << "connections" << 2 << "Delete this connection?";
+        QTest::newRow("a schedule two backups run on")
+            << "schedules" << 0
+            << "Delete this schedule?\r\n\r\nThe backups nightly, monthly run on it: they will no longer run on it.";
+        QTest::newRow("a schedule one backup runs on")
+            << "schedules" << 1
+            << "Delete this schedule?\r\n\r\nThe backup weekly runs on it: it will no longer run on it.";
+    }
+
+    void deletingWhatBackupsUseNamesThem()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, row);
+        QFETCH(QString, question);
+        const DefinitionListKind& k = *Kind(kind);
+        PageFixture f([](AppState& s) {
+            for (const char* name : {"shop", "blog", "wiki"})
+                test::DefineConnection(s, name, {});
+            test::DefineSchedule(s, "hourly", ScheduleDef::kHourly, "Every Turn of the Hour");
+            test::DefineSchedule(s, "daily", ScheduleDef::kDaily, "Time: 01:00 AM");
+            test::DefineBackup(s, "nightly", "shop", "t", "hourly");
+            test::DefineBackup(s, "weekly", "shop", "t", "daily");
+            test::DefineBackup(s, "monthly", "blog", "t", "hourly");
+        });
+        f.open<DefinitionListPage>(k.pageId);
+        SelectRow(f.control<ReportList>(rid::IDC_DEFLIST_LIST), row);
+        f.click(rid::IDC_DEFLIST_DELETE); // answered No
+        QCOMPARE(f.asked(), Texts {question.toStdString()});
+        QCOMPARE(f.state().nameLists.Load(k.list).size(), size_t(k.list == NameList::Connections ? 3 : 2));
+    }
+
+    // Deleting a backup asks whether its files go too: they are deleted, or
+    // set aside under a name no backup reads, so that a new backup of the
+    // name never takes them for its own (which files are the backup's:
+    // tst_backup_files).
+    void deletingABackupDeletesOrSetsAsideItsFiles_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("deleted") << 1;
+        QTest::newRow("set aside") << 0;
+    }
+
+    void deletingABackupDeletesOrSetsAsideItsFiles()
+    {
+        QFETCH(int, answer);
+        PageFixture f([](AppState& s) {
+            test::DefineConnection(s, "shop", {});
+            test::DefineBackup(s, "blog", "shop", "t");
+            test::DefineBackup(s, "blogger", "shop", "t");
+        });
+        const std::string dir = f.state().paths.dataDir;
+        test::WriteFile(dir + "backup_blog.tbk", "the last file");
+        test::WriteFile(dir + "backup_blog.tbk.1", "an older copy");
+        test::WriteFile(dir + "backup_blogger.tbk", "another backup's file");
+
+        f.open<DefinitionListPage>(rid::PAGE_EDIT_BACKUPS);
+        SelectRow(f.control<ReportList>(rid::IDC_DEFLIST_LIST), 0);
+        MessageHook::SetNextAnswer(1);
+        MessageHook::SetNextAnswer(answer);
+        f.click(rid::IDC_DEFLIST_DELETE);
+        QCOMPARE(f.asked(), Texts({"Delete this backup?",
+                                   "Delete the backup files of blog too?\r\n\r\nNo keeps them in the data folder "
+                                   "under a name beginning with \"deleted_\", which no new backup takes for its own."}));
+        QVERIFY(!test::FileExists(dir + "backup_blog.tbk"));
+        QVERIFY(!test::FileExists(dir + "backup_blog.tbk.1"));
+        QCOMPARE(test::ReadFile(dir + "backup_blogger.tbk"), std::string("another backup's file"));
+        const auto& entries = f.state().log.Entries();
+        QCOMPARE(entries[entries.size() - 2].message, std::string("Backup Deleted: blog"));
+        std::vector<std::string> setAside;
+        for (const std::string& file : test::FilesIn(dir)) {
+            if (file.starts_with("deleted_"))
+                setAside.push_back(file);
+        }
+        if (answer == 1) {
+            QCOMPARE(entries.back().message, std::string("Backup Files Deleted: blog"));
+            QVERIFY(setAside.empty());
+        } else {
+            QCOMPARE(setAside.size(), size_t(2));
+            QVERIFY(QRegularExpression("^deleted_[0-9]{8}_[0-9]{6}_backup_blog\\.tbk$")
+                        .match(QString::fromStdString(setAside[0]))
+                        .hasMatch());
+            QCOMPARE(test::ReadFile(dir + setAside[0]), std::string("the last file"));
+            QCOMPARE(entries.back().message,
+                     "Backup Files Set Aside: blog - " + setAside[0] + ", " + setAside[1]);
+        }
+
+        // Without files there is nothing to ask (the page, rebuilt without the
+        // last backup, says the list is empty).
+        f.open<DefinitionListPage>(rid::PAGE_EDIT_BACKUPS);
+        QVERIFY(std::remove((dir + "backup_blogger.tbk").c_str()) == 0);
+        SelectRow(f.control<ReportList>(rid::IDC_DEFLIST_LIST), 0);
+        MessageHook::SetNextAnswer(1);
+        f.click(rid::IDC_DEFLIST_DELETE);
+        QCOMPARE(f.asked(), Texts({"Delete this backup?", BackupListPage::kKind.emptyAlert}));
+        QCOMPARE(f.state().log.Entries().back().message, std::string("Backup Deleted: blogger"));
     }
 
     void emptyLists()
