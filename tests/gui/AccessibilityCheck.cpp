@@ -235,13 +235,14 @@ bool ScreenBefore(const QRect& a, const QRect& b)
     return a.top() < b.top();
 }
 
-// The group boxes around `widget` below `root`, outermost first, then the
-// widget itself.
+// The group boxes and scroll areas around `widget` below `root`, outermost
+// first, then the widget itself. A scroll area's content is a unit at the
+// scroll area's place, however far it reaches beyond what is in view.
 QList<QWidget*> GroupChain(QWidget* widget, const QWidget* root)
 {
     QList<QWidget*> chain {widget};
     for (QWidget* up = widget->parentWidget(); up && up != root; up = up->parentWidget())
-        if (qobject_cast<QGroupBox*>(up))
+        if (qobject_cast<QGroupBox*>(up) || qobject_cast<QScrollArea*>(up))
             chain.prepend(up);
     return chain;
 }

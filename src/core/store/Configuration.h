@@ -8,10 +8,10 @@ enum class ReportingState { Standard, Verbose };
 enum class LogDirection { Ascend, Descend };
 enum class RestoreMode { Absolute, Indirect };
 
-// The in-memory mirror of the fourteen configuration keys. The member
-// initialisers are the values in force before anything is loaded; they differ
-// from the defaults that ResetConfiguration writes, and a missing stored row
-// leaves them as they are.
+// The in-memory mirror of the configuration keys. The member initialisers
+// are the values in force before anything is loaded; they differ from the
+// defaults that ResetConfiguration writes, and a missing stored row leaves
+// them as they are.
 struct Settings {
     bool compStart = true;
     bool startMin = false;
@@ -27,7 +27,16 @@ struct Settings {
     bool restoreColor = true;
     bool safeCopy = true;
     bool lineNumbers = false;
+    // A failed or skipped scheduled backup notifies the desktop.
+    bool notifyFailure = true;
+    // How many older backup files of each backup are kept (0 to 30).
+    int keepCopies = 2;
 };
+
+// The older copies kept of a backup file: kDefaultKeepCopies unless the
+// setting is stored as plain decimal digits, and at most kMaxKeepCopies.
+inline constexpr int kDefaultKeepCopies = 2;
+inline constexpr int kMaxKeepCopies = 30;
 
 // The three in-memory totals of definitions.
 struct Totals {
@@ -62,6 +71,9 @@ public:
     void WriteRestoreColor(bool on);
     void WriteSafeCopy(bool on);
     void WriteLineNumbers(bool on);
+    void WriteNotifyFailure(bool on);
+    // Stores `count` limited to 0 .. kMaxKeepCopies.
+    void WriteKeepCopies(int count);
 
 private:
     void LoadFlag(const char* key, bool& setting) const;

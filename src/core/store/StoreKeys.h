@@ -29,6 +29,8 @@ inline constexpr const char* kDoubleSpace = "IDC_CONF_BACKUPS_DOUBLESPACE";
 inline constexpr const char* kRestoreColor = "IDC_CONF_BACKUP_RESTORE_COLOR";
 inline constexpr const char* kSafeCopy = "IDC_CONF_RESTORE_SAFE_COPY";
 inline constexpr const char* kLineNumbers = "IDC_TEXT_VIEW_CHECK_LINE_NUMBERS";
+inline constexpr const char* kNotifyFailure = "IDC_CONF_BACKUPS_NOTIFY_FAILURE";
+inline constexpr const char* kKeepCopies = "IDC_CONF_BACKUPS_KEEP_COPIES";
 
 inline constexpr const char* kTrue = "TRUE";
 inline constexpr const char* kFalse = "FALSE";
@@ -46,6 +48,10 @@ inline constexpr const char* kSchedulesCount = "SCHEDULES_COUNT";
 inline constexpr const char* kLastBackupName = "LAST_BACKUP_NAME";
 inline constexpr const char* kLastBackupDt = "LAST_BACKUP_DT";
 inline constexpr const char* kLastBackupType = "LAST_BACKUP_TYPE";
+// The last failed (or skipped) backup or restore run.
+inline constexpr const char* kLastFailureName = "LAST_FAILURE_NAME";
+inline constexpr const char* kLastFailureDt = "LAST_FAILURE_DT";
+inline constexpr const char* kLastFailureReason = "LAST_FAILURE_REASON";
 
 // Name-list rows in CUSTOMER_DATA.
 inline constexpr const char* kConnectNames = "connect_names";

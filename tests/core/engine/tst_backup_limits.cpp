@@ -84,7 +84,9 @@ private slots:
                                  + std::to_string(packet)
                                  + " bytes.\r\n\r\nThe backup failed; the previous backup file was kept."}}));
         QCOMPARE(f.file("b"), previous);
-        QCOMPARE(FilesIn(f.dir.path()).size(), size_t(3)); // the file, vorda.db and the log: no temporary file
+        // The file, vorda.db, the log and the lock files: no temporary file.
+        QCOMPARE(FilesIn(f.dir.path()), (std::vector<std::string> {"backup_b.lck", "backup_b.tbk", "vorda.db",
+                                                                   "vorda_history.log", "vorda_history.log.lock"}));
         QCOMPARE(f.saved("b").lastBackup, before.lastBackup);
         QCOMPARE(f.saved("b").lineCount, before.lineCount);
         QVERIFY(!f.state.backupRunning);
@@ -93,7 +95,7 @@ private slots:
         f.ui = test::RecordingUi();
         const BackupOutcome automatic = f.run("b", RunKind::Automatic);
         QCOMPARE(automatic.status, RunStatus::Failed);
-        QVERIFY(!automatic.endsSequence);
+        QCOMPARE(automatic.reason, std::string("Row Over Packet Limit - Table: big"));
         QCOMPARE(f.log(), (std::vector<std::string> {"S Auto Backup Executed: b",
                                                      "S Row Over Packet Limit: b - Table: big - Backup Failed",
                                                      "V Auto Backup Ended: b - Elapsed Time: 00:00:00"}));
@@ -122,7 +124,7 @@ private slots:
         f.connection("c", db.params());
         f.backup("b", "c", tables);
         const BackupOutcome out = f.run("b");
-        QCOMPARE(out.status, RunStatus::Completed);
+        QVERIFY2(out.status == RunStatus::Completed, out.reason.c_str());
         const std::string file = f.file("b");
         QVERIFY(file.ends_with("\r\n-- End of Backup File - Tables: 1005 - Rows: 2\r\n"));
         QVERIFY(file.find("--- Table structure for table `t1005`\r\n") != std::string::npos);
@@ -193,7 +195,7 @@ private slots:
         f.state.log.Clear();
         const BackupOutcome automatic = f.run("b", RunKind::Automatic);
         QCOMPARE(automatic.status, RunStatus::Failed);
-        QVERIFY(automatic.endsSequence);
+        QCOMPARE(automatic.reason, std::string("Invalid Port Number"));
         QCOMPARE(f.log(), (std::vector<std::string> {"S Auto Backup Executed: b",
                                                      "S Invalid Port Number: b - Backup Failed"}));
     }
@@ -216,7 +218,8 @@ private slots:
                      (Messages {{MessageKind::Error, "The backup definition \"b\" is damaged: its stored name is not a "
                                                      "valid backup name or differs from its name in the list.\r\n\r\n"
                                                      "The backup was not run."}}));
-            QCOMPARE(FilesIn(f.dir.path()), (std::vector<std::string> {"vorda.db", "vorda_history.log"}));
+            QCOMPARE(FilesIn(f.dir.path()),
+                     (std::vector<std::string> {"vorda.db", "vorda_history.log", "vorda_history.log.lock"}));
             QVERIFY(!test::FileExists(f.dir.path() + "../trav2.tbk"));
             QVERIFY(!test::FileExists(f.dir.path() + "../../trav2.tbk"));
             QVERIFY(!f.state.backupRunning);
@@ -292,7 +295,7 @@ private slots:
         QCOMPARE(f.ui.Texts(RunField::TableMembers), first.ui.Texts(RunField::TableMembers));
         QCOMPARE(f.ui.Texts(RunField::CurrentMember), first.ui.Texts(RunField::CurrentMember));
         QCOMPARE(f.ui.steps, first.ui.steps);
-        QCOMPARE(FilesIn(f.dir.path()).size(), size_t(3));
+        QCOMPARE(FilesIn(f.dir.path()).size(), size_t(5)); // with the two lock files
     }
 
     // A definition a restore would refuse, or read differently, fails the
@@ -325,7 +328,7 @@ private slots:
                                                          + ".\r\n\r\nThe backup failed; the previous backup "
                                                            "file was kept."}}));
             QCOMPARE(f.file("b"), std::string("previous\r\n"));
-            QCOMPARE(FilesIn(f.dir.path()).size(), size_t(3));
+            QCOMPARE(FilesIn(f.dir.path()).size(), size_t(5)); // with the two lock files
 
             f.state.log.Clear();
             QCOMPARE(f.run("b", RunKind::Automatic).status, RunStatus::Failed);
@@ -347,7 +350,7 @@ private slots:
             f.backup(name, "c", "t");
             QCOMPARE(f.run(name).status, RunStatus::Completed);
             QVERIFY(test::FileExists(f.path(name)));
-            QCOMPARE(FilesIn(f.dir.path()).size(), size_t(3));
+            QCOMPARE(FilesIn(f.dir.path()).size(), size_t(5)); // with the two lock files
         }
         const std::string tooLong(245, 'n');
         RunFixture f;

@@ -269,7 +269,9 @@ private slots:
         QCOMPARE(f.saved("b").lastBackup, std::string(BackupDef::kNeverProcessed));
         QCOMPARE(f.saved("b").lineCount, std::string("1"));
         QCOMPARE(f.counter(keys::kLastBackupName), std::string());
-        QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: b"}));
+        QVERIFY2(out.reason.starts_with("Database table error - ") && out.reason.find("gone") != std::string::npos,
+                 out.reason.c_str());
+        QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: b", "S Backup Failed: b - " + out.reason}));
         QVERIFY(!f.state.backupRunning);
         QCOMPARE(f.ui.cursor, (std::vector<bool> {true, false}));
     }
@@ -314,7 +316,8 @@ private slots:
         QCOMPARE(f.ui.messages,
                  (std::vector<std::pair<MessageKind, std::string>> {{MessageKind::Error, "The system failed to connect to the designated host."}}));
         QVERIFY(!test::FileExists(f.path("b")));
-        QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: b"}));
+        QVERIFY2(out.reason.starts_with("Host Connect Failure - Access denied"), out.reason.c_str());
+        QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: b", "S Backup Failed: b - " + out.reason}));
         QVERIFY(!f.state.backupRunning);
 
         // The port is read as its leading digits after blanks.
@@ -446,7 +449,7 @@ private slots:
         };
         const BackupOutcome automatic = f.run("b", RunKind::Automatic);
         QCOMPARE(automatic.status, RunStatus::Failed);
-        QVERIFY(!automatic.endsSequence);
+        QVERIFY2(automatic.reason.starts_with("Connection Lost - "), automatic.reason.c_str());
         QCOMPARE(f.log(), (std::vector<std::string> {"S Auto Backup Executed: b", "S Connection Lost: b - Backup Failed",
                                                      "V Auto Backup Ended: b - Elapsed Time: 00:00:00"}));
         QCOMPARE(f.saved("b").lastBackup, std::string(BackupDef::kNeverProcessed));
