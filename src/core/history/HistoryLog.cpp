@@ -81,7 +81,10 @@ void HistoryLog::AppendEntry(bool verbose, const std::string& message)
     // kept: the entry joins the file as it is now (when it cannot be read,
     // the entries in memory stand in for it).
     const LogFileLock lock(path_);
-    Load();
+    // Entries that never reached the file (it could not be written) stay:
+    // the file would not know them.
+    if (!unsaved_)
+        Load();
     if (entries_.size() >= kCapacity)
         entries_.erase(entries_.begin(), entries_.begin() + static_cast<long>(entries_.size() - kCapacity + 1));
     entries_.push_back(HistoryEntry {static_cast<unsigned char>(verbose ? 1 : 0), shortTime_, OneLine(message)});
@@ -102,7 +105,7 @@ void HistoryLog::Save() const
         text += entry.message;
         text += "\r\n";
     }
-    AtomicFile::WriteWhole(path_, text);
+    unsaved_ = !AtomicFile::WriteWhole(path_, text);
 }
 
 bool HistoryLog::Load()

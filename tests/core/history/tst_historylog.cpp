@@ -129,6 +129,14 @@ private slots:
         QVERIFY(!log.Load());
         QCOMPARE(log.Count(), size_t(1));
 
+        // A log that cannot be written (a folder sits in its place) keeps
+        // every entry in memory, however often it is appended to.
+        QVERIFY(QDir().mkpath(QString::fromStdString(dir.file("blocked/vorda_history.log"))));
+        HistoryLog blocked(dir.file("blocked/vorda_history.log"), [] { return kMonday; });
+        for (const char* entry : {"one", "two", "three"})
+            blocked.AppendEntry(false, entry);
+        QCOMPARE(blocked.Count(), size_t(3));
+
         // A missing file is created empty by Load.
         HistoryLog fresh(dir.file("vorda_history.log"));
         QVERIFY(fresh.Load());
