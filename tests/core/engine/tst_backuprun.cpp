@@ -1,4 +1,5 @@
 #include "EngineTestSupport.h"
+#include "core/history/LastFailure.h"
 #include "ExampleBackup.h"
 #include "HardData.h"
 #include "core/state/MessageKind.h"
@@ -318,6 +319,9 @@ private slots:
         QVERIFY(!test::FileExists(f.path("b")));
         QVERIFY2(out.reason.starts_with("Host Connect Failure - Access denied"), out.reason.c_str());
         QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: b", "S Backup Failed: b - " + out.reason}));
+        const LastFailure last = LoadLastFailure(f.state.store);
+        QCOMPARE(last.name + " - " + last.time + " - " + last.reason,
+                 "b - Monday, December 07, 2026 - 02:14:35 AM - " + out.reason);
         QVERIFY(!f.state.backupRunning);
 
         // The port is read as its leading digits after blanks.
