@@ -62,6 +62,8 @@ BackupsPage::BackupsPage(AppState& state, PageHost& host, QWidget* parent)
     fileRow->addWidget(fileCaption);
     fileRow->addWidget(files_, 1);
     AddRowBelowList(fileRow);
+    // Tab follows the screen: the list, the file, then the buttons.
+    setTabOrder(List(), files_);
     connect(List(), &QTreeWidget::itemSelectionChanged, this, &BackupsPage::FillFiles);
     FillList();
     FillFiles();

@@ -1,4 +1,5 @@
 #include "RunPagesSupport.h"
+#include "AccessibilityCheck.h"
 
 #include "core/engine/BackupRun.h"
 #include "core/restore/RestoreRun.h"
@@ -512,6 +513,7 @@ private slots:
         QCOMPARE(files->itemText(1), QStringLiteral("Older copy - Mon, Dec 07, 2026 - 02:00:00 AM"));
         QCOMPARE(files->currentIndex(), 0);
         QVERIFY(files->isEnabled());
+        QCOMPARE(a11y::CheckPage(page), QStringList());
 
         files->setCurrentIndex(1);
         page->ViewButton()->click();
