@@ -16,24 +16,6 @@ using test::FilesIn;
 
 namespace {
 
-// Sets a global server variable for the life of the object.
-class GlobalSetting {
-public:
-    GlobalSetting(test::ScratchDatabase& db, const std::string& name, const std::string& value)
-        : db_(db)
-        , name_(name)
-        , saved_(db.scalar("SELECT @@GLOBAL." + name))
-    {
-        db_.exec("SET GLOBAL " + name_ + " = '" + value + "'");
-    }
-    ~GlobalSetting() { db_.sql().Query("SET GLOBAL " + name_ + " = '" + saved_ + "'"); }
-
-private:
-    test::ScratchDatabase& db_;
-    std::string name_;
-    std::string saved_;
-};
-
 // A restore run that shows nothing and answers every question No.
 class QuietRestoreUi : public SilentRunUi {};
 
@@ -133,7 +115,6 @@ private slots:
         ConnectionDef site = ConnectionDef::Load(f.state.store, "c");
         site.database = target.name();
         site.Save(f.state.store);
-        GlobalSetting engine(target, "default_storage_engine", "MEMORY");
         f.state.settings().restoreMode = RestoreMode::Indirect;
         QuietRestoreUi ui;
         const RestoreReport report = RestoreRun(f.state, ui).Run("b");
@@ -142,6 +123,12 @@ private slots:
                                "AND TABLE_NAME LIKE 'VORDA\\_t____'"),
                  std::string("1005"));
         QCOMPARE(target.scalar("SELECT GROUP_CONCAT(id ORDER BY id) FROM VORDA_t1005"), std::string("1,2"));
+        // The file's own definitions keep the tables in memory (the server's
+        // default engine, shared with tests running beside this one, is left
+        // alone).
+        QCOMPARE(target.scalar("SELECT ENGINE FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
+                               "TABLE_NAME = 'VORDA_t0001'"),
+                 std::string("MEMORY"));
     }
 
     // A live table literally named `<other>`.`newtab` is one name: it backs
