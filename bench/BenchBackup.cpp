@@ -8,7 +8,8 @@
 // table ends); --count-first counts it on the run's own connection before its
 // rows, --count-ahead on a second connection while they are read, as earlier
 // versions did, to measure what each costs. Ends with the result line; the exit status is 0 only when the run completed (143
-// when it was stopped).
+// when it was stopped, 75 when a backup or restore of NAME was running in
+// another process and nothing was done).
 #include "BenchSupport.h"
 
 #include "core/state/AppState.h"
@@ -49,6 +50,11 @@ int RunBackup(const std::vector<std::string>& words)
                      : args.flags.count("--count-ahead") ? BackupRun::CountMode::Ahead
                                                          : BackupRun::CountMode::WhileReading);
     const BackupOutcome outcome = run.Run(name, RunKind::Manual, start);
+    if (outcome.status == RunStatus::Refused) {
+        std::fprintf(stderr, "vorda-bench backup: not run, backup %s is busy: %s\n", name.c_str(),
+                     outcome.reason.c_str());
+        return bench::kBusyStatus;
+    }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (!outcome.resultWord.empty())
         ui.ShowMessage(MessageKind::YesNo, backuptext::ExecuteAnotherQuestion(outcome.resultWord));

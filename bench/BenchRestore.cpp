@@ -12,12 +12,15 @@
 // as one line at a time), for measuring what size serves best. Events go
 // to the history log as the program records them. SIGTERM cancels the
 // restore after its current line. Ends with the result line; the exit
-// status is 0 only when the restore completed (143 when it was stopped).
+// status is 0 only when the restore completed (143 when it was stopped, 75
+// when a backup or restore of NAME was running in another process and
+// nothing was done).
 #include "BenchSupport.h"
 
 #include "core/state/AppState.h"
 #include "core/state/MessageKind.h"
 #include "core/restore/RestoreRun.h"
+#include "core/store/Definitions.h"
 
 #include <chrono>
 #include <cstdio>
@@ -66,6 +69,18 @@ int RunRestore(const std::vector<std::string>& words)
     if (!batch.empty())
         run.SetRowBatchBytes(static_cast<size_t>(std::stoull(batch)));
     const RestoreReport report = run.Run(name);
+    if (report.outcome == RestoreOutcome::NotStarted) {
+        // Nobody can be asked for a password that was not saved.
+        const BackupDef backup = BackupDef::Load(state.store, name);
+        if (!ConnectionDef::Load(state.store, backup.connection).savePassword) {
+            std::fprintf(stderr, "vorda-bench restore: not run, the password of connection %s was not saved\n",
+                         backup.connection.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "vorda-bench restore: not run, backup %s is busy (see the message above)\n",
+                     name.c_str());
+        return bench::kBusyStatus;
+    }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     ui.ShowMessage(MessageKind::YesNo, RestoreFinalQuestion(report.outcome));
     std::printf("%s\n", bench::ResultLine(static_cast<unsigned long long>(report.rowsInserted), seconds).c_str());

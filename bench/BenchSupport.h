@@ -44,6 +44,9 @@ void CatchStopSignals();
 bool StopRequested();
 // The exit status of a command stopped by a signal.
 inline constexpr int kStoppedStatus = 143;
+// The exit status of a run that did not start because another run of the
+// same backup (in this or another process) holds it.
+inline constexpr int kBusyStatus = 75;
 
 // Peak resident memory of this process so far, in kB.
 long PeakRssKb();

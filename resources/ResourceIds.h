@@ -93,6 +93,7 @@ inline constexpr int IDC_STAT_REPORTING = 1061;
 inline constexpr int IDC_STAT_CLEAR_ON_START = 1062;
 inline constexpr int IDC_STAT_DIRECTION = 1066;
 inline constexpr int IDC_STAT_TIMESTAMPS = 1067;
+inline constexpr int IDC_STAT_LAST_FAILURE = 1312;
 
 // Connection editor.
 inline constexpr int IDD_CONNECTION_EDITOR = 139;
@@ -201,6 +202,7 @@ inline constexpr int IDC_REST_TABLE_MEMBERS = 1155;
 inline constexpr int IDC_REST_CURRENT_MEMBER = 1156;
 inline constexpr int IDC_REST_TABLE_BAR = 1143;
 inline constexpr int IDC_REST_OVERALL_BAR = 1144;
+inline constexpr int IDC_REST_FILE = 1313;
 
 // Backup viewer.
 inline constexpr int IDD_VIEWER = 182;
@@ -236,6 +238,8 @@ inline constexpr int IDC_CONF_INDIRECT = 1179;
 inline constexpr int IDC_CONF_TUTORIALS = 1281;
 inline constexpr int IDC_CONF_UPDATES = 1279;
 inline constexpr int IDC_CONF_DEFAULTS = 1171;
+inline constexpr int IDC_CONF_NOTIFY_FAILURE = 1314;
+inline constexpr int IDC_CONF_KEEP_COPIES = 1311;
 
 } // namespace rid
 

@@ -42,7 +42,8 @@ QStringList HiddenWidgets(QWidget* root);
 // on screen. Screen order: top to bottom, and left to right within a row;
 // two widgets are on one row when they overlap vertically by at least half
 // the height of the lower one. A group box is a unit: the widgets inside it
-// come together, in screen order within it, at the place of the group box.
+// come together, in screen order within it, at the place of the group box;
+// so is the content of a scroll area, at the scroll area's place.
 // Also reports every visible, enabled button, box, field or list that Tab
 // never reaches (no Tab focus).
 QStringList TabOrderProblems(QWidget* root);

@@ -1,5 +1,6 @@
 #include "core/dump/BackupFiles.h"
 
+#include "core/dump/BackupCopies.h"
 #include "core/dump/DumpFormat.h"
 #include "core/store/AtomicFile.h"
 
@@ -28,7 +29,14 @@ std::vector<std::string> BackupFileNames(const std::string& dataDir, const std::
         return names;
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
-        const bool ours = name == main || (name.starts_with(main + ".") && !name.starts_with(tempStart));
+        // The current file, files named after it (but not a running backup's
+        // temporary file) and the older copies backup_<name>.<stamp>.tbk; never
+        // the lock file, which other processes may hold.
+        const std::string copyStart = "backup_" + backupName + ".";
+        const bool copy = name.size() > copyStart.size() + 4 && name.starts_with(copyStart) && name.ends_with(".tbk")
+                          && IsCopyStamp(std::string_view(name).substr(copyStart.size(),
+                                                                       name.size() - copyStart.size() - 4));
+        const bool ours = name == main || copy || (name.starts_with(main + ".") && !name.starts_with(tempStart));
         struct stat st {};
         if (ours && lstat((dataDir + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
             names.push_back(name);

@@ -1,11 +1,14 @@
 #include "core/engine/BackupRun.h"
 
+#include "core/dump/BackupCopies.h"
 #include "core/dump/DumpFile.h"
 #include "core/dump/RestoreNames.h"
 #include "core/dump/SqlShape.h"
 #include "core/dump/TableDefinition.h"
 #include "core/engine/CountAhead.h"
 #include "core/engine/RunSkeleton.h"
+#include "core/history/LastFailure.h"
+#include "core/state/BackupLock.h"
 #include "core/store/Definitions.h"
 #include "core/store/Numbers.h"
 
@@ -36,9 +39,19 @@ std::string backuptext::ConnectionGoneText(const std::string& connectionName)
     return "The connection " + connectionName + " no longer exists.";
 }
 
+std::string backuptext::SkippedEntry(const std::string& backupName, const std::string& reason)
+{
+    return "Backup Skipped: " + backupName + " - " + reason;
+}
+
 std::string backuptext::SkippedForRestoreEntry(const std::string& backupName)
 {
-    return "Backup Skipped: " + backupName + " - Restore Running";
+    return SkippedEntry(backupName, kSkipRestore);
+}
+
+std::string backuptext::FailedEntry(const std::string& backupName, const std::string& reason)
+{
+    return "Backup Failed: " + backupName + " - " + reason;
 }
 
 namespace {
@@ -64,13 +77,14 @@ private:
 
 // How each failure is reported: the manual run's error message, the
 // scheduled run's log entry (prefix + name + " - Backup Failed") and its
-// level, and whether it ends a scheduled sequence. Failures before the tables
-// are read end it; later ones let it go on with the next backup.
+// level, and whether a scheduled run then ends without its finishing step
+// (the "Auto Backup Ended" entry). The prefix without its ": " also starts
+// the run's reason.
 struct BackupFailure {
     const char* message;
     const char* logPrefix;
     bool verbose;
-    bool endsSequence;
+    bool unfinished;
 };
 constexpr BackupFailure kConnectFailure {backuptext::kConnectFailed, "Host Connect Failure: ", false, true};
 constexpr BackupFailure kFileFailure {backuptext::kFileOpenFailed, "File Open Failure: ", true, true};
@@ -137,9 +151,13 @@ public:
 
 private:
     bool Manual() const { return kind_ == RunKind::Manual; }
-    // Whether the user (or the menu page) asked the run to stop; looked at
-    // after every page, every table and while a count is awaited.
-    bool CancelRequested() const { return state_.backupCancelRequested; }
+    // Whether the user (or the menu page, or the exit) asked the run to
+    // stop; looked at after every page, every table, while a count is
+    // awaited and while the server is waited for.
+    bool CancelRequested() const
+    {
+        return state_.backupCancelRequested || (!Manual() && state_.sequenceStopRequested);
+    }
     // `message` replaces the failure's own message; `logDetail` follows the
     // name in a scheduled run's log entry.
     void Fail(const BackupFailure& failure, const std::string& message = {}, const std::string& logDetail = {});
@@ -159,6 +177,8 @@ private:
     // Pending when the run was cancelled meanwhile.
     CountAhead::State AwaitCount(size_t index, std::string& countText);
     void Finish(bool completed);
+    // Keeps `reason` as the run's reason and as the last failure.
+    void RecordFailure(const std::string& reason);
 
     AppState& state_;
     PumpOnlyUi silent_;
@@ -169,7 +189,11 @@ private:
     const std::time_t start_;
     const BackupRun::CountMode countMode_;
     BackupOutcome out_;
+    BackupLock lock_;
     std::string backup_; // B: the definition's name, used for the file, header and log
+    // Follows the failure's name in the run's reason, when the failure has
+    // no server text (a password that was not saved).
+    std::string reasonDetail_;
     MysqlConnection conn_;
     CountAhead countAhead_;
     DumpFile file_;
@@ -193,32 +217,52 @@ void RunContext::Release()
     skeleton_.WaitCursorOff();
 }
 
+void RunContext::RecordFailure(const std::string& reason)
+{
+    out_.reason = reason;
+    StoreLastFailure(state_.store, {backup_, FormatLocalTime(state_.clock(), kLongTimeFormat), reason});
+}
+
 void RunContext::Fail(const BackupFailure& failure, const std::string& message, const std::string& logDetail)
 {
+    // A server call cut short by a stop request is a cancel, not a failure.
+    if (conn_.StoppedByRequest()) {
+        Finish(false);
+        return;
+    }
     Release();
+    std::string prefix = failure.logPrefix;
+    if (prefix.size() >= 2 && prefix.compare(prefix.size() - 2, 2, ": ") == 0)
+        prefix.resize(prefix.size() - 2);
+    std::string reason = prefix + logDetail;
+    if (!reasonDetail_.empty())
+        reason += " - " + reasonDetail_;
+    else if (!out_.serverError.empty())
+        reason += " - " + out_.serverError;
+    RecordFailure(reason);
     if (Manual()) {
+        state_.log.AppendEntry(false, backuptext::FailedEntry(backup_, reason));
         panel_.ShowMessage(MessageKind::Error, message.empty() ? std::string(failure.message) : message);
         return;
     }
-    out_.endsSequence = failure.endsSequence;
     state_.log.AppendEntry(failure.verbose, failure.logPrefix + backup_ + logDetail + " - Backup Failed");
-    if (!failure.endsSequence)
+    if (!failure.unfinished)
         state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + skeleton_.ElapsedText());
 }
 
 BackupOutcome RunContext::Run(const std::string& name)
 {
-    const auto refuse = [this](const char* message) {
+    const auto refuse = [this](const char* message, const char* reason) {
         out_.status = RunStatus::Refused;
-        out_.endsSequence = !Manual();
+        out_.reason = reason;
         if (Manual())
             panel_.ShowMessage(MessageKind::Alert, message);
         return out_;
     };
     if (state_.backupRunning)
-        return refuse(backuptext::kAnotherRunning);
+        return refuse(backuptext::kAnotherRunning, backuptext::kSkipAnotherBackup);
     if (state_.restoreRunning)
-        return refuse(backuptext::kRestoreRunning);
+        return refuse(backuptext::kRestoreRunning, backuptext::kSkipRestore);
 
     const BackupDef definition = BackupDef::Load(state_.store, name);
     const ConnectionDef connection = ConnectionDef::Load(state_.store, definition.connection);
@@ -236,9 +280,22 @@ BackupOutcome RunContext::Run(const std::string& name)
         params.password = std::move(*typed);
         // Other runs may have started and ended while the prompt was open.
         if (state_.backupRunning)
-            return refuse(backuptext::kAnotherRunning);
+            return refuse(backuptext::kAnotherRunning, backuptext::kSkipAnotherBackup);
         if (state_.restoreRunning)
-            return refuse(backuptext::kRestoreRunning);
+            return refuse(backuptext::kRestoreRunning, backuptext::kSkipRestore);
+    }
+    // Runs of this backup in other processes hold its lock. (A record whose
+    // name could not name a file fails below without one.)
+    if (definition.HasSoundName(name)) {
+        switch (lock_.Acquire(state_.paths.dataDir, name, BackupLock::Use::Backup)) {
+        case BackupLock::Result::HeldByBackup:
+            return refuse(backuptext::kAnotherRunning, backuptext::kSkipBackupElsewhere);
+        case BackupLock::Result::HeldByRestore:
+            return refuse(backuptext::kRestoreRunning, backuptext::kSkipRestoreElsewhere);
+        case BackupLock::Result::Acquired:
+        case BackupLock::Result::Failed: // no lock file: the backup file cannot be written either
+            break;
+        }
     }
 
     state_.backupRunning = true;
@@ -275,11 +332,15 @@ BackupOutcome RunContext::Run(const std::string& name)
 
     if (!conn_.Initialised()) {
         Release();
-        out_.endsSequence = !Manual();
+        RecordFailure("MySQL Initialization Failure");
         state_.log.AppendEntry(true, "MySQL Initialization Failure: " + backup_);
+        if (Manual())
+            state_.log.AppendEntry(false, backuptext::FailedEntry(backup_, out_.reason));
         return out_;
     }
     if (!connectionExists) {
+        // The reason (history, notice, last failure) says which connection.
+        reasonDetail_ = backuptext::ConnectionGoneText(definition.connection);
         Fail(kMissingConnectionFailure, backuptext::ConnectionGoneText(definition.connection));
         if (!Manual())
             state_.log.AppendEntry(false, backuptext::ConnectionGoneText(definition.connection));
@@ -292,6 +353,7 @@ BackupOutcome RunContext::Run(const std::string& name)
     if (passwordMissing && !Manual()) {
         // Nobody can be asked for it; connecting with an empty password
         // would fail every time.
+        reasonDetail_ = "the password of connection " + definition.connection + " was not saved";
         Fail(kConnectFailure);
         state_.log.AppendEntry(false, backuptext::PasswordNotSavedEntry(definition.connection));
         return out_;
@@ -299,6 +361,9 @@ BackupOutcome RunContext::Run(const std::string& name)
     // The window stays alive while the server works on one long call (the
     // connect, the row count of a large table, the first rows of a stream).
     conn_.SetWaitHook([this] { pump_.Always(); });
+    // A stop request (Cancel, the menu's question, the exit) does not wait
+    // for a long server call to end.
+    conn_.StopWhen([this] { return CancelRequested(); });
     // All tables are read inside one consistent snapshot, so rows that other
     // clients change during the run neither appear half-way nor vanish. The
     // long write timeout keeps the server from dropping a streamed table
@@ -357,12 +422,12 @@ BackupOutcome RunContext::Run(const std::string& name)
         if (t == TableOutcome::Cancelled)
             break;
     }
-    if (!state_.backupCancelRequested) {
+    if (!CancelRequested()) {
         // The closing line tells a restore that the file is complete.
         file_.Write(ClosingText(static_cast<long long>(tables.size()), static_cast<long long>(out_.rowsWritten)));
         out_.lineTally += kClosingLines;
     }
-    Finish(!state_.backupCancelRequested);
+    Finish(!CancelRequested());
     return out_;
 }
 
@@ -784,10 +849,20 @@ void RunContext::Finish(bool completed)
     skeleton_.ShowEnd();
 
     // The file reaches the disk (a large one takes a while) while the window
-    // stays alive.
-    if (completed && !PumpWhile(pump_, [this] { return file_.Commit(); })) {
-        Fail(kFileFailure);
-        return;
+    // stays alive. The previous file stays as an older copy, linked under its
+    // copy name before the new one replaces it, so a backup file is there at
+    // every moment.
+    if (completed) {
+        BackupRotation rotation(state_.paths.dataDir, backup_);
+        const int keep = state_.settings().keepCopies;
+        if (keep > 0)
+            rotation.KeepCurrent();
+        if (!PumpWhile(pump_, [this] { return file_.Commit(); })) {
+            rotation.Undo();
+            Fail(kFileFailure);
+            return;
+        }
+        rotation.Prune(keep);
     }
     file_.Discard();
 
@@ -806,7 +881,7 @@ void RunContext::Finish(bool completed)
         out_.listRowText = "Backup Cancelled";
         panel_.SetText(RunField::RunStatus, "Backup Cancelled");
     }
-    if (Manual())
+    if (Manual() || !completed)
         state_.log.AppendEntry(false, (completed ? "Backup Successful: " : "Backup Cancelled: ") + backup_);
     state_.nameLists.StoreLastRun({backup_, out_.startTimeText, RunKindText(kind_)});
     if (completed)

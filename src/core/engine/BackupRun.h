@@ -25,8 +25,18 @@ std::string PasswordNotSavedEntry(const std::string& connectionName);
 // "The connection <c> no longer exists.": a run (backup or restore) of a
 // backup whose connection was deleted fails with it.
 std::string ConnectionGoneText(const std::string& connectionName);
+// Why a scheduled run was not started ("Backup Skipped: <name> - <reason>").
+inline constexpr const char* kSkipAnotherBackup = "Another Backup Running";
+inline constexpr const char* kSkipRestore = "Restore Running";
+inline constexpr const char* kSkipBackupElsewhere = "Backup Running in Another Process";
+inline constexpr const char* kSkipRestoreElsewhere = "Restore Running in Another Process";
+inline constexpr const char* kSkipCancelled = "Cancelled";
+// "Backup Skipped: <name> - <reason>"
+std::string SkippedEntry(const std::string& backupName, const std::string& reason);
 // What a scheduled sequence logs for each due backup while a restore runs.
 std::string SkippedForRestoreEntry(const std::string& backupName);
+// "Backup Failed: <name> - <reason>", what a failed manual run logs.
+std::string FailedEntry(const std::string& backupName, const std::string& reason);
 // "Backup: <name>\n\r\n\rRun this Backup?"
 std::string RunQuestion(const std::string& name);
 // "Backup <Complete|Cancelled>\r\n\r\nDo you wish to execute another?"
@@ -40,15 +50,16 @@ enum class RunStatus {
     Completed, // the file is in place and the outcome stored
     Cancelled,  // cancel was requested during the run; the previous file stays
     Failed,     // a connection, file or query failure; nothing stored
-    Refused,    // another backup run or a restore was going; nothing done
+    Refused,    // another run of it (or any run in this process) was going; nothing done
     NotStarted, // the user cancelled the password prompt; nothing done
 };
 
 struct BackupOutcome {
     RunStatus status = RunStatus::Failed;
-    // For a scheduled run: whether the sequence must stop here (a failure
-    // before any table was read, or another run going).
-    bool endsSequence = false;
+    // Why a run failed or was refused, on one line: the failure's name, the
+    // table or limit concerned and the server's text ("Host Connect Failure
+    // - Access denied ..."), or a refusal's skip reason (kSkip...).
+    std::string reason;
     std::string backupName;    // the definition's IDC_CNSB_NAME
     std::string startTimeText; // long time form, as in the header and the store
     std::string resultWord;    // "Complete" or "Cancelled"; empty otherwise
@@ -64,9 +75,18 @@ struct BackupOutcome {
 // run touches no text, bar, cursor or message box and only lets the window
 // breathe through `ui.Pump()`. The run sets backupRunning and clears it on
 // every path just before it returns; setting backupCancelRequested from
-// outside cancels it at the next page or table. A manual run of a connection
-// whose password was not saved asks for it (RunUi::AskPassword) before it
-// starts; a scheduled one fails to connect.
+// outside (or sequenceStopRequested, for an automatic run) cancels it at the
+// next page or table, or at once while it waits for the server. A manual run
+// of a connection whose password was not saved asks for it
+// (RunUi::AskPassword) before it starts; a scheduled one fails to connect.
+//
+// The run holds the backup's BackupLock from its start to its end: a run of
+// the same backup, or a restore of it, in another process refuses it as a
+// run in this process would. A failure is logged (a manual run's as "Backup
+// Failed: <name> - <reason>") and kept as the last failure. A completed run
+// keeps the previous backup file as an older copy (BackupRotation) and
+// removes the copies beyond the keepCopies setting; a failed or cancelled
+// run changes no file.
 class BackupRun {
 public:
     BackupRun(AppState& state, RunUi& ui);

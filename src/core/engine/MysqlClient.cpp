@@ -7,6 +7,7 @@
 #include <utility>
 
 #include <poll.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -138,7 +139,25 @@ MysqlConnection::~MysqlConnection()
 
 void MysqlConnection::SetWaitHook(WaitHook hook)
 {
-    waitHook_ = std::move(hook);
+    callerHook_ = std::move(hook);
+    waitHook_ = nullptr;
+    if (!callerHook_)
+        return;
+    waitHook_ = [this] {
+        callerHook_();
+        if (stopped_ || !stopWhen_ || !handle_ || !stopWhen_())
+            return;
+        const my_socket fd = mysql_get_socket(handle_);
+        if (fd == MARIADB_INVALID_SOCKET)
+            return; // asked again at the next call, once the socket exists
+        stopped_ = true;
+        ::shutdown(fd, SHUT_RDWR);
+    };
+}
+
+void MysqlConnection::StopWhen(std::function<bool()> stop)
+{
+    stopWhen_ = std::move(stop);
 }
 
 void MysqlConnection::Close()
@@ -156,6 +175,7 @@ bool MysqlConnection::Connect(const ConnectionParams& p)
     if (!handle_)
         return false;
     refusal_.clear();
+    stopped_ = false;
     if (p.port > ConnectionParams::kMaxPort) {
         refusal_ = "Port " + std::to_string(p.port) + " is not a port number (1 to 65535).";
         connected_ = false;

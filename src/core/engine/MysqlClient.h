@@ -70,6 +70,12 @@ public:
     // has waited kWaitHookInterval since it began or since the hook last ran.
     // Set it before Connect; the hook must not use this connection.
     void SetWaitHook(WaitHook hook);
+    // With a wait hook: `stop` is asked after every call of the hook; once it
+    // says yes, the connection's socket is shut, so the call waiting for the
+    // server fails at once and every later one too (StoppedByRequest tells
+    // such a failure from the server's own).
+    void StopWhen(std::function<bool()> stop);
+    bool StoppedByRequest() const { return stopped_; }
     // Connects with host, user, password, database and port, no socket name
     // and no client flags, giving up after kConnectTimeoutSeconds so an
     // unreachable host never freezes the window for minutes. The connection
@@ -109,7 +115,11 @@ private:
 
     MYSQL* handle_ = nullptr;
     bool connected_ = false;
+    // The hook the calls wait with: the caller's hook, then the stop check.
     WaitHook waitHook_;
+    WaitHook callerHook_;
+    std::function<bool()> stopWhen_;
+    bool stopped_ = false;
     bool nonBlocking_ = false; // connected with the non-blocking option
     std::string refusal_; // why Connect refused to try, when it did
 };

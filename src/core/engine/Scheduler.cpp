@@ -1,6 +1,7 @@
 #include "core/engine/Scheduler.h"
 
 #include "core/engine/ScheduleEntries.h"
+#include "core/history/LastFailure.h"
 #include "core/store/Numbers.h"
 #include "core/store/Definitions.h"
 
@@ -169,36 +170,57 @@ std::vector<std::string> Scheduler::CollectDueBackups(const std::vector<std::str
     return BackupsUsing(state_.store, state_.nameLists, dueSchedules);
 }
 
-void Scheduler::RunSequence(const std::vector<std::string>& backups)
+void Scheduler::RunSequence(const std::vector<std::string>& backups,
+                            const std::map<std::string, std::string>& leadEntries)
 {
     outcomes_.clear();
+    state_.sequenceStopRequested = false;
     state_.runKind = "Automatic";
     if (showIndicator_)
         showIndicator_(true);
     state_.selectedName.clear();
-    for (size_t i = 0; i < backups.size(); ++i) {
-        const std::string& name = backups[i];
+    for (const std::string& name : backups) {
         state_.selectedName = name;
         if (name.empty())
             break;
-        // A backup never runs beside a restore: every backup still due is
-        // logged as skipped and none runs.
-        if (state_.restoreRunning) {
-            for (size_t j = i; j < backups.size() && !backups[j].empty(); ++j)
-                state_.log.AppendEntry(false, backuptext::SkippedForRestoreEntry(backups[j]));
-            break;
+        if (const auto lead = leadEntries.find(name); lead != leadEntries.end())
+            state_.log.AppendEntry(false, lead->second);
+        if (state_.sequenceStopRequested) {
+            Skip(name, backuptext::kSkipCancelled);
+            continue;
         }
         BackupRun run(state_, ui_);
         outcomes_.push_back(run.Run(name, RunKind::Automatic, state_.clock()));
-        if (outcomes_.back().endsSequence) {
-            state_.log.AppendEntry(false, "Automated Backup Sequence Terminated Due to Error");
-            break;
-        }
+        const BackupOutcome& outcome = outcomes_.back();
+        if (outcome.status == RunStatus::Refused)
+            Skip(name, outcome.reason);
+        else if (outcome.status == RunStatus::Failed)
+            Notify(name, outcome.reason);
+        // A stop asked for during the run holds for the whole sequence, even
+        // when the run had passed its last check.
+        const bool ran = outcome.status != RunStatus::Refused && outcome.status != RunStatus::NotStarted;
+        if (outcome.status == RunStatus::Cancelled || (ran && state_.backupCancelRequested))
+            state_.sequenceStopRequested = true;
     }
     if (showIndicator_)
         showIndicator_(false);
     state_.runKind = "Manual";
     state_.log.logChanged = true;
+}
+
+void Scheduler::Skip(const std::string& name, const std::string& reason)
+{
+    state_.log.AppendEntry(false, backuptext::SkippedEntry(name, reason));
+    if (reason == backuptext::kSkipCancelled)
+        return;
+    StoreLastFailure(state_.store, {name, FormatLocalTime(state_.clock(), kLongTimeFormat), "Skipped - " + reason});
+    Notify(name, "Skipped - " + reason);
+}
+
+void Scheduler::Notify(const std::string& name, const std::string& reason)
+{
+    if (onFailure_)
+        onFailure_({name, reason, state_.clock()});
 }
 
 bool Scheduler::StartedAnyRun() const
@@ -215,11 +237,12 @@ void Scheduler::RunDue(DueSlots& book, const SlotEvaluation& due)
     outcomes_.clear();
     if (due.backups.empty())
         return;
+    std::map<std::string, std::string> missed;
     for (const DueBackup& backup : due.backups) {
         if (backup.missed)
-            state_.log.AppendEntry(false, MissedRunEntry(backup));
+            missed[backup.name] = MissedRunEntry(backup);
     }
-    RunSequence(due.BackupNames());
+    RunSequence(due.BackupNames(), missed);
     // A slot counts as run once its backup's run has started. A backup that
     // did not start (another run was going, or the sequence stopped before
     // it) keeps its slot open for the catch-up at the next start.

@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +59,13 @@ bool EntryAppliesOn(const std::string& category, const EntryTime& time, const Sc
 // Whether a schedule of `category` (SCHD_*) with `entries` is due at `moment`.
 bool ScheduleIsDue(const std::string& category, const std::vector<std::string>& entries, const ScheduleMoment& moment);
 
+// A scheduled backup that failed or was skipped, for the desktop notice.
+struct FailureNotice {
+    std::string backupName;
+    std::string reason; // the run's reason; "Skipped - <reason>" for a skip
+    std::time_t when = 0;
+};
+
 // The scheduled runs: at every quarter-hour tick, the slots of the schedules
 // that fell due since the last evaluation (DueSlots), the backups that use
 // them, and those backups run one after the other. A backup that makes up
@@ -68,6 +76,10 @@ bool ScheduleIsDue(const std::string& category, const std::vector<std::string>& 
 class Scheduler {
 public:
     Scheduler(AppState& state, RunUi& pumpUi, std::function<void(bool shown)> showIndicator = {});
+
+    // Told of every scheduled backup that fails or is skipped for a reason
+    // other than a stop request, as soon as it has.
+    void SetFailureHandler(std::function<void(const FailureNotice&)> handler) { onFailure_ = std::move(handler); }
 
     // One tick: unless a sequence is already busy, evaluates the schedules
     // between the last evaluation and now (the state's clock) and runs the
@@ -89,9 +101,16 @@ public:
     // The backups that use any of the due schedules, each once, in
     // backup-list order.
     std::vector<std::string> CollectDueBackups(const std::vector<std::string>& dueSchedules) const;
-    // Runs the backups in order; stops after a failure that ends the sequence.
-    // While a restore runs, nothing runs: each backup is logged as skipped.
-    void RunSequence(const std::vector<std::string>& backups);
+    // Runs every backup in order, whatever the others do: a failure is
+    // logged by its run and the sequence goes on. A backup that cannot start
+    // (a restore or another backup running here, a run of it in another
+    // process) is logged as "Backup Skipped: <name> - <reason>". A stop
+    // request (sequenceStopRequested, or a cancel of one of its runs) ends
+    // the sequence: each backup not yet run is logged as skipped, Cancelled.
+    // `leadEntries` holds, per backup, an entry logged just before its own
+    // (the missed-run entry of a backup that makes up a missed slot).
+    void RunSequence(const std::vector<std::string>& backups,
+                     const std::map<std::string, std::string>& leadEntries = {});
 
     // Outcomes of the runs of the last sequence, in order.
     const std::vector<BackupOutcome>& LastOutcomes() const { return outcomes_; }
@@ -103,10 +122,15 @@ private:
     // Logs the missed runs, runs the due backups and notes the slots of
     // every run that started.
     void RunDue(DueSlots& book, const SlotEvaluation& due);
+    // Logs the skip, keeps it as the last failure and, unless it was asked
+    // for, tells the failure handler.
+    void Skip(const std::string& name, const std::string& reason);
+    void Notify(const std::string& name, const std::string& reason);
 
     AppState& state_;
     RunUi& ui_;
     std::function<void(bool)> showIndicator_;
+    std::function<void(const FailureNotice&)> onFailure_;
     std::vector<BackupOutcome> outcomes_;
     std::optional<SlotEvaluation> startEvaluation_;
 };

@@ -3,7 +3,9 @@
 #include "core/store/AtomicFile.h"
 #include "core/store/NameLists.h"
 
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +26,38 @@ std::string OneLine(std::string text)
     return text;
 }
 
+// Holds the log's lock file (the log's path + ".lock") while one process
+// rewrites the log, so that appends from several processes (the window,
+// vorda-bench) merge instead of overwriting each other. Waits at most about
+// two seconds: a holder that hangs must not freeze the window, and a write
+// without the lock is still a whole file.
+class LogFileLock {
+public:
+    explicit LogFileLock(const std::string& logPath)
+        : fd_(::open((logPath + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600))
+    {
+        if (fd_ < 0)
+            return;
+        for (int attempt = 0; attempt < 400; ++attempt) {
+            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+                return;
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return;
+            ::usleep(5000);
+        }
+    }
+    ~LogFileLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    LogFileLock(const LogFileLock&) = delete;
+    LogFileLock& operator=(const LogFileLock&) = delete;
+
+private:
+    int fd_;
+};
+
 } // namespace
 
 HistoryLog::HistoryLog(std::string filePath, Clock clock)
@@ -43,6 +77,14 @@ void HistoryLog::CurrentTimeTexts()
 void HistoryLog::AppendEntry(bool verbose, const std::string& message)
 {
     CurrentTimeTexts();
+    // What other processes appended since this one last read the file is
+    // kept: the entry joins the file as it is now (when it cannot be read,
+    // the entries in memory stand in for it).
+    const LogFileLock lock(path_);
+    // Entries that never reached the file (it could not be written) stay:
+    // the file would not know them.
+    if (!unsaved_)
+        Load();
     if (entries_.size() >= kCapacity)
         entries_.erase(entries_.begin(), entries_.begin() + static_cast<long>(entries_.size() - kCapacity + 1));
     entries_.push_back(HistoryEntry {static_cast<unsigned char>(verbose ? 1 : 0), shortTime_, OneLine(message)});
@@ -63,7 +105,7 @@ void HistoryLog::Save() const
         text += entry.message;
         text += "\r\n";
     }
-    AtomicFile::WriteWhole(path_, text);
+    unsaved_ = !AtomicFile::WriteWhole(path_, text);
 }
 
 bool HistoryLog::Load()
@@ -100,6 +142,7 @@ bool HistoryLog::Load()
 
 void HistoryLog::Clear()
 {
+    const LogFileLock lock(path_);
     entries_.clear();
     ::unlink(path_.c_str());
     Save();

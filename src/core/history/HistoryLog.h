@@ -25,7 +25,10 @@ public:
     explicit HistoryLog(std::string filePath, Clock clock = SystemClock());
 
     // Adds an event stamped with the current short time text; beyond 1000
-    // entries the oldest is dropped. Rewrites the file and sets logChanged.
+    // entries the oldest is dropped. Under the log's lock file, reads the
+    // file again (so entries other processes appended are kept; unless the
+    // last write failed, when memory holds more than the file), adds the
+    // event and rewrites the file; sets logChanged.
     void AppendEntry(bool verbose, const std::string& message);
     // Reads the file into memory; false (and memory unchanged) when it cannot
     // be read. Reading stops at the end, at the first empty line or at 1000.
@@ -53,6 +56,8 @@ private:
     std::string path_;
     Clock clock_;
     std::vector<HistoryEntry> entries_;
+    // The last Save could not write the file: memory holds more than it.
+    mutable bool unsaved_ = false;
     std::string shortTime_;
     std::string longTime_;
 };

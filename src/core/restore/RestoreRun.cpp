@@ -1,16 +1,19 @@
 #include "core/restore/RestoreRun.h"
 
+#include "core/dump/BackupCopies.h"
 #include "core/dump/BackupFileGrammar.h"
 #include "core/dump/DumpFormat.h"
 #include "core/dump/RestoreNames.h"
 #include "core/dump/SqlShape.h"
 #include "core/engine/BackupRun.h"
 #include "core/engine/MysqlClient.h"
+#include "core/history/LastFailure.h"
 #include "core/restore/BackupFileCheck.h"
 #include "core/restore/LineReader.h"
 #include "core/restore/TableSwap.h"
 #include "core/store/Numbers.h"
 #include "core/store/Definitions.h"
+#include "core/state/BackupLock.h"
 
 #include <errmsg.h>
 #include <mysqld_error.h>
@@ -203,6 +206,16 @@ RestoreReport RestoreRun::Run(std::string name)
         if (refused())
             return {};
     }
+    // A run of this backup in another process holds its lock.
+    BackupLock lock;
+    if (IsValidName(name)) {
+        const BackupLock::Result held = lock.Acquire(state_.paths.dataDir, name, BackupLock::Use::Restore);
+        if (held == BackupLock::Result::HeldByRestore || held == BackupLock::Result::HeldByBackup) {
+            ui_.ShowMessage(MessageKind::Alert,
+                            held == BackupLock::Result::HeldByRestore ? kAnotherRestoreRunning : kBackupRunningForRestore);
+            return {};
+        }
+    }
 
     // The per-backup lock of the run is taken here, before anything of the
     // backup is read or written.
@@ -236,8 +249,12 @@ RestoreReport RestoreRun::Run(std::string name)
     skeleton_.ShowStart(name, "Manual");
 
     // A record whose stored name is unsound is logged under its list name.
-    const std::string& logName = definition.HasSoundName(name) ? definition.name : name;
+    // A run on an older copy says which one in each of its entries.
+    const std::string copyNote = file_.empty() ? std::string() : " - Copy: " + file_.substr(file_.find_last_of('/') + 1);
+    const std::string logName = (definition.HasSoundName(name) ? definition.name : name) + copyNote;
     logName_ = logName;
+    const std::string path = file_.empty() ? BackupFilePath(state_.paths.dataDir, name) : file_;
+    failReason_.clear();
     const long long lineCount = LeadingInteger(definition.lineCount);
 
     ui_.SetText(RunField::RunStatus, "Attempting to Connect");
@@ -274,7 +291,13 @@ RestoreReport RestoreRun::Run(std::string name)
             failed = true;
         } else {
             ui_.SetText(RunField::RunStatus, "Connected");
-            failed = RestoreFile(conn, BackupFilePath(state_.paths.dataDir, name), lineCount) == LineResult::Failed;
+            // An older copy must be one of this backup's files.
+            if (!IsBackupFileOf(state_.paths.dataDir, name, path)) {
+                Fail(kFileFailure);
+                failed = true;
+            } else {
+                failed = RestoreFile(conn, path, lineCount) == LineResult::Failed;
+            }
         }
     }
 
@@ -288,7 +311,11 @@ RestoreReport RestoreRun::Run(std::string name)
     if (failed) {
         ui_.SetText(RunField::RunMode, kTerminated);
         ui_.SetText(RunField::RunStatus, "Restore Failed");
-        state_.log.AppendEntry(false, "Restore Failed: " + logName);
+        // A question answered No (a file without its closing line, a safe
+        // copy that could not be made) fails the run without a Fail.
+        const std::string reason = failReason_.empty() ? std::string("Declined") : failReason_;
+        state_.log.AppendEntry(false, "Restore Failed: " + logName + " - " + reason);
+        StoreLastFailure(state_.store, {name, FormatLocalTime(state_.clock(), kLongTimeFormat), "Restore Failed - " + reason});
         report_.outcome = RestoreOutcome::Failed;
     } else if (swapped_ || (!declined_ && !state_.restoreCancelRequested)) {
         // A stop asked for after the swap comes too late: the tables are in.
@@ -358,10 +385,12 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
     case FileCheckResult::Verdict::Complete:
         break;
     }
-    // Only the file this backup's last run wrote is restored: a file left
-    // under its name by a deleted backup of the same name, or put there by
-    // hand, is not.
-    if (result.header.backupName != backupName_ || result.header.startTimeText != lastBackup_) {
+    // Only the files this backup's runs wrote are restored: its current file
+    // is the one its last run wrote, and an older copy names the backup in
+    // its header. A file left under its name by a deleted backup of the same
+    // name, or put there by hand, is not.
+    const bool olderCopy = path != BackupFilePath(state_.paths.dataDir, backupName_);
+    if (result.header.backupName != backupName_ || (!olderCopy && result.header.startTimeText != lastBackup_)) {
         Fail(kFileRefused, "The file backup_" + backupName_ + ".tbk was not written by the last run of backup "
                                + backupName_ + ": it holds backup \"" + result.header.backupName + "\" of "
                                + result.header.startTimeText + ", and the backup last ran on " + lastBackup_
@@ -758,6 +787,7 @@ bool RestoreRun::Commit(MysqlConnection& conn)
 
 void RestoreRun::Fail(const RestoreFailure& failure, const std::string& message)
 {
+    failReason_ = failure.status;
     ui_.SetText(RunField::RunMode, kTerminated);
     ui_.SetText(RunField::RunStatus, failure.status);
     std::string text = message.empty() ? std::string(failure.message) : message;

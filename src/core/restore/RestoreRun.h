@@ -129,8 +129,17 @@ public:
     // limit); 0 sends every row on its own, one line at a time.
     void SetRowBatchBytes(size_t bytes) { batchBytes_ = bytes; }
 
-    // Restores backup `name` (its record and its file backup_<name>.tbk).
-    // The run keeps its own copy of the name.
+    // The file to restore instead of the backup's current one: one of its
+    // older copies (BackupCopies). Empty (the default): the current file.
+    // A path that is neither fails the run.
+    void SetFile(std::string path) { file_ = std::move(path); }
+
+    // Restores backup `name` (its record and its file backup_<name>.tbk, or
+    // the file given to SetFile). The run keeps its own copy of the name.
+    // It holds the backup's BackupLock throughout: a run of the same backup
+    // in another process refuses it. A failure is logged as "Restore Failed:
+    // <name> - <reason>" and kept as the last failure; the log entries of a
+    // run on an older copy name the copy.
     RestoreReport Run(std::string name);
 
 private:
@@ -168,6 +177,8 @@ private:
 
     AppState& state_;
     RunUi& ui_;
+    std::string file_;       // an older copy to restore, or empty
+    std::string failReason_; // the status of the failure that ended the run
     RunSkeleton skeleton_;
     ThrottledPump& pump_;
     RestoreReport report_;

@@ -1,5 +1,6 @@
 #include "core/restore/ViewerLoader.h"
 
+#include "core/dump/BackupCopies.h"
 #include "core/dump/DumpFormat.h"
 #include "core/engine/RunSkeleton.h"
 #include "core/restore/LineReader.h"
@@ -31,7 +32,12 @@ ViewerLoadResult ViewerLoader::LoadSelected()
     // reach outside the data directory.
     if (state_.selectedName.empty() || !IsValidName(state_.selectedName))
         return ViewerLoadResult::NotOpened;
-    return Load(BackupFilePath(state_.paths.dataDir, state_.selectedName), state_.settings().lineNumbers);
+    // The chosen older copy, which must be one of the backup's own files.
+    const std::string& dir = state_.paths.dataDir;
+    const std::string path = state_.selectedFile.empty() ? BackupFilePath(dir, state_.selectedName) : state_.selectedFile;
+    if (!IsBackupFileOf(dir, state_.selectedName, path))
+        return ViewerLoadResult::NotOpened;
+    return Load(path, state_.settings().lineNumbers);
 }
 
 ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)

@@ -50,10 +50,16 @@ public:
     bool backupCancelRequested = false;
     bool restoreCancelRequested = false;
     bool sequenceBusy = false;
+    // Exit and the "terminate?" questions stop a scheduled sequence whole:
+    // the backups it has not run yet are skipped, not started.
+    bool sequenceStopRequested = false;
     std::string runKind = "Manual"; // "Automatic" during a scheduled sequence
 
     // Page host and editors.
     std::string selectedName;
+    // The file of the selected backup that the viewer shows: its current
+    // backup file when empty, otherwise one of its older copies.
+    std::string selectedFile;
     EditorMode connectionEditorMode = EditorMode::None;
     EditorMode backupEditorMode = EditorMode::None;
     EditorMode scheduleEditorMode = EditorMode::None;

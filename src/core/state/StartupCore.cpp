@@ -75,14 +75,11 @@ SingleInstanceLock::~SingleInstanceLock()
 
 SingleInstanceLock::Result SingleInstanceLock::Acquire(const std::string& directory)
 {
-    std::string dir = directory;
-    if (dir.empty()) {
-        dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation).toStdString();
-        if (dir.empty())
-            dir = QDir::tempPath().toStdString();
-    }
-    const std::string path = dir + "/VordaMutex";
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    std::string path = directory;
+    if (!path.empty() && path.back() != '/')
+        path += '/';
+    path += "VordaMutex";
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd_ < 0)
         return Result::Failed;
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {

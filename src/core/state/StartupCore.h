@@ -24,9 +24,10 @@ void StartUpAfterPages(AppState& state);
 // At exit: record "Vorda Software Exited".
 void ShutDown(AppState& state);
 
-// The single-instance lock "VordaMutex": a file lock in the user's runtime
-// directory, held for the life of the process and released by the system
-// when the process ends, however it ends.
+// The single-instance lock "VordaMutex": a file lock (flock) on the file of
+// that name in the data folder, so that every process working on one data
+// folder sees it; held for the life of the process and released by the
+// system when the process ends, however it ends.
 class SingleInstanceLock {
 public:
     SingleInstanceLock() = default;
@@ -35,8 +36,8 @@ public:
     SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
     enum class Result { Acquired, AlreadyRunning, Failed };
-    // Tries to take the lock file in `directory` (the runtime directory when empty).
-    Result Acquire(const std::string& directory = {});
+    // Tries to take the lock file in `directory` (the data folder).
+    Result Acquire(const std::string& directory);
 
 private:
     int fd_ = -1;

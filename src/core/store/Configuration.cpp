@@ -3,6 +3,8 @@
 #include "core/store/Numbers.h"
 #include "core/store/StoreKeys.h"
 
+#include <algorithm>
+
 Configuration::Configuration(const SettingsStore& store, Totals& totals)
     : store_(store)
     , totals_(totals)
@@ -61,6 +63,14 @@ void Configuration::LoadConfiguration()
     LoadFlag(keys::kSafeCopy, s.safeCopy);
     LoadFlag(keys::kLineNumbers, s.lineNumbers);
     LoadFlag(keys::kCatchUp, s.catchUp);
+    LoadFlag(keys::kNotifyFailure, s.notifyFailure);
+    {
+        // Anything but plain digits (a missing row included) keeps the
+        // default, so a damaged value never removes older copies.
+        const std::string text = store_.GetValue(keys::kConfigurationTable, keys::kKeepCopies);
+        const bool digits = !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
+        s.keepCopies = digits ? std::min(std::stoi(text), kMaxKeepCopies) : kDefaultKeepCopies;
+    }
 
     auto loadTotal = [this](const char* key, int& total) {
         const std::string text = store_.GetValue(keys::kCountersTable, key);
@@ -88,6 +98,8 @@ void Configuration::ResetConfiguration()
     s.restoreColor = true;
     s.safeCopy = true;
     s.catchUp = true;
+    s.notifyFailure = true;
+    s.keepCopies = kDefaultKeepCopies;
 
     const char* t = keys::kConfigurationTable;
     store_.SetValue(t, keys::kCompStart, keys::kTrue);
@@ -104,6 +116,8 @@ void Configuration::ResetConfiguration()
     store_.SetValue(t, keys::kRestoreColor, keys::kTrue);
     store_.SetValue(t, keys::kSafeCopy, keys::kTrue);
     store_.SetValue(t, keys::kCatchUp, keys::kTrue);
+    store_.SetValue(t, keys::kNotifyFailure, keys::kTrue);
+    store_.SetValue(t, keys::kKeepCopies, std::to_string(kDefaultKeepCopies));
 }
 
 void Configuration::WriteCompStart(bool on) { settings.compStart = on; StoreFlag(keys::kCompStart, on); }
@@ -118,6 +132,13 @@ void Configuration::WriteRestoreColor(bool on) { settings.restoreColor = on; Sto
 void Configuration::WriteSafeCopy(bool on) { settings.safeCopy = on; StoreFlag(keys::kSafeCopy, on); }
 void Configuration::WriteLineNumbers(bool on) { settings.lineNumbers = on; StoreFlag(keys::kLineNumbers, on); }
 void Configuration::WriteCatchUp(bool on) { settings.catchUp = on; StoreFlag(keys::kCatchUp, on); }
+void Configuration::WriteNotifyFailure(bool on) { settings.notifyFailure = on; StoreFlag(keys::kNotifyFailure, on); }
+
+void Configuration::WriteKeepCopies(int count)
+{
+    settings.keepCopies = std::clamp(count, 0, kMaxKeepCopies);
+    store_.SetValue(keys::kConfigurationTable, keys::kKeepCopies, std::to_string(settings.keepCopies));
+}
 
 void Configuration::WriteReportingState(ReportingState state)
 {

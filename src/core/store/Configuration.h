@@ -29,7 +29,16 @@ struct Settings {
     bool lineNumbers = false;
     // Run scheduled backups missed while Vorda was not running (at start).
     bool catchUp = true;
+    // A failed or skipped scheduled backup notifies the desktop.
+    bool notifyFailure = true;
+    // How many older backup files of each backup are kept (0 to 30).
+    int keepCopies = 2;
 };
+
+// The older copies kept of a backup file: kDefaultKeepCopies unless the
+// setting is stored as plain decimal digits, and at most kMaxKeepCopies.
+inline constexpr int kDefaultKeepCopies = 2;
+inline constexpr int kMaxKeepCopies = 30;
 
 // The three in-memory totals of definitions.
 struct Totals {
@@ -65,6 +74,9 @@ public:
     void WriteSafeCopy(bool on);
     void WriteLineNumbers(bool on);
     void WriteCatchUp(bool on);
+    void WriteNotifyFailure(bool on);
+    // Stores `count` limited to 0 .. kMaxKeepCopies.
+    void WriteKeepCopies(int count);
 
 private:
     void LoadFlag(const char* key, bool& setting) const;

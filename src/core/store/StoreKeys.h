@@ -30,6 +30,8 @@ inline constexpr const char* kRestoreColor = "IDC_CONF_BACKUP_RESTORE_COLOR";
 inline constexpr const char* kSafeCopy = "IDC_CONF_RESTORE_SAFE_COPY";
 inline constexpr const char* kLineNumbers = "IDC_TEXT_VIEW_CHECK_LINE_NUMBERS";
 inline constexpr const char* kCatchUp = "IDC_CONF_BACKUPS_CATCH_UP";
+inline constexpr const char* kNotifyFailure = "IDC_CONF_BACKUPS_NOTIFY_FAILURE";
+inline constexpr const char* kKeepCopies = "IDC_CONF_BACKUPS_KEEP_COPIES";
 
 inline constexpr const char* kTrue = "TRUE";
 inline constexpr const char* kFalse = "FALSE";
@@ -50,6 +52,10 @@ inline constexpr const char* kLastBackupType = "LAST_BACKUP_TYPE";
 // The instant (seconds since 1970, UTC) of the last evaluation of the
 // schedules: the next one looks for slots after it.
 inline constexpr const char* kLastScheduleEvaluation = "LAST_SCHEDULE_EVALUATION";
+// The last failed (or skipped) backup or restore run.
+inline constexpr const char* kLastFailureName = "LAST_FAILURE_NAME";
+inline constexpr const char* kLastFailureDt = "LAST_FAILURE_DT";
+inline constexpr const char* kLastFailureReason = "LAST_FAILURE_REASON";
 
 // Name-list rows in CUSTOMER_DATA.
 inline constexpr const char* kConnectNames = "connect_names";

@@ -2,7 +2,11 @@
 
 #include "resources/ResourceIds.h"
 
+#include <QPainter>
+#include <QPolygonF>
 #include <QString>
+
+#include <algorithm>
 
 // The resource initialiser lives in a static library; referencing it keeps it
 // linked in. Q_INIT_RESOURCE must be used outside any namespace.
@@ -46,5 +50,33 @@ QIcon ProgramIcon()
     QIcon icon;
     for (int size : {16, 32, 64, 256})
         icon.addFile(QStringLiteral(":/vorda/images/icon_%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+QIcon WarningIcon()
+{
+    EnsureResources();
+    QIcon icon;
+    for (int size : {16, 32, 64, 256}) {
+        QPixmap picture(QStringLiteral(":/vorda/images/icon_%1.png").arg(size));
+        if (picture.isNull())
+            continue;
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        // A yellow triangle with a black "!" over the lower right 60 %.
+        const qreal side = size * 0.6;
+        const QPointF origin(size - side, size - side);
+        const QPolygonF triangle({origin + QPointF(side / 2, 0), origin + QPointF(side, side), origin + QPointF(0, side)});
+        painter.setPen(QPen(QColor(40, 30, 0), std::max(1.0, size / 24.0)));
+        painter.setBrush(QColor(250, 190, 20));
+        painter.drawPolygon(triangle);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(20, 20, 20));
+        const qreal w = std::max(1.5, side / 9);
+        painter.drawRect(QRectF(origin.x() + side / 2 - w / 2, origin.y() + side * 0.32, w, side * 0.38));
+        painter.drawRect(QRectF(origin.x() + side / 2 - w / 2, origin.y() + side * 0.78, w, w));
+        painter.end();
+        icon.addPixmap(picture);
+    }
     return icon;
 }

@@ -14,3 +14,7 @@ QPixmap Bitmap(int bitmapId);
 
 // The program icon (IDR_MAINFRAME) in all its sizes.
 QIcon ProgramIcon();
+
+// The program icon with a warning sign over its lower right corner: the tray
+// icon while a scheduled backup has failed unseen.
+QIcon WarningIcon();

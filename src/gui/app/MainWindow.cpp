@@ -1,6 +1,7 @@
 #include "gui/app/MainWindow.h"
 
 #include "gui/app/Art.h"
+#include "gui/app/DesktopNotifier.h"
 #include "gui/app/MenuPage.h"
 #include "gui/app/Help.h"
 #include "gui/app/Messages.h"
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -75,6 +77,8 @@ MainWindow::MainWindow(const std::string& dataDir, QWidget* parent, Clock clock)
     startMinTimer_->setObjectName(QStringLiteral("TIMER_6003"));
     startMinTimer_->setSingleShot(true);
     connect(startMinTimer_, &QTimer::timeout, this, &MainWindow::OnStartMinimisedTimer);
+
+    notifier_ = new DesktopNotifier([this] { return tray_; }, this);
 
     SetMessagesEnabledFlag(&state_->messagesEnabled);
     SetMessageParent(this);
@@ -251,9 +255,11 @@ void MainWindow::ArmScheduleTimer()
 
 Scheduler& MainWindow::TheScheduler()
 {
-    if (!scheduler_)
+    if (!scheduler_) {
         scheduler_ = std::make_unique<Scheduler>(*state_, *schedulerUi_,
                                                  [this](bool shown) { SetAutoRunIndicatorVisible(shown); });
+        scheduler_->SetFailureHandler([this](const FailureNotice& notice) { OnScheduledFailure(notice); });
+    }
     return *scheduler_;
 }
 
@@ -322,16 +328,64 @@ bool MainWindow::MinimizeToTray()
     if (!tray_) {
         tray_ = new QSystemTrayIcon(ProgramIcon(), this);
         tray_->setObjectName(QStringLiteral("TRAY_4001"));
-        tray_->setToolTip(QStringLiteral("Vorda Quendal System"));
         tray_->setContextMenu(trayMenu_);
         connect(tray_, &QSystemTrayIcon::activated, this, &MainWindow::OnTrayActivated);
     }
+    ShowTrayState();
     tray_->show();
     return true;
 }
 
+void MainWindow::ShowFromElsewhere()
+{
+    if (InTray()) {
+        RestoreFromTray();
+        return;
+    }
+    state_->messagesEnabled = true;
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::OnScheduledFailure(const FailureNotice& notice)
+{
+    if (InTray()) {
+        unseenFailures_.emplace_back(notice.backupName, FormatLocalTime(notice.when, kShortTimeFormat));
+        ShowTrayState();
+    }
+    if (state_->settings().notifyFailure)
+        notifier_->Notify(QStringLiteral("Backup failed: %1").arg(QString::fromStdString(notice.backupName)),
+                          QString::fromStdString(notice.reason));
+}
+
+QString MainWindow::TrayToolTip() const
+{
+    QString tip = QStringLiteral("Vorda Quendal System");
+    // The newest first; a tooltip has room for a few.
+    constexpr size_t kShown = 5;
+    const size_t count = unseenFailures_.size();
+    for (size_t i = 0; i < std::min(count, kShown); ++i) {
+        const auto& [name, time] = unseenFailures_[count - 1 - i];
+        tip += QStringLiteral("\nBackup failed: %1 - %2").arg(QString::fromStdString(name), QString::fromStdString(time));
+    }
+    if (count > kShown)
+        tip += QStringLiteral("\n... and %1 more").arg(count - kShown);
+    return tip;
+}
+
+void MainWindow::ShowTrayState()
+{
+    if (!tray_)
+        return;
+    tray_->setIcon(unseenFailures_.empty() ? ProgramIcon() : WarningIcon());
+    tray_->setToolTip(TrayToolTip());
+}
+
 void MainWindow::RestoreFromTray()
 {
+    // The window is open: the failures are seen (the history shows them).
+    unseenFailures_.clear();
     state_->messagesEnabled = true;
     showNormal();
     raise();
@@ -373,6 +427,9 @@ void MainWindow::PrepareExit()
     // keeps the previous good file), and nothing pops up while the program
     // ends.
     state_->backupCancelRequested = state_->backupRunning;
+    // A scheduled sequence stops whole: the backups it has not run yet are
+    // logged as skipped, and the program ends once the current one stopped.
+    state_->sequenceStopRequested = true;
     state_->restoreCancelRequested = state_->restoreRunning;
     state_->viewerActive = false;
     state_->messagesEnabled = false;

@@ -12,13 +12,18 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 class QLabel;
 class QMenu;
 class QPushButton;
 class QTimer;
+class DesktopNotifier;
 class RunUi;
 class Scheduler;
+struct FailureNotice;
 
 // The program's only top-level window. Owns the shared state, runs the
 // start-up and shutdown, hosts the menu page at the left and one work-area
@@ -78,6 +83,21 @@ public:
     QSystemTrayIcon* TrayIcon() const { return tray_; }
     QMenu* TrayMenu() const { return trayMenu_; }
 
+    // A second start of Vorda asked for the window: out of the tray, or
+    // back from the taskbar, and to the front.
+    void ShowFromElsewhere();
+
+    // A scheduled backup failed or was skipped: the desktop is told (when
+    // the setting says so), and while the window is in the tray its icon
+    // turns into the warning icon and its tooltip names each such backup
+    // and when, until the window is opened.
+    void OnScheduledFailure(const FailureNotice& notice);
+    // The failures the tray icon warns of (name and short time text).
+    const std::vector<std::pair<std::string, std::string>>& UnseenFailures() const { return unseenFailures_; }
+    DesktopNotifier* Notifier() const { return notifier_; }
+    // The tray icon's tooltip for the unseen failures.
+    QString TrayToolTip() const;
+
     // Whether a system tray exists; tests replace the check.
     static std::function<bool()>& TrayAvailable();
 
@@ -110,6 +130,8 @@ private:
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
     void RemoveTrayIcon();
     void PrepareExit();
+    // The tray icon and tooltip for the unseen failures.
+    void ShowTrayState();
 
     std::unique_ptr<AppState> state_;
     std::unique_ptr<RunUi> schedulerUi_;
@@ -126,5 +148,7 @@ private:
     QPointer<QWidget> currentPage_;
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* trayMenu_ = nullptr;
+    DesktopNotifier* notifier_ = nullptr;
+    std::vector<std::pair<std::string, std::string>> unseenFailures_;
     bool exiting_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include "gui/app/MainWindow.h"
 #include "gui/app/Messages.h"
+#include "gui/app/WindowRaiser.h"
 #include "core/state/StartupCore.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -44,24 +46,29 @@ void QuitOnTerminationSignals()
 
 } // namespace
 
-int VordaApp::InitInstance()
+int VordaApp::InitInstance(Clock clock)
 {
+    // One copy per data folder, whatever else differs between the starts.
+    const std::string dataDir = ResolveDataDirectory();
+    EnsurePrivateDirectory(dataDir);
     SingleInstanceLock lock;
-    switch (lock.Acquire()) {
+    switch (lock.Acquire(dataDir)) {
     case SingleInstanceLock::Result::Acquired:
         break;
     case SingleInstanceLock::Result::AlreadyRunning:
+        // The running copy shows its window; only when it does not answer
+        // (it hangs, or an older version runs) is the user told.
+        if (WindowRaiser::AskRunningCopyToShow(dataDir))
+            return 0;
         ShowMessage(MessageKind::Alert,
                     "Vorda is already running!\r\rOnly one copy may run at a time.\r\rPlease check your System "
                     "Tray or Taskbar to open the current running copy.");
         return 0;
     case SingleInstanceLock::Result::Failed:
-        std::fprintf(stderr, "Vorda: the single-instance lock \"VordaMutex\" could not be created.\n");
+        std::fprintf(stderr, "Vorda: the single-instance lock \"VordaMutex\" could not be created in %s.\n",
+                     dataDir.c_str());
         return 1;
     }
-
-    const std::string dataDir = ResolveDataDirectory();
-    EnsurePrivateDirectory(dataDir);
 
     QuitOnTerminationSignals();
     // Hidden in the tray, the program goes on running; it ends only on "Exit
@@ -70,8 +77,11 @@ int VordaApp::InitInstance()
     QApplication::setQuitOnLastWindowClosed(false);
     int status = 0;
     {
-        MainWindow dialog(dataDir);
+        MainWindow dialog(dataDir, nullptr, std::move(clock));
         QObject::connect(&dialog, &MainWindow::quitRequested, qApp, &QApplication::quit, Qt::QueuedConnection);
+        WindowRaiser raiser;
+        QObject::connect(&raiser, &WindowRaiser::showRequested, &dialog, &MainWindow::ShowFromElsewhere);
+        raiser.Listen(dataDir);
         dialog.show();
         status = QApplication::exec();
     }

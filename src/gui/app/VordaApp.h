@@ -1,9 +1,13 @@
 #pragma once
 
-// The program's entry: refuses a second copy, fixes the data directory and
-// runs the main window until it closes.
+#include "core/history/TimeTexts.h"
+
+// The program's entry: fixes the data directory, refuses a second copy on it
+// (which asks the running copy to show its window instead), and runs the
+// main window until it closes.
 class VordaApp {
 public:
-    // Runs the program inside an existing QApplication; returns the exit status.
-    static int InitInstance();
+    // Runs the program inside an existing QApplication; returns the exit
+    // status. `clock` is the time the program goes by (tests step it).
+    static int InitInstance(Clock clock = SystemClock());
 };

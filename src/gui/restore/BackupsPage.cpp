@@ -1,5 +1,6 @@
 #include "gui/restore/BackupsPage.h"
 
+#include "core/dump/BackupCopies.h"
 #include "core/dump/DumpFormat.h"
 #include "core/restore/LineReader.h"
 #include "core/restore/RestoreRun.h"
@@ -10,6 +11,9 @@
 #include "gui/widgets/ReportList.h"
 #include "resources/ResourceIds.h"
 
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 
 namespace {
@@ -47,7 +51,46 @@ BackupsPage::BackupsPage(AppState& state, PageHost& host, QWidget* parent)
     connect(cancel_, &QPushButton::clicked, this, &BackupsPage::OnCancel);
     connect(List(), &ReportList::rowActivated, this, &BackupsPage::OnView);
     SetRunButtons(restore_);
+
+    auto* fileRow = new QHBoxLayout;
+    auto* fileCaption = new QLabel(QStringLiteral("Backup File:"), List()->parentWidget());
+    files_ = new QComboBox(List()->parentWidget());
+    files_->setObjectName(ControlName(rid::IDC_REST_FILE));
+    files_->setAccessibleName(QStringLiteral("Backup File"));
+    files_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    fileCaption->setBuddy(files_);
+    fileRow->addWidget(fileCaption);
+    fileRow->addWidget(files_, 1);
+    AddRowBelowList(fileRow);
+    // Tab follows the screen: the list, the file, then the buttons.
+    setTabOrder(List(), files_);
+    connect(List(), &QTreeWidget::itemSelectionChanged, this, &BackupsPage::FillFiles);
     FillList();
+    FillFiles();
+}
+
+void BackupsPage::FillFiles()
+{
+    files_->clear();
+    QTreeWidgetItem* row = List()->FirstSelected();
+    const std::string name = row ? row->text(1).toStdString() : std::string();
+    if (!name.empty() && IsValidName(name)) {
+        for (const BackupFileEntry& file : ListBackupFiles(state_.paths.dataDir, name)) {
+            // Each named by the time of the run that wrote it.
+            const std::string stamp = file.IsCurrent() ? RunStampOf(file.path) : file.stamp;
+            const std::string when = StampText(stamp, kShortTimeFormat);
+            files_->addItem(QString::fromStdString((file.IsCurrent() ? "Current file - " : "Older copy - ") + when),
+                            QString::fromStdString(file.IsCurrent() ? std::string() : file.path));
+        }
+    }
+    if (files_->count() == 0)
+        files_->addItem(row ? QStringLiteral("No backup file") : QStringLiteral("Select a backup"), QString());
+    files_->setEnabled(files_->count() > 1);
+}
+
+std::string BackupsPage::ChosenFile() const
+{
+    return files_->currentData().toString().toStdString();
 }
 
 void BackupsPage::OnRestore()
@@ -65,6 +108,7 @@ void BackupsPage::OnRestore()
         return;
 
     RestoreRun run(state_, *Panel());
+    run.SetFile(ChosenFile());
     const RestoreReport report = run.Run(name);
     if (report.outcome != RestoreOutcome::NotStarted)
         AskAnother(RestoreFinalQuestion(report.outcome));
@@ -77,8 +121,10 @@ void BackupsPage::OnView()
     if (name.empty())
         return;
     // Only a file the viewer can read is handed to it.
+    state_.selectedFile = ChosenFile();
+    const std::string path = state_.selectedFile.empty() ? BackupFilePath(state_.paths.dataDir, name) : state_.selectedFile;
     LineReader probe;
-    if (!IsValidName(name) || !probe.Open(BackupFilePath(state_.paths.dataDir, name))) {
+    if (!IsValidName(name) || !IsBackupFileOf(state_.paths.dataDir, name, path) || !probe.Open(path)) {
         ShowMessage(MessageKind::Error, kInputFileNotFound);
         return;
     }

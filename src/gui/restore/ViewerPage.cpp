@@ -1,5 +1,6 @@
 #include "gui/restore/ViewerPage.h"
 
+#include "core/dump/BackupCopies.h"
 #include "core/dump/DumpFormat.h"
 #include "core/state/AppState.h"
 #include "core/store/Definitions.h"
@@ -37,6 +38,7 @@ ViewerPage::ViewerPage(AppState& state, PageHost& host, QWidget* parent)
     , state_(state)
     , host_(host)
     , name_(state.selectedName)
+    , file_(state.selectedFile)
 {
     QGroupBox* frame = PageFrame(this, rid::IDD_VIEWER, QStringLiteral(" Vorda Backup Viewer "), 6);
     auto* layout = new QVBoxLayout(frame);
@@ -138,13 +140,18 @@ void ViewerPage::OnLoadTimer()
             loading_->setText(QString::fromLatin1(kLoadingText));
             loading_->show();
         }
-        nameText_->setText(QString::fromStdString(name_));
+        // An older copy is named by its run's time.
+        const std::string stamp = file_.empty() ? std::string() : RunStampOf(file_);
+        nameText_->setText(QString::fromStdString(
+            file_.empty() ? name_ : name_ + " - older copy of " + StampText(stamp, kShortTimeFormat)));
         ++loadsStarted_;
         ViewerLoader loader(state_, *this);
         // The page's own copy of the name, never a name changed meanwhile;
-        // a name that breaks the name rule names no file.
-        lastResult_ = IsValidName(name_) && !name_.empty()
-            ? loader.Load(BackupFilePath(state_.paths.dataDir, name_), state_.settings().lineNumbers)
+        // a name that breaks the name rule names no file, and the file shown
+        // is one of the backup's own.
+        const std::string path = file_.empty() ? BackupFilePath(state_.paths.dataDir, name_) : file_;
+        lastResult_ = IsValidName(name_) && !name_.empty() && IsBackupFileOf(state_.paths.dataDir, name_, path)
+            ? loader.Load(path, state_.settings().lineNumbers)
             : ViewerLoadResult::NotOpened;
         if (busy.PageClosed())
             break;

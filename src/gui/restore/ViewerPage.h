@@ -60,6 +60,7 @@ private:
     AppState& state_;
     PageHost& host_;
     const std::string name_; // the page's own copy of the backup's name
+    const std::string file_; // ... and of the file shown: empty for the current one
     ValueLabel* nameText_ = nullptr;
     ValueLabel* size_ = nullptr;
     QCheckBox* lineNumbers_ = nullptr;

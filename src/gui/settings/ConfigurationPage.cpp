@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace {
@@ -126,8 +128,30 @@ ConfigurationPage::ConfigurationPage(AppState& state, PageHost& host, QWidget* p
 
     QGroupBox* scheduled = MakeGroup(QStringLiteral(" Scheduled Backups "), frame);
     AddControls(scheduled, GroupLayout(scheduled), kTextWidth,
-                {{rid::IDC_CONF_CATCH_UP, "Run scheduled backups missed while Vorda was not running"}});
+                {{rid::IDC_CONF_CATCH_UP, "Run scheduled backups missed while Vorda was not running"},
+                 {rid::IDC_CONF_NOTIFY_FAILURE, "Notify me when a scheduled backup fails"}});
     layout->addWidget(scheduled);
+
+    // How many older backup files each backup keeps beside its current one.
+    QGroupBox* files = MakeGroup(QStringLiteral(" Backup Files "), frame);
+    auto* filesRow = new QHBoxLayout;
+    auto* keepCaption = new QLabel(QStringLiteral("Keep older backup files:"), files);
+    keepCopies_ = new QSpinBox(files);
+    keepCopies_->setObjectName(ControlName(rid::IDC_CONF_KEEP_COPIES));
+    keepCopies_->setAccessibleName(QStringLiteral("Keep older backup files"));
+    keepCopies_->setRange(0, kMaxKeepCopies);
+    keepCaption->setBuddy(keepCopies_);
+    filesRow->addWidget(keepCaption);
+    filesRow->addWidget(keepCopies_);
+    filesRow->addStretch();
+    QVBoxLayout* filesLayout = GroupLayout(files);
+    filesLayout->addLayout(filesRow);
+    auto* filesNote = new QLabel(QStringLiteral("Each completed backup keeps the file it replaces, named by that "
+                                                "file's backup time; 0 keeps none"),
+                                 files);
+    filesNote->setWordWrap(true);
+    filesLayout->addWidget(filesNote);
+    layout->addWidget(files);
 
     // The history log, with its reporting choices in a group of their own.
     QGroupBox* history = MakeGroup(QStringLiteral(" History Log "), frame);
@@ -230,6 +254,8 @@ ConfigurationPage::ConfigurationPage(AppState& state, PageHost& host, QWidget* p
     });
     onCheck(rid::IDC_CONF_COLOURS, [&config](bool on) { config.WriteRestoreColor(on); });
     onCheck(rid::IDC_CONF_SAFE_COPY, [&config](bool on) { config.WriteSafeCopy(on); });
+    onCheck(rid::IDC_CONF_NOTIFY_FAILURE, [&config](bool on) { config.WriteNotifyFailure(on); });
+    connect(keepCopies_, &QSpinBox::valueChanged, this, [&config](int count) { config.WriteKeepCopies(count); });
 
     const auto onRadio = [this](int id, auto handler) {
         connect(Control(id), &QAbstractButton::clicked, this, handler);
@@ -276,9 +302,13 @@ void ConfigurationPage::ShowSettings()
         {rid::IDC_CONF_ABSOLUTE, s.restoreMode == RestoreMode::Absolute},
         {rid::IDC_CONF_SAFE_COPY, s.safeCopy},
         {rid::IDC_CONF_INDIRECT, s.restoreMode == RestoreMode::Indirect},
+        {rid::IDC_CONF_NOTIFY_FAILURE, s.notifyFailure},
     };
     for (const auto& [id, on] : ticks)
         Control(id)->setChecked(on);
+    // Showing the stored value stores nothing.
+    const QSignalBlocker quiet(keepCopies_);
+    keepCopies_->setValue(s.keepCopies);
     Control(rid::IDC_CONF_SAFE_COPY)->setEnabled(s.restoreMode == RestoreMode::Absolute);
 }
 

@@ -10,6 +10,7 @@ class PageHost;
 class QAbstractButton;
 class QGroupBox;
 class QBoxLayout;
+class QSpinBox;
 
 // The configuration page: every check box and radio button stores its
 // setting the moment it is clicked (no Save, no Cancel); "Show Quick Start
@@ -23,6 +24,8 @@ public:
 
     // The control with a resource id of the page (IDC_CONF_*), or nullptr.
     QAbstractButton* Control(int id) const;
+    // "Keep older backup files" (IDC_CONF_KEEP_COPIES).
+    QSpinBox* KeepCopies() const { return keepCopies_; }
 
     void OnShowQuickStartNow();
     void OnRestoreDefaults();
@@ -48,4 +51,5 @@ private:
     AppState& state_;
     PageHost& host_;
     std::map<int, QAbstractButton*> controls_;
+    QSpinBox* keepCopies_ = nullptr;
 };

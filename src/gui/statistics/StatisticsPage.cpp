@@ -1,5 +1,6 @@
 #include "gui/statistics/StatisticsPage.h"
 
+#include "core/history/LastFailure.h"
 #include "core/state/AppState.h"
 #include "gui/app/QuickStartScreen.h"
 #include "gui/app/Messages.h"
@@ -69,6 +70,9 @@ StatisticsPage::StatisticsPage(AppState& state, PageHost&, QWidget* parent)
     lastTime_ = AddRow(executionGrid, 1, 0, "Date and Time of Last Backup:", rid::IDC_STAT_LAST_DT, execution,
                        &captionWidth);
     lastType_ = AddRow(executionGrid, 2, 0, "Last Backup Type:", rid::IDC_STAT_LAST_TYPE, execution, &captionWidth);
+    lastFailure_ = AddRow(executionGrid, 3, 0, "Last Failure:", rid::IDC_STAT_LAST_FAILURE, execution, &captionWidth);
+    // A long reason takes a second line rather than widening the page.
+    lastFailure_->setWordWrap(true);
     for (QGridLayout* grid : {totalsGrid, executionGrid}) {
         grid->setContentsMargins(12, 6, 12, 8);
         grid->setHorizontalSpacing(12);
@@ -159,6 +163,10 @@ void StatisticsPage::FillTexts()
     lastName_->setText(OrUnavailable(last.name));
     lastTime_->setText(OrUnavailable(last.startTime));
     lastType_->setText(OrUnavailable(last.kind));
+    const LastFailure failure = LoadLastFailure(state_.store);
+    lastFailure_->setText(failure.name.empty()
+                              ? QStringLiteral("None")
+                              : QString::fromStdString(failure.name + " - " + failure.time + " - " + failure.reason));
 }
 
 void StatisticsPage::Render()

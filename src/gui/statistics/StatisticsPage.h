@@ -11,7 +11,8 @@ class QPushButton;
 class QTimer;
 
 // The statistics page, the home page of the work area: the totals, the last
-// backup, a clock and the rendered history log with "Clear Log". A change of
+// backup and the last failure, a clock and the rendered history log with
+// "Clear Log". A change of
 // the log shows within two clock ticks; the quick start screen is raised at
 // the first tick of a run.
 class StatisticsPage : public QWidget {
@@ -35,6 +36,8 @@ public:
     QTimer* ClockTimer() const { return clock_; }
     QTimer* RefreshTimer() const { return refresh_; }
     bool SecondRenderPending() const { return secondRenderPending_; }
+    // "Last Failure:": "<name> - <time> - <reason>", or "None".
+    ValueLabel* LastFailureText() const { return lastFailure_; }
 
 private:
     void FillTexts();
@@ -47,6 +50,7 @@ private:
     ValueLabel* lastName_ = nullptr;
     ValueLabel* lastTime_ = nullptr;
     ValueLabel* lastType_ = nullptr;
+    ValueLabel* lastFailure_ = nullptr;
     ValueLabel* clockText_ = nullptr;
     QPlainTextEdit* log_ = nullptr;
     QPushButton* clearLog_ = nullptr;

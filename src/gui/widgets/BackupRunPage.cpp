@@ -26,6 +26,7 @@ BackupRunPage::BackupRunPage(AppState& state, PageHost& host, const BackupRunPag
 {
     QGroupBox* frame = PageFrame(this, page.dialogId, page.caption, 6);
     auto* layout = new QVBoxLayout(frame);
+    frameLayout_ = layout;
     layout->setContentsMargins(6, 8, 6, 8);
     layout->setSpacing(6);
 
@@ -75,6 +76,11 @@ QPushButton* BackupRunPage::AddButton(const QString& text, int id, bool right)
         buttons_->addStretch();
     buttons_->addWidget(button);
     return button;
+}
+
+void BackupRunPage::AddRowBelowList(QLayout* row)
+{
+    frameLayout_->insertLayout(frameLayout_->indexOf(list_) + 1, row);
 }
 
 void BackupRunPage::SetRunButtons(QPushButton* start, QPushButton* cancel)

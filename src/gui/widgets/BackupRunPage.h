@@ -11,6 +11,8 @@ class AppState;
 class PageHost;
 class QAction;
 class QHBoxLayout;
+class QLayout;
+class QVBoxLayout;
 class QMenu;
 class QPushButton;
 class ReportList;
@@ -47,6 +49,8 @@ protected:
 
     // Adds a button to the row below the list (after a gap when `right`).
     QPushButton* AddButton(const QString& text, int id, bool right = false);
+    // Puts `row` between the list and its buttons.
+    void AddRowBelowList(QLayout* row);
     // When a run has taken its flag, `start` is greyed (until the page is
     // built again) and `cancel`, when given, enabled; the panel is enabled
     // and currentPageId cleared, so that a later request for this page
@@ -74,6 +78,7 @@ protected:
 private:
     const int pageId_;
     ReportList* list_ = nullptr;
+    QVBoxLayout* frameLayout_ = nullptr;
     QHBoxLayout* buttons_ = nullptr;
     RunPanel* panel_ = nullptr;
     QMenu* menu_ = nullptr;

@@ -24,8 +24,9 @@ private slots:
         tzset();
     }
 
-    // Its file and the files named after it are the backup's; another
-    // backup's, a running backup's temporary file and a folder are not. A
+    // Its file, the files named after it and its older copies are the
+    // backup's; another backup's, its lock file, a running backup's temporary
+    // file and a folder are not. A
     // stale temporary file goes with either answer; a set-aside name that is
     // taken gets a number.
     void aBackupsFilesAreDeletedOrSetAside_data()
@@ -40,7 +41,8 @@ private slots:
         QFETCH(bool, setAside);
         test::TempDataDir dir;
         const std::string d = dir.path();
-        for (const char* name : {"backup_shop.tbk", "backup_shop.tbk.1", "backup_shop2.tbk", "backup_sho.tbk",
+        for (const char* name : {"backup_shop.tbk", "backup_shop.tbk.1", "backup_shop.20261201-020000.tbk",
+                                 "backup_shop.2026.tbk", "backup_shop.lck", "backup_shop2.tbk", "backup_sho.tbk",
                                  "xbackup_shop.tbk", "deleted_20261208_101500_backup_shop.tbk"})
             test::WriteFile(d + name, name);
         QVERIFY(mkdir((d + "backup_shop.tbk.d").c_str(), 0700) == 0);
@@ -51,24 +53,28 @@ private slots:
         const int held = open(running.c_str(), O_RDONLY);
         QVERIFY(held >= 0 && flock(held, LOCK_EX) == 0);
 
-        QCOMPARE(BackupFileNames(d, "shop"), Names({"backup_shop.tbk", "backup_shop.tbk.1"}));
+        QCOMPARE(BackupFileNames(d, "shop"),
+                 Names({"backup_shop.20261201-020000.tbk", "backup_shop.tbk", "backup_shop.tbk.1"}));
         QCOMPARE(BackupFileNames(d, "none"), Names {});
         if (setAside) {
             bool ok = false;
             const Names moved = SetAsideBackupFiles(d, "shop", 1796724900, ok); // 2026-12-08 10:15:00 UTC
             QVERIFY(ok);
-            QCOMPARE(moved, Names({"deleted_20261208_101500_2_backup_shop.tbk",
+            QCOMPARE(moved, Names({"deleted_20261208_101500_backup_shop.20261201-020000.tbk",
+                                   "deleted_20261208_101500_2_backup_shop.tbk",
                                    "deleted_20261208_101500_backup_shop.tbk.1"}));
-            QCOMPARE(test::ReadFile(d + moved[0]), std::string("backup_shop.tbk"));
-            QCOMPARE(test::ReadFile(d + moved[1]), std::string("backup_shop.tbk.1"));
+            QCOMPARE(test::ReadFile(d + moved[1]), std::string("backup_shop.tbk"));
+            QCOMPARE(test::ReadFile(d + moved[2]), std::string("backup_shop.tbk.1"));
         } else {
             QVERIFY(DeleteBackupFiles(d, "shop"));
         }
         const std::string runningName = running.substr(d.size());
-        Names left = {"backup_sho.tbk", "backup_shop.tbk.d", "backup_shop2.tbk", runningName,
+        Names left = {"backup_sho.tbk", "backup_shop.2026.tbk", "backup_shop.lck", "backup_shop.tbk.d",
+                      "backup_shop2.tbk", runningName,
                       "deleted_20261208_101500_backup_shop.tbk", "xbackup_shop.tbk"};
         if (setAside)
-            left.insert(left.end(), {"deleted_20261208_101500_2_backup_shop.tbk",
+            left.insert(left.end(), {"deleted_20261208_101500_backup_shop.20261201-020000.tbk",
+                                     "deleted_20261208_101500_2_backup_shop.tbk",
                                      "deleted_20261208_101500_backup_shop.tbk.1"});
         std::sort(left.begin(), left.end());
         QCOMPARE(test::FilesIn(d), left);

@@ -1,4 +1,5 @@
 #include "EngineTestSupport.h"
+#include "core/history/LastFailure.h"
 #include "ExampleBackup.h"
 #include "HardData.h"
 #include "core/state/MessageKind.h"
@@ -269,7 +270,9 @@ private slots:
         QCOMPARE(f.saved("b").lastBackup, std::string(BackupDef::kNeverProcessed));
         QCOMPARE(f.saved("b").lineCount, std::string("1"));
         QCOMPARE(f.counter(keys::kLastBackupName), std::string());
-        QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: b"}));
+        QVERIFY2(out.reason.starts_with("Database table error - ") && out.reason.find("gone") != std::string::npos,
+                 out.reason.c_str());
+        QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: b", "S Backup Failed: b - " + out.reason}));
         QVERIFY(!f.state.backupRunning);
         QCOMPARE(f.ui.cursor, (std::vector<bool> {true, false}));
     }
@@ -296,14 +299,15 @@ private slots:
         const std::vector<Case> cases = {
             {"t|v", false, RunKind::Manual,
              "The backup names the view `v`, which is not a table: edit the backup and leave it out." + kept,
-             {"S Manual Backup Started: b"}},
+             {"S Manual Backup Started: b", "S Backup Failed: b - View Not Backed Up - View: v"}},
             {"w|t|v", false, RunKind::Automatic, "",
              {"S Auto Backup Executed: b", "S View Not Backed Up: b - View: w - Backup Failed",
               "V Auto Backup Ended: b - Elapsed Time: 00:00:00"}},
             {"w|t|v", false, RunKind::Manual,
              "The backup names the views `w`, `v`, which are not tables: edit the backup and leave them out." + kept,
-             {"S Manual Backup Started: b"}},
-            {"t", true, RunKind::Manual, "The connection c no longer exists.", {"S Manual Backup Started: b"}},
+             {"S Manual Backup Started: b", "S Backup Failed: b - View Not Backed Up - View: w"}},
+            {"t", true, RunKind::Manual, "The connection c no longer exists.",
+             {"S Manual Backup Started: b", "S Backup Failed: b - Connection Missing - The connection c no longer exists."}},
             {"t", true, RunKind::Automatic, "",
              {"S Auto Backup Executed: b", "S Connection Missing: b - Backup Failed",
               "S The connection c no longer exists."}},
@@ -373,7 +377,11 @@ private slots:
         QCOMPARE(f.ui.messages,
                  (std::vector<std::pair<MessageKind, std::string>> {{MessageKind::Error, "The system failed to connect to the designated host."}}));
         QVERIFY(!test::FileExists(f.path("b")));
-        QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: b"}));
+        QVERIFY2(out.reason.starts_with("Host Connect Failure - Access denied"), out.reason.c_str());
+        QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: b", "S Backup Failed: b - " + out.reason}));
+        const LastFailure last = LoadLastFailure(f.state.store);
+        QCOMPARE(last.name + " - " + last.time + " - " + last.reason,
+                 "b - Monday, December 07, 2026 - 02:14:35 AM - " + out.reason);
         QVERIFY(!f.state.backupRunning);
 
         // The port is read as its leading digits after blanks.
@@ -505,7 +513,7 @@ private slots:
         };
         const BackupOutcome automatic = f.run("b", RunKind::Automatic);
         QCOMPARE(automatic.status, RunStatus::Failed);
-        QVERIFY(!automatic.endsSequence);
+        QVERIFY2(automatic.reason.starts_with("Connection Lost - "), automatic.reason.c_str());
         QCOMPARE(f.log(), (std::vector<std::string> {"S Auto Backup Executed: b", "S Connection Lost: b - Backup Failed",
                                                      "V Auto Backup Ended: b - Elapsed Time: 00:00:00"}));
         QCOMPARE(f.saved("b").lastBackup, std::string(BackupDef::kNeverProcessed));

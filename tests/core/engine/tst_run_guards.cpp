@@ -3,6 +3,8 @@
 #include "core/engine/RunSkeleton.h"
 #include "core/engine/Scheduler.h"
 #include "core/restore/RestoreRun.h"
+#include "core/history/LastFailure.h"
+#include "core/state/BackupLock.h"
 
 #include <QTest>
 
@@ -85,10 +87,12 @@ private slots:
         f.state.log.Clear();
         f.now = Utc(2026, 12, 7, 10, 0);
         f.scheduler.Tick();
+        const std::string notSaved = "S Password Not Saved: c - Scheduled backups can only connect with a saved password";
         QCOMPARE(f.log(), (std::vector<std::string> {"S Auto Backup Executed: b", "S Host Connect Failure: b - Backup Failed",
-                                                     "S Password Not Saved: c - Scheduled backups can only connect "
-                                                     "with a saved password",
-                                                     "S Automated Backup Sequence Terminated Due to Error"}));
+                                                     notSaved, "S Auto Backup Executed: later",
+                                                     "S Host Connect Failure: later - Backup Failed", notSaved}));
+        QCOMPARE(f.scheduler.LastOutcomes()[1].reason,
+                 std::string("Host Connect Failure - the password of connection c was not saved"));
         QCOMPARE(f.ui.askedPasswords.size(), size_t(1)); // the manual run above only
 
         // The restore asks as well.
@@ -99,6 +103,96 @@ private slots:
         restoreUi.passwords = {db.params().password};
         QCOMPARE(RestoreRun(f.state, restoreUi).Run("b").outcome, RestoreOutcome::Complete);
         QCOMPARE(db.scalar("SELECT COUNT(*) FROM VORDA_t"), std::string("3"));
+    }
+
+    // A failed restore says so in the history with its reason, and is kept
+    // as the last failure for the statistics page.
+    void aFailedRestoreIsLoggedWithItsReason()
+    {
+        REQUIRE_TEST_SERVER();
+        test::ScratchDatabase db("vorda_guard_failed");
+        Fixture f;
+        ConnectionParams wrong = db.params();
+        wrong.password += "-wrong";
+        f.connection("c", wrong);
+        f.backup("b", "c", "t");
+        // It has run once, so the restore gets as far as connecting.
+        BackupDef::StoreLastBackup(f.state.store, "b", "Tuesday, December 08, 2026 - 02:00:00 AM");
+        QCOMPARE(RestoreRun(f.state, f.ui).Run("b").outcome, RestoreOutcome::Failed);
+        QCOMPARE(f.log().back(), std::string("S Restore Failed: b - Connection Failed"));
+        QCOMPARE(LoadLastFailure(f.state.store).reason, std::string("Restore Failed - Connection Failed"));
+    }
+
+    // A run of the same backup in another process holds its lock: a backup
+    // and a restore of it are refused with the texts a run in this process
+    // gets, and start nothing; another backup is free.
+    void aRunInAnotherProcessShutsOutTheSameBackup_data()
+    {
+        QTest::addColumn<bool>("heldByRestore");
+        QTest::newRow("a backup holds it") << false;
+        QTest::newRow("a restore holds it") << true;
+    }
+    void aRunInAnotherProcessShutsOutTheSameBackup()
+    {
+        QFETCH(bool, heldByRestore);
+        REQUIRE_TEST_SERVER();
+        test::ScratchDatabase db("vorda_guard_lock");
+        db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(20))");
+        test::FillRows(db, "t", 3);
+        Fixture f;
+        f.connection("c", db.params());
+        f.backup("b", "c", "t");
+        f.backup("free", "c", "t");
+        BackupLock other;
+        QCOMPARE(other.Acquire(f.dir.path(), "b", heldByRestore ? BackupLock::Use::Restore : BackupLock::Use::Backup),
+                 BackupLock::Result::Acquired);
+
+        QCOMPARE(f.run("b").status, RunStatus::Refused);
+        QCOMPARE(f.ui.messages.back().second,
+                 std::string(heldByRestore ? backuptext::kRestoreRunning : backuptext::kAnotherRunning));
+        test::RecordingUi restoreUi;
+        QCOMPARE(RestoreRun(f.state, restoreUi).Run("b").outcome, RestoreOutcome::NotStarted);
+        QCOMPARE(restoreUi.messages.back().second,
+                 std::string(heldByRestore ? kAnotherRestoreRunning : kBackupRunningForRestore));
+        QCOMPARE(f.ui.started + restoreUi.started, 0);
+        QVERIFY(f.log().empty());
+        QVERIFY(!test::FileExists(f.path("b")));
+        QVERIFY(!f.state.backupRunning && !f.state.restoreRunning);
+        QCOMPARE(f.run("free").status, RunStatus::Completed);
+    }
+
+    // A stop request does not wait for a server call that hangs: a backup
+    // waiting for a table another session has locked ends as cancelled
+    // soon after the request, keeping the previous file.
+    void aStopDoesNotWaitForTheServer()
+    {
+        REQUIRE_TEST_SERVER();
+        test::ScratchDatabase db("vorda_guard_stop");
+        db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(20))");
+        test::FillRows(db, "t", 3);
+        Fixture f;
+        f.connection("c", db.params());
+        f.backup("b", "c", "t");
+        test::WriteFile(f.path("b"), "previous\r\n");
+        db.exec("LOCK TABLES t WRITE");
+        const auto began = std::chrono::steady_clock::now();
+        std::chrono::steady_clock::time_point asked {};
+        f.ui.onPump = [&] {
+            if (asked == decltype(asked) {} && std::chrono::steady_clock::now() - began > std::chrono::milliseconds(500)) {
+                asked = std::chrono::steady_clock::now();
+                f.state.backupCancelRequested = true;
+            }
+        };
+        const BackupOutcome out = f.run("b");
+        const auto stopped = std::chrono::steady_clock::now();
+        db.exec("UNLOCK TABLES");
+        QCOMPARE(out.status, RunStatus::Cancelled);
+        QVERIFY(asked != decltype(asked) {});
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(stopped - asked).count();
+        QVERIFY2(waited < 500, qPrintable(QString::number(waited)));
+        QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: b", "S Backup Cancelled: b"}));
+        QCOMPARE(f.file("b"), std::string("previous\r\n"));
+        QVERIFY(!f.state.backupRunning);
     }
 
     // With a wait hook a long server call lets the caller's events through

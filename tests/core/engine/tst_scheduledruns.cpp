@@ -1,5 +1,6 @@
 #include "EngineTestSupport.h"
 #include "core/engine/Scheduler.h"
+#include "core/history/LastFailure.h"
 
 #include <QTest>
 
@@ -71,14 +72,16 @@ private slots:
         QCOMPARE(f.saved("nightly").lastBackup, start);
     }
 
-    // Three due backups, the first of which cannot connect: the sequence
-    // ends there. The same for a table whose `describe` is refused.
-    void anEarlyFailureEndsTheSequence()
+    // Three due backups, the first of which cannot connect: its failure is
+    // logged and told, its file kept, and the other two run all the same.
+    void everyDueBackupRunsWhateverTheOthersDo()
     {
         REQUIRE_TEST_SERVER();
         test::ScratchDatabase db("vorda_early");
         db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(20))");
         SequenceFixture f;
+        std::vector<FailureNotice> notices;
+        f.scheduler.SetFailureHandler([&notices](const FailureNotice& n) { notices.push_back(n); });
         ConnectionParams wrong = db.params();
         wrong.password += "-wrong";
         f.connection("bad", wrong);
@@ -87,32 +90,35 @@ private slots:
         f.backup("first", "bad", "t", "hourly");
         f.backup("second", "good", "t", "hourly");
         f.backup("third", "good", "t", "hourly");
+        test::WriteFile(f.path("first"), "previous\r\n");
         f.now = Utc(2026, 12, 7, 10, 0);
         f.scheduler.Tick();
         QCOMPARE(f.log(), (std::vector<std::string> {"S Auto Backup Executed: first",
                                                      "S Host Connect Failure: first - Backup Failed",
-                                                     "S Automated Backup Sequence Terminated Due to Error"}));
-        QVERIFY(!test::FileExists(f.path("second")));
-        QVERIFY(!test::FileExists(f.path("third")));
-        QCOMPARE(f.scheduler.LastOutcomes().size(), size_t(1));
+                                                     "S Auto Backup Executed: second",
+                                                     "V Auto Backup Ended: second - Elapsed Time: 00:00:00",
+                                                     "S Auto Backup Executed: third",
+                                                     "V Auto Backup Ended: third - Elapsed Time: 00:00:00"}));
+        QCOMPARE(f.file("first"), std::string("previous\r\n"));
+        QVERIFY(test::FileExists(f.path("second")));
+        QVERIFY(test::FileExists(f.path("third")));
+        QCOMPARE(f.scheduler.LastOutcomes().size(), size_t(3));
+        QCOMPARE(notices.size(), size_t(1));
+        QCOMPARE(notices[0].backupName, std::string("first"));
+        // The reason names the failure and the server's own text.
+        QVERIFY2(notices[0].reason.starts_with("Host Connect Failure - Access denied for user"),
+                 notices[0].reason.c_str());
+        QCOMPARE(LoadLastFailure(f.state.store).reason, notices[0].reason);
         QVERIFY(!f.state.backupRunning);
 
-        // The first backup now names a table that was dropped.
+        // A backup that makes up a missed slot has that entry just before its own.
         f.state.log.Clear();
-        ConnectionDef bad = ConnectionDef::Load(f.state.store, "bad");
-        bad.password = db.params().password;
-        bad.Save(f.state.store);
-        BackupDef first = f.saved("first");
-        first.tables = {"t", "dropped_later"};
-        first.Save(f.state.store);
-        f.now = Utc(2026, 12, 7, 11, 0);
-        f.scheduler.Tick();
-        QCOMPARE(f.log(), (std::vector<std::string> {"S Auto Backup Executed: first",
-                                                     "S Database table error: first - Backup Failed",
-                                                     "S Automated Backup Sequence Terminated Due to Error"}));
-        QVERIFY(!test::FileExists(f.path("first")));
-        QCOMPARE(f.saved("first").lastBackup, std::string(BackupDef::kNeverProcessed));
-        QVERIFY(!test::FileExists(f.path("second")));
+        f.scheduler.RunSequence({"second", "third"}, {{"third", "Missed Backup Run: third - due 9 AM"}});
+        QCOMPARE(f.log(), (std::vector<std::string> {"S Auto Backup Executed: second",
+                                                     "V Auto Backup Ended: second - Elapsed Time: 00:00:00",
+                                                     "S Missed Backup Run: third - due 9 AM",
+                                                     "S Auto Backup Executed: third",
+                                                     "V Auto Backup Ended: third - Elapsed Time: 00:00:00"}));
     }
 
     // A table that vanishes after its structure section: the run logs "Table
@@ -146,39 +152,64 @@ private slots:
         QCOMPARE(f.saved("first").lastBackup, std::string(BackupDef::kNeverProcessed));
         QCOMPARE(f.saved("first").lineCount, std::string());
         QCOMPARE(f.scheduler.LastOutcomes()[0].status, RunStatus::Failed);
-        QVERIFY(!f.scheduler.LastOutcomes()[0].endsSequence);
         QCOMPARE(f.saved("second").lastBackup, std::string("Monday, December 07, 2026 - 02:00:00 AM"));
         QCOMPARE(f.counter(keys::kLastBackupName), std::string("second"));
         QCOMPARE(test::Lines(f.file("second")).size(), size_t(15 + 6 + 4 + 5 + 120 + 2));
     }
 
-    // A scheduled run is cancelled like a manual one; the sequence goes on.
-    void aCancelledScheduledRunKeepsThePreviousFile()
+    // A stop during a scheduled run stops the whole sequence: the run ends
+    // as cancelled (keeping the previous file) and each backup not yet run
+    // is logged as skipped, none of it told to the failure handler. Cancel
+    // and the menu's "terminate?" ask the run to stop; the exit asks the
+    // sequence.
+    void aStopEndsTheWholeSequence_data()
     {
+        QTest::addColumn<bool>("exit");
+        QTest::newRow("Cancel Backup") << false;
+        QTest::newRow("exit") << true;
+    }
+    void aStopEndsTheWholeSequence()
+    {
+        QFETCH(bool, exit);
         REQUIRE_TEST_SERVER();
         test::ScratchDatabase db("vorda_autocancel");
         db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(20))");
         test::FillRows(db, "t", 300);
         SequenceFixture f;
+        int notices = 0;
+        f.scheduler.SetFailureHandler([&notices](const FailureNotice&) { ++notices; });
         f.connection("c", db.params());
         f.schedule("hourly", ScheduleDef::kHourly, "Every Turn of the Hour");
         f.backup("first", "c", "t", "hourly");
         f.backup("second", "c", "t", "hourly");
+        f.backup("third", "c", "t", "hourly");
         test::WriteFile(f.path("first"), "previous\r\n");
         int pumps = 0;
         f.ui.onPump = [&] {
             if (++pumps == 3 && f.state.selectedName == "first")
-                f.state.backupCancelRequested = true;
+                (exit ? f.state.sequenceStopRequested : f.state.backupCancelRequested) = true;
         };
         f.now = Utc(2026, 12, 7, 3, 0);
         f.scheduler.Tick();
-        QCOMPARE(f.scheduler.LastOutcomes().size(), size_t(2));
+        QCOMPARE(f.scheduler.LastOutcomes().size(), size_t(1));
         QCOMPARE(f.scheduler.LastOutcomes()[0].status, RunStatus::Cancelled);
-        QCOMPARE(f.scheduler.LastOutcomes()[1].status, RunStatus::Completed);
         QCOMPARE(f.file("first"), std::string("previous\r\n"));
         QCOMPARE(f.saved("first").lastBackup, std::string(BackupDef::kNeverProcessed));
-        QCOMPARE(f.log()[1], std::string("V Auto Backup Ended: first - Elapsed Time: 00:00:00"));
-        QVERIFY(test::FileExists(f.path("second")));
+        QCOMPARE(f.log(), (std::vector<std::string> {"S Auto Backup Executed: first", "S Backup Cancelled: first",
+                                                     "V Auto Backup Ended: first - Elapsed Time: 00:00:00",
+                                                     "S Backup Skipped: second - Cancelled",
+                                                     "S Backup Skipped: third - Cancelled"}));
+        QVERIFY(!test::FileExists(f.path("second")));
+        QCOMPARE(notices, 0);
+        QCOMPARE(LoadLastFailure(f.state.store).name, std::string());
+
+        // The next sequence runs again (a cancel request left over from the
+        // stopped one included).
+        f.ui.onPump = nullptr;
+        f.now = Utc(2026, 12, 7, 4, 0);
+        f.scheduler.Tick();
+        QCOMPARE(f.scheduler.LastOutcomes().size(), size_t(3));
+        QCOMPARE(f.scheduler.LastOutcomes()[2].status, RunStatus::Completed);
     }
 };
 

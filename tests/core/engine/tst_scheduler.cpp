@@ -1,6 +1,8 @@
 #include "EngineTestSupport.h"
 #include "core/engine/ScheduleEntries.h"
 #include "core/engine/Scheduler.h"
+#include "core/history/LastFailure.h"
+#include "core/state/BackupLock.h"
 #include "core/store/StoreKeys.h"
 
 #include <QTest>
@@ -207,26 +209,63 @@ private slots:
         QVERIFY(f.scheduler.CollectDueBackups({"Morning"}).empty());
     }
 
-    // A tick while a manual run is going: the first due backup reports
-    // failure at once, the sequence records its end, nothing else runs.
-    void tickDuringAManualRunEndsTheSequence()
+    // A due backup that cannot start is skipped, each for its reason, and
+    // the sequence goes on with the next: a manual run going here (its pump
+    // let the tick in), a restore going here, or a run of the same backup
+    // in another process (its lock). Each skip is logged, kept as the last
+    // failure and told to the failure handler.
+    void backupsThatCannotStartAreSkipped_data()
     {
+        QTest::addColumn<QString>("blocker");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("manual run") << "backup" << "Another Backup Running";
+        QTest::newRow("restore") << "restore" << "Restore Running";
+        QTest::newRow("backup elsewhere") << "backup lock" << "Backup Running in Another Process";
+        QTest::newRow("restore elsewhere") << "restore lock" << "Restore Running in Another Process";
+    }
+    void backupsThatCannotStartAreSkipped()
+    {
+        QFETCH(QString, blocker);
+        QFETCH(QString, reason);
         Fixture f;
+        std::vector<FailureNotice> notices;
+        f.scheduler.SetFailureHandler([&notices](const FailureNotice& n) { notices.push_back(n); });
         f.schedule("hourly", ScheduleDef::kHourly, "Every Turn of the Hour");
         f.backup("first", "hourly");
         f.backup("second", "hourly");
-        f.state.backupRunning = true;
+        f.state.backupRunning = blocker == "backup";
+        f.state.restoreRunning = blocker == "restore";
+        // Another process's run holds each backup's lock (a lock taken
+        // through another open file shuts out this one as well).
+        BackupLock locks[2];
+        if (blocker.endsWith("lock")) {
+            const auto use = blocker.startsWith("restore") ? BackupLock::Use::Restore : BackupLock::Use::Backup;
+            QCOMPARE(locks[0].Acquire(f.dir.path(), "first", use), BackupLock::Result::Acquired);
+            QCOMPARE(locks[1].Acquire(f.dir.path(), "second", use), BackupLock::Result::Acquired);
+        }
         f.now = Utc(2026, 12, 7, 10, 0);
         QCOMPARE(f.scheduler.Tick(), 1);
-        QCOMPARE(f.scheduler.LastOutcomes().size(), size_t(1));
-        QCOMPARE(f.scheduler.LastOutcomes()[0].status, RunStatus::Refused);
-        QCOMPARE(f.messages(), (std::vector<std::string> {"Automated Backup Sequence Terminated Due to Error"}));
+
+        const std::string why = reason.toStdString();
+        QCOMPARE(f.messages(), (std::vector<std::string> {"Backup Skipped: first - " + why,
+                                                          "Backup Skipped: second - " + why}));
+        QCOMPARE(f.scheduler.LastOutcomes().size(), size_t(2));
+        QCOMPARE(f.scheduler.LastOutcomes()[1].status, RunStatus::Refused);
+        QCOMPARE(notices.size(), size_t(2));
+        QCOMPARE(notices[0].backupName, std::string("first"));
+        QCOMPARE(notices[1].reason, "Skipped - " + why);
+        QCOMPARE(notices[1].when, f.now);
+        const LastFailure last = LoadLastFailure(f.state.store);
+        QCOMPARE(last.name, std::string("second"));
+        QCOMPARE(last.time, std::string("Monday, December 07, 2026 - 10:00:00 AM"));
+        QCOMPARE(last.reason, "Skipped - " + why);
         QCOMPARE(f.indicator, (std::vector<bool> {true, false}));
-        QVERIFY(f.state.backupRunning);
+        QCOMPARE(f.state.backupRunning, blocker == "backup");
         QCOMPARE(f.state.runKind, std::string("Manual"));
-        QCOMPARE(f.state.selectedName, std::string("first"));
         QVERIFY(!f.state.sequenceBusy);
         QVERIFY(f.state.log.logChanged);
+        if (blocker != "backup")
+            return;
 
         // Nothing is due a minute later, and a busy sequence is not re-entered.
         f.state.log.logChanged = false;
@@ -235,7 +274,7 @@ private slots:
         f.now = Utc(2026, 12, 7, 11, 0);
         f.state.sequenceBusy = true;
         QCOMPARE(f.scheduler.Tick(), 0);
-        QCOMPARE(f.state.log.Count(), size_t(1));
+        QCOMPARE(f.state.log.Count(), size_t(2));
         QCOMPARE(f.indicator.size(), size_t(2));
         QVERIFY(!f.state.log.logChanged);
     }

@@ -5,6 +5,8 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -60,9 +62,9 @@ private slots:
         struct stat st {};
         QCOMPARE(::stat(dir.file("vorda_history.log").c_str(), &st), 0);
         QCOMPARE(st.st_mode & 0777, 0600u);
-        // No temporary file is left beside the log.
+        // No temporary file is left beside the log (its lock file stays).
         QCOMPARE(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files | QDir::Hidden),
-                 QStringList {"vorda_history.log"});
+                 (QStringList {"vorda_history.log", "vorda_history.log.lock"}));
 
         HistoryLog reread(dir.file("vorda_history.log"));
         QVERIFY(reread.Load());
@@ -127,6 +129,14 @@ private slots:
         QVERIFY(!log.Load());
         QCOMPARE(log.Count(), size_t(1));
 
+        // A log that cannot be written (a folder sits in its place) keeps
+        // every entry in memory, however often it is appended to.
+        QVERIFY(QDir().mkpath(QString::fromStdString(dir.file("blocked/vorda_history.log"))));
+        HistoryLog blocked(dir.file("blocked/vorda_history.log"), [] { return kMonday; });
+        for (const char* entry : {"one", "two", "three"})
+            blocked.AppendEntry(false, entry);
+        QCOMPARE(blocked.Count(), size_t(3));
+
         // A missing file is created empty by Load.
         HistoryLog fresh(dir.file("vorda_history.log"));
         QVERIFY(fresh.Load());
@@ -159,6 +169,44 @@ private slots:
         QVERIFY(test::FileExists(dir.file("vorda_history.log")));
         QCOMPARE(test::ReadFile(dir.file("vorda_history.log")), std::string());
         QCOMPARE(log.RenderText(Settings {}), std::string());
+    }
+
+    // Two processes (the window and vorda-bench, say) append at the same
+    // time, each with the log it loaded earlier: every entry of both is kept,
+    // each process's in its own order, and what the other wrote before is
+    // kept as well.
+    void appendsFromTwoProcessesAreAllKept()
+    {
+        test::TempDataDir dir;
+        const std::string path = dir.file("vorda_history.log");
+        HistoryLog(path, [] { return kMonday; }).AppendEntry(false, "before");
+        constexpr int kEach = 150;
+        pid_t children[2];
+        for (int c = 0; c < 2; ++c) {
+            children[c] = ::fork();
+            if (children[c] == 0) {
+                HistoryLog log(path, [] { return kMonday; });
+                log.Load();
+                for (int i = 0; i < kEach; ++i)
+                    log.AppendEntry(false, "process " + std::to_string(c) + " entry " + std::to_string(i));
+                ::_exit(0);
+            }
+        }
+        for (const pid_t child : children) {
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        HistoryLog merged(path);
+        QVERIFY(merged.Load());
+        QCOMPARE(merged.Count(), size_t(1 + 2 * kEach));
+        QCOMPARE(merged.Entries()[0].message, std::string("before"));
+        int next[2] = {0, 0};
+        for (size_t i = 1; i < merged.Count(); ++i) {
+            const std::string& message = merged.Entries()[i].message;
+            const int c = message[8] - '0';
+            QCOMPARE(message, "process " + std::to_string(c) + " entry " + std::to_string(next[c]++));
+        }
     }
 
     void messagesStayOnOneLine()

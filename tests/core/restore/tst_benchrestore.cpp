@@ -1,6 +1,7 @@
 #include "RestoreTestSupport.h"
 #include "core/history/HistoryLog.h"
 #include "core/restore/RestoreRun.h"
+#include "core/state/BackupLock.h"
 
 #include <QDir>
 #include <QProcess>
@@ -76,6 +77,32 @@ class TestBenchRestore : public QObject {
 
 private slots:
     void initTestCase() { REQUIRE_TEST_SERVER(); }
+
+    // A run of the backup in another process (a lock held here) refuses
+    // both commands: a line saying so and their own exit status, nothing
+    // touched.
+    void aBusyBackupIsRefusedWithItsOwnStatus()
+    {
+        test::TempDataDir dir;
+        test::ScratchDatabase db("vorda_bench_busy");
+        const QString data = Prepare(dir, db, "(id int NOT NULL PRIMARY KEY)", "INSERT INTO t VALUES (1)");
+        QCOMPARE(Bench({"backup", "--data-dir", data, "b"}).status, 0);
+        const std::string file = test::ReadFile(data.toStdString() + "backup_b.tbk");
+        BackupLock held;
+        QCOMPARE(held.Acquire(dir.path(), "b", BackupLock::Use::Restore), BackupLock::Result::Acquired);
+        const Result backup = Bench({"backup", "--data-dir", data, "b"});
+        QCOMPARE(backup.status, 75);
+        QVERIFY2(backup.err.contains("vorda-bench backup: not run, backup b is busy: Restore Running in Another "
+                                     "Process\n"),
+                 qPrintable(backup.err));
+        const Result restore = Bench({"restore", "--data-dir", data, "--mode", "indirect", "b"});
+        QCOMPARE(restore.status, 75);
+        QVERIFY2(restore.err.contains("Another Restore is Currently Running"), qPrintable(restore.err));
+        QCOMPARE(test::ReadFile(data.toStdString() + "backup_b.tbk"), file);
+        QCOMPARE(db.scalar("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
+                           "TABLE_NAME = 'VORDA_t'"),
+                 std::string("0"));
+    }
 
     void restoresABackupMadeByTheBackupCommand()
     {
@@ -170,7 +197,8 @@ private slots:
     }
 
     // SIGTERM ends a backup as cancelled (temporary file removed, previous
-    // file kept) and a restore after its current line.
+    // file kept), without waiting for the server to answer, and a restore
+    // after its current line.
     void stopsCleanlyOnSigterm()
     {
         test::TempDataDir dir;
@@ -187,9 +215,9 @@ private slots:
         QVERIFY(backup.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(HasTempFile(data), 20000);
         backup.terminate();
-        QTest::qWait(100);
+        // Ended while the table is still locked.
+        QVERIFY(backup.state() == QProcess::NotRunning || backup.waitForFinished(20000));
         db.exec("UNLOCK TABLES");
-        QVERIFY(backup.waitForFinished(20000));
         QCOMPARE(backup.exitStatus(), QProcess::NormalExit);
         QCOMPARE(backup.exitCode(), 143);
         QVERIFY(!HasTempFile(data));

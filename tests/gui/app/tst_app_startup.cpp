@@ -3,6 +3,7 @@
 #include "gui/app/Messages.h"
 #include "core/store/SettingsStore.h"
 #include "core/store/StoreKeys.h"
+#include "core/state/StartupCore.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -62,21 +63,37 @@ private slots:
                      && started.find("\r\n") == started.size() - 2,
                  started.c_str());
 
-        // A second copy shows the alert and touches neither file.
+        // A second copy on the same data folder (with another runtime
+        // folder) asks the running one to show its window and ends, touching
+        // neither file and showing nothing.
         const std::string dbBefore = test::ReadFile(dataDir + "vorda.db");
         const std::string logBefore = test::ReadFile(dataDir + "vorda_history.log");
+        test::TempDataDir otherRuntime;
+        ::chmod(otherRuntime.path().c_str(), 0700);
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home.path()));
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.path()));
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(otherRuntime.path()));
         MessageHook::Enable();
         MessageHook::Reset();
+        QCOMPARE(VordaApp::InitInstance(), 0);
+        QVERIFY(MessageHook::Requests().empty());
+        QCOMPARE(test::ReadFile(dataDir + "vorda.db"), dbBefore);
+        QCOMPARE(test::ReadFile(dataDir + "vorda_history.log"), logBefore);
+
+        // A running copy that does not answer (here: a lock without a
+        // window) leaves the alert to tell the user.
+        test::TempDataDir stuckHome;
+        const std::string stuckDir = stuckHome.path() + "Tesmo/Vorda Quendal System/";
+        QVERIFY(EnsurePrivateDirectory(stuckDir));
+        SingleInstanceLock stuck;
+        QCOMPARE(stuck.Acquire(stuckDir), SingleInstanceLock::Result::Acquired);
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(stuckHome.path()));
         QCOMPARE(VordaApp::InitInstance(), 0);
         QCOMPARE(MessageHook::Requests().size(), size_t(1));
         QCOMPARE(MessageHook::Requests()[0].kind, MessageKind::Alert);
         QCOMPARE(MessageHook::Requests()[0].text,
                  std::string("Vorda is already running!\r\rOnly one copy may run at a time.\r\rPlease check your "
                              "System Tray or Taskbar to open the current running copy."));
-        QCOMPARE(test::ReadFile(dataDir + "vorda.db"), dbBefore);
-        QCOMPARE(test::ReadFile(dataDir + "vorda_history.log"), logBefore);
+        QVERIFY(test::FilesIn(stuckDir) == std::vector<std::string> {"VordaMutex"});
 
         // Ending the program records the exit.
         vorda.terminate();

@@ -3,6 +3,7 @@
 #include "gui/app/Help.h"
 #include "gui/app/HelpWindow.h"
 #include "gui/app/PageTable.h"
+#include "gui/app/WindowRaiser.h"
 #include "gui/statistics/StatisticsPage.h"
 #include "resources/ResourceIds.h"
 #include "core/store/StoreKeys.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 
@@ -351,9 +353,51 @@ private slots:
         QCOMPARE(quit.count(), 1);
         QVERIFY(!window->InTray()); // no icon left behind
         QVERIFY(window->State().backupCancelRequested);
+        QVERIFY(window->State().sequenceStopRequested); // a scheduled sequence stops whole
         QVERIFY(!window->State().messagesEnabled);
         window.reset();
         QVERIFY(test::ReadFile(dir.file("vorda_history.log")).ends_with("|Vorda Software Exited\r\n"));
+    }
+
+    // A second start on the same data folder asks the running window to
+    // show itself: out of the tray, or back from the taskbar. Where nothing
+    // answers, the asking start learns so in good time (and shows its
+    // alert). A data folder too deep for a socket path is served as well.
+    void aSecondStartRaisesTheRunningWindow()
+    {
+        test::GuiHooks hooks;
+        test::TempDataDir dir;
+        auto window = test::OpenWindow(dir);
+        WindowRaiser raiser;
+        connect(&raiser, &WindowRaiser::showRequested, window.get(), &MainWindow::ShowFromElsewhere);
+        QVERIFY(raiser.Listen(dir.path()));
+        QVERIFY(window->MinimizeToTray());
+        QVERIFY(WindowRaiser::AskRunningCopyToShow(dir.path()));
+        QVERIFY(!window->InTray());
+        QVERIFY(window->isVisible() && !window->isMinimized());
+        QVERIFY(window->State().messagesEnabled);
+        MainWindow::TrayAvailable() = [] { return false; };
+        window->MinimizeToTray();
+        QVERIFY(window->isMinimized());
+        QVERIFY(WindowRaiser::AskRunningCopyToShow(dir.path()));
+        QVERIFY(!window->isMinimized());
+
+        const std::string deep = dir.path() + std::string(120, 'd') + "/";
+        bool abstract = false;
+        WindowRaiser::SocketName(deep, &abstract);
+        QVERIFY(abstract);
+        WindowRaiser far;
+        int asked = 0;
+        connect(&far, &WindowRaiser::showRequested, this, [&asked] { ++asked; });
+        QVERIFY(far.Listen(deep));
+        QVERIFY(WindowRaiser::AskRunningCopyToShow(deep));
+        QCOMPARE(asked, 1);
+
+        test::TempDataDir silent;
+        QElapsedTimer waited;
+        waited.start();
+        QVERIFY(!WindowRaiser::AskRunningCopyToShow(silent.path(), 600));
+        QVERIFY(waited.elapsed() < 3000);
     }
 
     void withoutATrayTheWindowIsMinimisedNormally()

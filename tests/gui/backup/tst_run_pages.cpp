@@ -1,4 +1,5 @@
 #include "RunPagesSupport.h"
+#include "AccessibilityCheck.h"
 
 #include "core/engine/BackupRun.h"
 #include "core/restore/RestoreRun.h"
@@ -9,8 +10,10 @@
 #include "gui/restore/BackupsPage.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QScrollBar>
@@ -304,7 +307,8 @@ private slots:
             QVERIFY(!test::FileExists(BackupFilePath(f.dir.path(), other)));
         }
         const std::vector<std::string> log = f.log();
-        QVERIFY(std::find(log.begin(), log.end(), "Automated Backup Sequence Terminated Due to Error") != log.end());
+        for (const char* skipped : {"Backup Skipped: S1 - Another Backup Running", "Backup Skipped: S2 - Another Backup Running"})
+            QVERIFY(std::find(log.begin(), log.end(), skipped) != log.end());
         QCOMPARE(log.back(), std::string("Backup Successful: M"));
         QCOMPARE(f.state().store.GetValue(keys::kCountersTable, keys::kLastBackupType), std::string("Manual"));
     }
@@ -486,6 +490,55 @@ private slots:
         QCOMPARE(page->ContextMenu()->actions()[1]->text(), QStringLiteral("Restore Selected Backup"));
         page->ContextMenu()->actions()[0]->trigger();
         QTRY_VERIFY(qobject_cast<ViewerPage*>(f.window->CurrentPage()));
+    }
+
+    // "Backup File:" offers the selected backup's current file and its older
+    // copies, newest first, each named by its run's time; the viewer shows,
+    // and the restore restores, the one chosen.
+    void theFileChoiceViewsAndRestoresAnOlderCopy()
+    {
+        REQUIRE_TEST_SERVER();
+        std::time_t now = test::Utc(2026, 12, 7, 2, 0);
+        RunPages f("vorda_pages_copies", 2, [&now] { return now; });
+        f.backup("b");
+        SilentRunUi quiet;
+        QCOMPARE(BackupRun(f.state(), quiet).Run("b", RunKind::Manual, now).status, RunStatus::Completed);
+        f.db.exec("INSERT INTO t VALUES (3, 'v3')");
+        now = test::Utc(2026, 12, 7, 3, 0);
+        QCOMPARE(BackupRun(f.state(), quiet).Run("b", RunKind::Manual, now).status, RunStatus::Completed);
+
+        auto* page = f.show<BackupsPage>(rid::PAGE_RESTORE);
+        QComboBox* files = page->FileChoice();
+        QCOMPARE(files->itemText(0), QStringLiteral("Select a backup"));
+        QVERIFY(!files->isEnabled());
+        Select(page->List(), "b");
+        QCOMPARE(files->count(), 2);
+        QCOMPARE(files->itemText(0), QStringLiteral("Current file - Mon, Dec 07, 2026 - 03:00:00 AM"));
+        QCOMPARE(files->itemText(1), QStringLiteral("Older copy - Mon, Dec 07, 2026 - 02:00:00 AM"));
+        QCOMPARE(files->currentIndex(), 0);
+        QVERIFY(files->isEnabled());
+        QCOMPARE(a11y::CheckPage(page), QStringList());
+
+        files->setCurrentIndex(1);
+        page->ViewButton()->click();
+        auto* viewer = qobject_cast<ViewerPage*>(f.window->CurrentPage());
+        QVERIFY(viewer);
+        QTRY_COMPARE(viewer->StatusText()->text(), QStringLiteral("Load Complete"));
+        QCOMPARE(ValueText(viewer, rid::IDC_VIEW_NAME), QStringLiteral("b - older copy of Mon, Dec 07, 2026 - 02:00:00 AM"));
+        const QString shown = viewer->TextBox()->toPlainText();
+        QVERIFY(shown.contains(QStringLiteral("INSERT INTO `t` VALUES ('2', 'v2')")));
+        QVERIFY(!shown.contains(QStringLiteral("'v3'")));
+
+        page = f.show<BackupsPage>(rid::PAGE_RESTORE);
+        Select(page->List(), "b");
+        page->FileChoice()->setCurrentIndex(1);
+        f.state().log.Clear();
+        for (int answer : {1, 0}) // restore, no other
+            MessageHook::SetNextAnswer(answer);
+        page->OnRestore();
+        QCOMPARE(Asked().back(), std::string("Restore Complete\r\n\r\nDo you wish to execute another?"));
+        QCOMPARE(f.db.scalar("SELECT GROUP_CONCAT(id ORDER BY id) FROM VORDA_t"), std::string("1,2"));
+        QCOMPARE(f.log().front(), std::string("Restore Started: b - Copy: backup_b.20261207-020000.tbk"));
     }
 
     // Absolute mode with safe copies asks before going on without a copy of

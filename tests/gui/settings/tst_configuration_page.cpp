@@ -9,8 +9,10 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -92,6 +94,8 @@ private slots:
         row("indirect", rid::IDC_CONF_INDIRECT, keys::kRestoreMode,
             "Indirect Restore - new tables will be created - old tables will not be altered - Prefix: VORDA_ ",
             "CONF_RESTORE_INDIRECT");
+        row("notify", rid::IDC_CONF_NOTIFY_FAILURE, keys::kNotifyFailure, "Notify me when a scheduled backup fails",
+            "FALSE");
     }
 
     void everyControlStoresAtOnce()
@@ -175,8 +179,18 @@ private slots:
         ConfigPage f;
         AppState& state = f.window->State();
         for (int id : {rid::IDC_CONF_START_MIN, rid::IDC_CONF_VERBOSE, rid::IDC_CONF_ASCENDING, rid::IDC_CONF_DOUBLE_SPACE,
-                       rid::IDC_CONF_COLOURS, rid::IDC_CONF_ABSOLUTE})
+                       rid::IDC_CONF_COLOURS, rid::IDC_CONF_ABSOLUTE, rid::IDC_CONF_NOTIFY_FAILURE})
             f.click(id);
+        // "Keep older backup files", labelled, 0 to 30, stores as it changes.
+        QSpinBox* copies = f.page()->KeepCopies();
+        QCOMPARE(copies->value(), 2);
+        QCOMPARE(copies->maximum(), 30);
+        QCOMPARE(copies->minimum(), 0);
+        QCOMPARE(qobject_cast<QLabel*>(copies->parentWidget()->findChildren<QLabel*>().first())->buddy(), copies);
+        copies->setFocus();
+        QTest::keyClick(copies, Qt::Key_Up);
+        QCOMPARE(f.stored(keys::kKeepCopies), std::string("3"));
+        QCOMPARE(state.settings().keepCopies, 3);
         state.config.WriteLineNumbers(true);
         const size_t logged = state.log.Count();
         QPointer<QWidget> before = f.page();
@@ -200,9 +214,12 @@ private slots:
             {rid::IDC_CONF_START_MIN, false}, {rid::IDC_CONF_MIN_CLOSE, true},  {rid::IDC_CONF_FIRST_ENTRY, true},
             {rid::IDC_CONF_STANDARD, true},   {rid::IDC_CONF_DESCENDING, true}, {rid::IDC_CONF_INDIRECT, true},
             {rid::IDC_CONF_SAFE_COPY, true},  {rid::IDC_CONF_CLEAR_LOG, false}, {rid::IDC_CONF_SHOW_IMAGE, true},
-            {rid::IDC_CONF_TIMESTAMP, true},  {rid::IDC_CONF_DOUBLE_SPACE, false}, {rid::IDC_CONF_COLOURS, true}};
+            {rid::IDC_CONF_TIMESTAMP, true},  {rid::IDC_CONF_DOUBLE_SPACE, false}, {rid::IDC_CONF_COLOURS, true},
+            {rid::IDC_CONF_NOTIFY_FAILURE, true}};
         for (const auto& [id, on] : shown)
             QVERIFY2(f.control(id)->isChecked() == on, qPrintable(ControlName(id)));
+        QCOMPARE(f.page()->KeepCopies()->value(), 2);
+        QCOMPARE(f.stored(keys::kKeepCopies), std::string("2"));
         QVERIFY(!f.control(rid::IDC_CONF_SAFE_COPY)->isEnabled());
         QCOMPARE(f.stored(keys::kLineNumbers), std::string("TRUE"));
     }

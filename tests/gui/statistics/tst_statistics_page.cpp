@@ -2,6 +2,7 @@
 #include "gui/statistics/StatisticsPage.h"
 #include "resources/ResourceIds.h"
 #include "core/store/StoreKeys.h"
+#include "core/history/LastFailure.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -53,6 +54,7 @@ private slots:
             QCOMPARE(Text(*window, id), QStringLiteral("0"));
         for (int id : {rid::IDC_STAT_LAST_NAME, rid::IDC_STAT_LAST_DT, rid::IDC_STAT_LAST_TYPE})
             QCOMPARE(Text(*window, id), QStringLiteral("Unavailable"));
+        QCOMPARE(Text(*window, rid::IDC_STAT_LAST_FAILURE), QStringLiteral("None"));
         QCOMPARE(Text(*window, rid::IDC_STAT_REPORTING), QStringLiteral("Standard"));
         QCOMPARE(Text(*window, rid::IDC_STAT_DIRECTION), QStringLiteral("Descending"));
         QCOMPARE(Text(*window, rid::IDC_STAT_TIMESTAMPS), QStringLiteral("Enabled"));
@@ -103,6 +105,18 @@ private slots:
         QVERIFY(date->sizeHint().width() <= date->width());
         // Rebuilding does not record the start again.
         QCOMPARE(View(*window).count(QStringLiteral("Vorda System Started")), 1);
+
+        // A failed run is kept as the last failure: name, time and reason,
+        // wrapped rather than widening the page.
+        StoreLastFailure(state.store, {"nightly", "Monday, December 07, 2026 - 03:00:00 AM",
+                                       "Host Connect Failure - Can't connect to server on '127.0.0.1' (111)"});
+        Rebuild(*window);
+        QCOMPARE(Text(*window, rid::IDC_STAT_LAST_FAILURE),
+                 QStringLiteral("nightly - Monday, December 07, 2026 - 03:00:00 AM - Host Connect Failure - Can't "
+                                "connect to server on '127.0.0.1' (111)"));
+        auto* failure = window->CurrentPage()->findChild<QLabel*>(ControlName(rid::IDC_STAT_LAST_FAILURE));
+        QWidget* page = window->CurrentPage();
+        QVERIFY(page->rect().contains(QRect(failure->mapTo(page, QPoint()), failure->size())));
     }
 
     void newestEntryAtTheTop()
