@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkgconf
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6
-    libmariadb-dev libsqlite3-dev
+    libmariadb-dev libsqlite3-dev libzstd-dev
     fonts-dejavu-core
 )
 case "${1:-}" in

@@ -408,7 +408,9 @@ BackupOutcome RunContext::Run(const std::string& name)
         return out_;
     }
 
-    if (!file_.Open(BackupFilePath(state_.paths.dataDir, backup_))) {
+    // The form the setting asks for; the other form's current file is
+    // retired when this one is moved in (Finish).
+    if (!file_.Open(BackupFilePath(state_.paths.dataDir, backup_, state_.settings().compress))) {
         Fail(kFileFailure);
         return out_;
     }
@@ -857,11 +859,13 @@ void RunContext::Finish(bool completed)
         const int keep = state_.settings().keepCopies;
         if (keep > 0)
             rotation.KeepCurrent();
+        const std::string written = file_.FinalPath();
         if (!PumpWhile(pump_, [this] { return file_.Commit(); })) {
             rotation.Undo();
             Fail(kFileFailure);
             return;
         }
+        rotation.RetireOtherForm(written);
         rotation.Prune(keep);
     }
     file_.Discard();

@@ -391,7 +391,7 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
     // name, or put there by hand, is not.
     const bool olderCopy = path != BackupFilePath(state_.paths.dataDir, backupName_);
     if (result.header.backupName != backupName_ || (!olderCopy && result.header.startTimeText != lastBackup_)) {
-        Fail(kFileRefused, "The file backup_" + backupName_ + ".tbk was not written by the last run of backup "
+        Fail(kFileRefused, "The file " + path.substr(path.find_last_of('/') + 1) + " was not written by the last run of backup "
                                + backupName_ + ": it holds backup \"" + result.header.backupName + "\" of "
                                + result.header.startTimeText + ", and the backup last ran on " + lastBackup_
                                + ".\r\n\r\nNothing was restored.");
