@@ -11,7 +11,7 @@ packages=(
     fonts-dejavu-core
 )
 case "${1:-}" in
---test) packages+=(mariadb-server mariadb-client tzdata xvfb xauth imagemagick time desktop-file-utils appstream dbus-daemon) ;;
+--test) packages+=(mariadb-server mariadb-client tzdata xvfb xauth imagemagick time desktop-file-utils appstream dbus-daemon zstd) ;;
 --package) packages+=(dpkg-dev debootstrap) ;;
 esac
 
