@@ -7,9 +7,12 @@
 # vorda-bench backup --plain and --compress (each into a data folder of its
 # own) and restores each file in Indirect mode (vorda-bench restore, its
 # check of the whole file included), checking that every restore holds every
-# row and value of the table. Keeps the best wall time of each and prints
+# row and value of the table, and that the zstd tool decodes the compressed
+# file to the plain file's text (but for the header's time stamp, as the two
+# files come from two runs). Keeps the best wall time of each and prints
 # both file sizes, the size ratio compressed/plain, the backup and restore
-# times with their ratios, the peak memories, and whether the goal is met:
+# times (and the processor time of the best run) with their ratios, the peak
+# memories, and whether the goal is met:
 # the compressed file at most 0.25 of the plain one, its backup at most 1.1
 # times the plain backup's time. The server runs with the buffer pool of the
 # backup benchmark (1 GB); VORDA_TEST_DB_SERVER_ARGS= (empty) keeps the
@@ -25,16 +28,17 @@ sizes=("$@")
 [[ ${#sizes[@]} -gt 0 ]] || sizes=(1000000)
 
 # timed OUTFILE COMMAND...: runs COMMAND with its standard output to OUTFILE;
-# prints "seconds peak_kb".
+# prints "seconds peak_kb cpu_seconds" (cpu: user and system time of the
+# program, which the load of the machine changes less than the wall time).
 timed() {
     local out=$1
     shift
-    /usr/bin/time -f "%e %M" -o "$work/time" "$@" >"$out" 2>"$work/stderr" || {
+    /usr/bin/time -f "%e %M %U %S" -o "$work/time" "$@" >"$out" 2>"$work/stderr" || {
         echo "failed: $*" >&2
         cat "$work/stderr" >&2
         return 1
     }
-    cat "$work/time"
+    awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }' "$work/time"
 }
 
 best() { sort -n | head -1; }
@@ -80,12 +84,15 @@ for rows in "${sizes[@]}"; do
     }
     plain_bytes=$(stat -c %s "${file[plain]}")
     zst_bytes=$(stat -c %s "${file[compress]}")
-    [[ "$(zstd -dc "${file[compress]}" | cmp - "${file[plain]}" >/dev/null && echo same)" == same ]] ||
-        echo "          (the zstd tool decodes the compressed file to other text than the plain file's)"
-    read -r bp_s bp_kb <<<"$(printf '%s' "${backup_runs[plain]}" | best)"
-    read -r bz_s bz_kb <<<"$(printf '%s' "${backup_runs[compress]}" | best)"
-    read -r rp_s rp_kb <<<"$(printf '%s' "${restore_runs[plain]}" | best)"
-    read -r rz_s rz_kb <<<"$(printf '%s' "${restore_runs[compress]}" | best)"
+    if ! cmp <(zstd -dc "${file[compress]}" | grep -av '^-- Backup TimeStamp: ') \
+        <(grep -av '^-- Backup TimeStamp: ' "${file[plain]}") >/dev/null; then
+        echo "the zstd tool decodes the compressed file to other text than the plain file's" >&2
+        exit 1
+    fi
+    read -r bp_s bp_kb bp_cpu <<<"$(printf '%s' "${backup_runs[plain]}" | best)"
+    read -r bz_s bz_kb bz_cpu <<<"$(printf '%s' "${backup_runs[compress]}" | best)"
+    read -r rp_s rp_kb rp_cpu <<<"$(printf '%s' "${restore_runs[plain]}" | best)"
+    read -r rz_s rz_kb rz_cpu <<<"$(printf '%s' "${restore_runs[compress]}" | best)"
     size_ratio=$(ratio "$zst_bytes" "$plain_bytes")
     backup_ratio=$(ratio "$bz_s" "$bp_s")
     echo "$rows rows:"
@@ -93,9 +100,11 @@ for rows in "${sizes[@]}"; do
     printf '  %-12s %14s %14s %10s\n' "file bytes" "$plain_bytes" "$zst_bytes" "$size_ratio"
     printf '  %-12s %14s %14s %10s\n' "backup s" "$bp_s" "$bz_s" "$backup_ratio"
     printf '  %-12s %14s %14s %10s\n' "restore s" "$rp_s" "$rz_s" "$(ratio "$rz_s" "$rp_s")"
+    printf '  %-12s %14s %14s %10s\n' "backup cpu s" "$bp_cpu" "$bz_cpu" "$(ratio "$bz_cpu" "$bp_cpu")"
+    printf '  %-12s %14s %14s %10s\n' "restore cpu s" "$rp_cpu" "$rz_cpu" "$(ratio "$rz_cpu" "$rp_cpu")"
     printf '  %-12s %14s %14s\n' "backup kB" "$bp_kb" "$bz_kb"
     printf '  %-12s %14s %14s\n' "restore kB" "$rp_kb" "$rz_kb"
-    echo "  all runs (seconds peak_kb): backup plain $(echo ${backup_runs[plain]}), compressed $(echo ${backup_runs[compress]});" \
+    echo "  all runs (seconds peak_kb cpu_seconds): backup plain $(echo ${backup_runs[plain]}), compressed $(echo ${backup_runs[compress]});" \
         "restore plain $(echo ${restore_runs[plain]}), compressed $(echo ${restore_runs[compress]})"
     met=$(awk -v s="$size_ratio" -v b="$backup_ratio" 'BEGIN { print (s <= 0.25 && b <= 1.10) ? "met" : "NOT met" }')
     echo "  goal (size at most 0.25 of plain, backup at most 1.1 times plain): $met; load: $(cut -d' ' -f1-3 /proc/loadavg)"
