@@ -692,6 +692,7 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
         pages = rows / kPageSize;
         step = pages / 7;
         panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(pages + 1));
+        panel_.TableStarted(table);
         panel_.SetText(RunField::RunStatus, "Backing up " + table);
         panel_.SetText(RunField::TableMembers, countText + " rows");
         membersWaiting_ = false;
@@ -707,6 +708,7 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
         pages = estimate / kPageSize;
         step = pages / 7;
         panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(std::min<long long>(pages + 1, INT_MAX)));
+        panel_.TableStarted(table);
         panel_.SetText(RunField::RunStatus, "Backing up " + table);
         if (!membersWaiting_)
             panel_.SetText(RunField::TableMembers, "Waiting");

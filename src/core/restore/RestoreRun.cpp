@@ -807,6 +807,7 @@ void RestoreRun::HandleDumpingData(MysqlConnection& conn, const dump::BackupFile
         MYSQL_ROW row = result.FetchRow();
         transactional_ = row && row[0] && std::string(row[0]) == "YES";
     }
+    ui_.TableStarted(grammar.Table());
     ui_.SetBarRange(RunBar::CurrentTable, BarMaximum(rowTotal_));
     ui_.SetText(RunField::TableMembers, grammar.RowTotalText());
     ui_.SetText(RunField::CurrentMember, "0");
