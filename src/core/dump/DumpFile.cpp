@@ -2,6 +2,7 @@
 
 #include "core/dump/BackupCompression.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -182,7 +183,27 @@ void DumpFile::Release(const std::string& first)
 void DumpFile::AppendFile(int fd, unsigned long long bytes)
 {
     Flush();
-    file_.Append(fd, bytes);
+    if (!cctx_) {
+        textBytes_ += bytes;
+        file_.Append(fd, bytes);
+        return;
+    }
+    // The held text is plain: it goes through the compressor like any other.
+    std::string chunk(static_cast<size_t>(std::min<unsigned long long>(bytes, kFileBufferSize)), '\0');
+    unsigned long long done = 0;
+    while (done < bytes && !compressFailed_) {
+        const ssize_t n = ::pread(fd, chunk.data(), static_cast<size_t>(std::min<unsigned long long>(chunk.size(), bytes - done)),
+                                  static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            compressFailed_ = true;
+            break;
+        }
+        buffer_.append(chunk.data(), static_cast<size_t>(n));
+        done += static_cast<unsigned long long>(n);
+        Flush();
+    }
 }
 
 bool DumpFile::Reserve(const std::string& guess)
