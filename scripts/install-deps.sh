@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Vorda needs to build and run; with --test
-# also those of the test suite and the benchmarks, with --package those that
-# build the Debian package and check it in a clean chroot. Safe to run again.
+# also those of the test suite and the benchmarks, with --server only the
+# MariaDB server and client that scripts/try-server.sh runs, with --package
+# those that build the Debian package and check it in a clean chroot. Safe to
+# run again: it does nothing when everything is there.
 set -euo pipefail
 
 packages=(
@@ -11,7 +13,9 @@ packages=(
     fonts-dejavu-core
 )
 case "${1:-}" in
---test) packages+=(mariadb-server mariadb-client tzdata xvfb xauth imagemagick time desktop-file-utils appstream dbus-daemon) ;;
+--test) packages+=(mariadb-server mariadb-client tzdata xvfb xauth imagemagick time desktop-file-utils appstream dbus-daemon
+        at-spi2-core python3-gi gir1.2-atspi-2.0 dbus) ;;
+--server) packages=(mariadb-server mariadb-client) ;;
 --package) packages+=(dpkg-dev debootstrap) ;;
 esac
 
