@@ -19,6 +19,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPushButton>
@@ -45,8 +46,9 @@ constexpr int kFooterHeight = 59;
 constexpr int kRightMargin = 21;
 // The header band of the background picture, stretched to the window's width.
 constexpr int kHeaderHeight = 56;
-// The footer's text in the background picture, kept at the bottom right.
-constexpr QRect kFooterText {480, 596, 420, 22};
+// The footer's text, at the bottom right.
+const char* const kFooterText = "Vorda Quendal System 2.1.2.4  \u00b7  MySQL and MariaDB backups";
+constexpr int kFooterBaselineFromBottom = 29;
 constexpr int kTrayRetryMs = 1000;
 // The window's size is stored once it has stopped changing for this long.
 constexpr int kStoreSizeDelayMs = 500;
@@ -519,9 +521,13 @@ void MainWindow::paintEvent(QPaintEvent*)
         painter.fillRect(area, Qt::white);
     }
     // The footer's text at the bottom right.
-    painter.drawPixmap(QRectF(width() - kFooterText.width(), height() - (kHeight - kFooterText.y()),
-                              kFooterText.width(), kFooterText.height()),
-                       background_, source(kFooterText));
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    painter.setFont(small);
+    painter.setPen(QColor(96, 108, 124));
+    const QString footer = QString::fromUtf8(kFooterText);
+    painter.drawText(width() - kRightMargin - QFontMetrics(small).horizontalAdvance(footer),
+                     height() - kFooterBaselineFromBottom, footer);
 }
 
 void MainWindow::changeEvent(QEvent* event)

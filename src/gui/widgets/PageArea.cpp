@@ -1,9 +1,12 @@
 #include "gui/widgets/PageArea.h"
 
 #include <QEvent>
+#include <QLayout>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
+
+#include <algorithm>
 
 PageArea::PageArea(const QString& name, QWidget* parent)
     : QScrollArea(parent)
@@ -59,11 +62,23 @@ void PageArea::Fit()
     QWidget* page = widget();
     if (!page)
         return;
-    const QSize least = page->minimumSizeHint().expandedTo(page->minimumSize());
+    QSize least = page->minimumSizeHint().expandedTo(page->minimumSize());
+    // A page with texts that wrap needs less height the wider it is: its
+    // least height is the one at the width it gets.
+    QLayout* layout = page->layout();
+    const bool wraps = layout && layout->hasHeightForWidth();
+    const auto leastHeight = [&](int width) {
+        return wraps ? std::max(layout->minimumHeightForWidth(std::max(width, least.width())), page->minimumHeight())
+                     : least.height();
+    };
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     const bool sideways = horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
     QSize room = size();
-    bool vertical = least.height() > room.height();
+    bool vertical = leastHeight(room.width()) > room.height();
+    if (vertical)
+        least.setHeight(leastHeight(room.width() - bar));
+    else
+        least.setHeight(leastHeight(room.width()));
     bool horizontal = sideways && least.width() > room.width() - (vertical ? bar : 0);
     if (horizontal && !vertical)
         vertical = least.height() > room.height() - bar;
