@@ -1,20 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Vorda needs to build and run; with --test
-# also those of the test suite and the benchmarks, with --server only the
-# MariaDB server and client that scripts/try-server.sh runs, with --package
-# those that build the Debian package and check it in a clean chroot. Safe to
-# run again: it does nothing when everything is there.
+# also those of the test suite and the benchmarks, with --bench those and the
+# tools the side-by-side benchmark compares with (sysbench, mydumper), with
+# --server only the MariaDB server and client that scripts/try-server.sh runs,
+# with --package those that build the Debian package and check it in a clean
+# chroot. Safe to run again: it does nothing when everything is there.
 set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkgconf
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6
-    libmariadb-dev libsqlite3-dev
+    libmariadb-dev libsqlite3-dev libzstd-dev
     fonts-dejavu-core
 )
+test_packages=(mariadb-server mariadb-client tzdata xvfb xauth imagemagick time desktop-file-utils appstream dbus-daemon zstd
+    at-spi2-core python3-gi gir1.2-atspi-2.0 dbus)
 case "${1:-}" in
---test) packages+=(mariadb-server mariadb-client tzdata xvfb xauth imagemagick time desktop-file-utils appstream dbus-daemon
-        at-spi2-core python3-gi gir1.2-atspi-2.0 dbus) ;;
+--test) packages+=("${test_packages[@]}") ;;
+--bench) packages+=("${test_packages[@]}" sysbench mydumper) ;;
 --server) packages=(mariadb-server mariadb-client) ;;
 --package) packages+=(dpkg-dev debootstrap) ;;
 esac
