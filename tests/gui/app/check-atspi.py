@@ -8,7 +8,7 @@ the viewer and the help window, and checks what the bus says of them: every
 value is read with its caption, a changed value is read changed, the viewer's
 "Display Line Numbers" box toggled through its "Toggle" action switches the
 numbers and stores the choice, the help page's links are listed. Then it times
-the viewer's load of a 459 KB file with the bridge on (and a listener for text
+the viewer's load of a 459 KB file (best of 3) with the bridge on (and a listener for text
 changes registered, as a screen reader registers one) against a run without
 the bridge.
 
@@ -19,11 +19,16 @@ import os
 import subprocess
 import sys
 import time
+import warnings
 
 import gi
 
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi, GLib  # noqa: E402
+
+# get_action_name is marked deprecated in libatspi 2.46 but is the call that
+# gives the action's stable name.
+warnings.filterwarnings("ignore", category=DeprecationWarning)
 
 APP_NAME = "vorda-atspi-subject"
 failures = []
@@ -122,7 +127,8 @@ def wait_for_name(node, name, timeout=5):
 
 def toggle(node):
     for i in range(node.get_n_actions()):
-        if Atspi.Action.get_name(node, i).lower() == "toggle":
+        # The stable name (not the translated one) of the i-th action.
+        if Atspi.Action.get_action_name(node, i).lower() == "toggle":
             return node.do_action(i)
     return False
 
@@ -157,7 +163,9 @@ def main():
         check(status is not None and wait_for_name(status, "Run Status: Copying rows"),
               "run panel's status reads the new text once it changed")
 
-        load_with_bridge = int(subject.ask("viewer").split()[2])
+        # The best of three loads, so that a moment of other work on the
+        # machine does not count.
+        load_with_bridge = min(int(subject.ask("viewer").split()[2]) for _ in range(3))
         found = names(app)
         for expected in ("Load Status: Load Complete", "Backup Name: nightly"):
             check(expected in found, "viewer reads %r" % expected)
@@ -184,10 +192,10 @@ def main():
 
     plain = Subject(program, bridge=False)
     try:
-        load_without = int(plain.ask("viewer").split()[2])
+        load_without = min(int(plain.ask("viewer").split()[2]) for _ in range(3))
     finally:
         plain.close()
-    print("viewer load of the 459 KB file: %d ms with the accessibility bridge, %d ms without"
+    print("viewer load of the 459 KB file, best of 3: %d ms with the accessibility bridge, %d ms without"
           % (load_with_bridge, load_without))
     # Twice the time without, and never less than a quarter second for a
     # machine busy with other work.
