@@ -16,6 +16,7 @@ Needs a display and a session bus: run it under xvfb-run and dbus-run-session.
 """
 
 import os
+import select
 import subprocess
 import sys
 import time
@@ -55,6 +56,11 @@ class Subject:
         self.expect("ok started")
 
     def expect(self, start):
+        # Events from the program are handled while its answer is awaited,
+        # as a screen reader handles them while the program works.
+        while not select.select([self.process.stdout], [], [], 0.005)[0]:
+            while GLib.MainContext.default().iteration(False):
+                pass
         line = self.process.stdout.readline().strip()
         if not line.startswith(start):
             raise RuntimeError("the subject answered %r, not %r" % (line, start))
@@ -136,9 +142,18 @@ def toggle(node):
 def main():
     program = sys.argv[1]
     Atspi.init()
-    # A listener for text changes, as screen readers register one: the
-    # program then sends each change of the text it shows.
-    listener = Atspi.EventListener.new(lambda event: None)
+    # A listener for text changes that reads the text changed, as a screen
+    # reader does: the program then sends each change of the text it shows
+    # and answers for it.
+    def read_change(event):
+        try:
+            text = event.source.get_text_iface()
+            if text is not None:
+                Atspi.Text.get_text(text, 0, min(Atspi.Text.get_character_count(text), 4096))
+        except GLib.Error:
+            pass
+
+    listener = Atspi.EventListener.new(read_change)
     listener.register("object:text-changed")
 
     subject = Subject(program, bridge=True)
