@@ -2,8 +2,9 @@
 # Installs the Debian 12 packages Vorda needs to build and run; with --test
 # also those of the test suite and the benchmarks, with --bench those and the
 # tools the side-by-side benchmark compares with (sysbench, mydumper), with
-# --package those that build the Debian package and check it in a clean
-# chroot. Safe to run again.
+# --server only the MariaDB server and client that scripts/try-server.sh runs,
+# with --package those that build the Debian package and check it in a clean
+# chroot. Safe to run again: it does nothing when everything is there.
 set -euo pipefail
 
 packages=(
@@ -12,10 +13,12 @@ packages=(
     libmariadb-dev libsqlite3-dev libzstd-dev
     fonts-dejavu-core
 )
-test_packages=(mariadb-server mariadb-client tzdata xvfb xauth imagemagick time desktop-file-utils appstream dbus-daemon zstd)
+test_packages=(mariadb-server mariadb-client tzdata xvfb xauth imagemagick time desktop-file-utils appstream dbus-daemon zstd
+    at-spi2-core python3-gi gir1.2-atspi-2.0 dbus)
 case "${1:-}" in
 --test) packages+=("${test_packages[@]}") ;;
 --bench) packages+=("${test_packages[@]}" sysbench mydumper) ;;
+--server) packages=(mariadb-server mariadb-client) ;;
 --package) packages+=(dpkg-dev debootstrap) ;;
 esac
 

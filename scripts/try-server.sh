@@ -7,9 +7,11 @@
 # text. Prints what to type into Vorda's "Create a New Connection" page and
 # waits; Ctrl-C (or SIGTERM) stops the server and removes all its files.
 # The server takes PORT, else 3306 (the form's default) when it is free, else
-# a free port of its choosing. Needs the mariadb-server and mariadb-client
-# packages (scripts/install-deps.sh --test installs them).
+# a free port of its choosing. Installs the mariadb-server and
+# mariadb-client packages first when they are missing
+# (scripts/install-deps.sh --server).
 set -euo pipefail
+"$(dirname "$0")/install-deps.sh" --server
 # shellcheck source=lib/private-mariadb.sh
 source "$(dirname "$0")/lib/private-mariadb.sh"
 

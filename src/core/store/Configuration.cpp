@@ -144,6 +144,29 @@ void Configuration::WriteKeepCopies(int count)
     store_.SetValue(keys::kConfigurationTable, keys::kKeepCopies, std::to_string(settings.keepCopies));
 }
 
+std::optional<std::pair<int, int>> Configuration::ReadWindowSize() const
+{
+    const std::string text = store_.GetValue(keys::kConfigurationTable, keys::kWindowSize);
+    const size_t x = text.find('x');
+    if (x == std::string::npos)
+        return std::nullopt;
+    const auto number = [](const std::string& digits) {
+        const bool ok = !digits.empty() && digits.size() <= 6 && digits.find_first_not_of("0123456789") == std::string::npos;
+        const int value = ok ? std::stoi(digits) : 0;
+        return value >= 1 && value <= 100000 ? value : 0;
+    };
+    const int width = number(text.substr(0, x));
+    const int height = number(text.substr(x + 1));
+    if (width == 0 || height == 0)
+        return std::nullopt;
+    return std::pair {width, height};
+}
+
+void Configuration::WriteWindowSize(int width, int height)
+{
+    store_.SetValue(keys::kConfigurationTable, keys::kWindowSize, std::to_string(width) + "x" + std::to_string(height));
+}
+
 void Configuration::WriteReportingState(ReportingState state)
 {
     settings.reporting = state;

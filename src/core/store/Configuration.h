@@ -2,7 +2,9 @@
 
 #include "core/store/SettingsStore.h"
 
+#include <optional>
 #include <string>
+#include <utility>
 
 enum class ReportingState { Standard, Verbose };
 enum class LogDirection { Ascend, Descend };
@@ -80,6 +82,12 @@ public:
     void WriteCompress(bool on);
     // Stores `count` limited to 0 .. kMaxKeepCopies.
     void WriteKeepCopies(int count);
+
+    // The main window's size as it was last left ("<width>x<height>");
+    // nothing when none is stored or the text is not two numbers of 1 to
+    // 100000. Not a setting of its own: a reset keeps it.
+    std::optional<std::pair<int, int>> ReadWindowSize() const;
+    void WriteWindowSize(int width, int height);
 
 private:
     void LoadFlag(const char* key, bool& setting) const;

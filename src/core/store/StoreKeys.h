@@ -33,6 +33,7 @@ inline constexpr const char* kCatchUp = "IDC_CONF_BACKUPS_CATCH_UP";
 inline constexpr const char* kNotifyFailure = "IDC_CONF_BACKUPS_NOTIFY_FAILURE";
 inline constexpr const char* kKeepCopies = "IDC_CONF_BACKUPS_KEEP_COPIES";
 inline constexpr const char* kCompress = "IDC_CONF_BACKUPS_COMPRESS";
+inline constexpr const char* kWindowSize = "MAIN_WINDOW_SIZE";
 
 inline constexpr const char* kTrue = "TRUE";
 inline constexpr const char* kFalse = "FALSE";

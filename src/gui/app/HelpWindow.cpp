@@ -2,6 +2,7 @@
 
 #include "gui/app/Art.h"
 #include "gui/app/Help.h"
+#include "gui/widgets/LabeledValue.h"
 #include "gui/widgets/ShownOnDemand.h"
 
 #include <QDir>
@@ -13,11 +14,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStyle>
+#include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -218,8 +221,26 @@ HelpWindow::HelpWindow()
     browser_->setObjectName(QStringLiteral("HELP_PAGE"));
     browser_->setAccessibleName(QStringLiteral("Help page"));
 
+    auto* linksPane = new QWidget(this);
+    auto* linksLabel = new QLabel(QStringLiteral("Links on this page:"), linksPane);
+    links_ = new QListWidget(linksPane);
+    links_->setObjectName(QStringLiteral("HELP_LINKS"));
+    links_->setAccessibleName(QStringLiteral("Links on this page"));
+    linksLabel->setBuddy(links_);
+    auto* linksLayout = new QVBoxLayout(linksPane);
+    linksLayout->setContentsMargins(0, 0, 0, 0);
+    linksLayout->setSpacing(2);
+    linksLayout->addWidget(linksLabel);
+    linksLayout->addWidget(links_, 1);
+    auto* side = new QSplitter(Qt::Vertical, this);
+    side->addWidget(contents_);
+    side->addWidget(linksPane);
+    side->setStretchFactor(0, 3);
+    side->setStretchFactor(1, 1);
+    side->setChildrenCollapsible(false);
+
     auto* splitter = new QSplitter(Qt::Horizontal, this);
-    splitter->addWidget(contents_);
+    splitter->addWidget(side);
     splitter->addWidget(browser_);
     splitter->setStretchFactor(1, 1);
     splitter->setChildrenCollapsible(false);
@@ -255,9 +276,8 @@ HelpWindow::HelpWindow()
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::StrongFocus);
     }
-    findStatus_ = new QLabel(findBar_);
+    findStatus_ = new ValueLabel(QStringLiteral("Find result"), findBar_);
     findStatus_->setObjectName(QStringLiteral("HELP_FIND_STATUS"));
-    findStatus_->setAccessibleName(QStringLiteral("Find result"));
     findStatus_->setMinimumWidth(findStatus_->fontMetrics().horizontalAdvance(QStringLiteral("Not found")) + 8);
     auto* findLayout = new QHBoxLayout(findBar_);
     findLayout->setContentsMargins(0, 0, 0, 0);
@@ -286,7 +306,7 @@ HelpWindow::HelpWindow()
     layout->addWidget(findBar_);
 
     // Tab goes as the eye does: the buttons, the contents, the page, the find bar.
-    QWidget* order[] = {back_, forward_, home_, findButton, contents_, browser_, findField_, findPrevious_,
+    QWidget* order[] = {back_, forward_, home_, findButton, contents_, links_, browser_, findField_, findPrevious_,
                         findNext_, findClose_};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
@@ -305,6 +325,10 @@ HelpWindow::HelpWindow()
     };
     connect(contents_, &QTreeWidget::itemActivated, this, follow);
     connect(contents_, &QTreeWidget::itemClicked, this, follow);
+    connect(links_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        if (item)
+            OnAnchorClicked(item->data(kUrlRole).toUrl());
+    });
     connect(findPrevious_, &QToolButton::clicked, this, &HelpWindow::FindPrevious);
     connect(findNext_, &QToolButton::clicked, this, &HelpWindow::FindNext);
     connect(findClose_, &QToolButton::clicked, this, &HelpWindow::HideFind);
@@ -402,7 +426,40 @@ void HelpWindow::OnSourceChanged(const QUrl& source)
         contents_->setCurrentItem(match);
         contents_->scrollToItem(match);
     }
+    ListLinks();
     ShowFindResult(true);
+}
+
+void HelpWindow::ListLinks()
+{
+    links_->clear();
+    // A link may span several fragments (a word in bold inside it): those
+    // next to each other with one address make one entry.
+    QString lastHref;
+    QListWidgetItem* last = nullptr;
+    for (QTextBlock block = browser_->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            const QString href = format.isAnchor() ? format.anchorHref() : QString();
+            if (href.isEmpty()) {
+                last = nullptr;
+                continue;
+            }
+            // A picture inside a link is an object mark in the text.
+            const QString text = fragment.text().remove(QChar::ObjectReplacementCharacter).simplified();
+            if (last && href == lastHref) {
+                last->setText((last->text() + QLatin1Char(' ') + text).simplified());
+                continue;
+            }
+            last = new QListWidgetItem(text.isEmpty() ? href : text, links_);
+            last->setData(kUrlRole, QUrl(href));
+            last->setToolTip(href);
+            lastHref = href;
+        }
+        // A link never runs on into the next paragraph.
+        last = nullptr;
+    }
 }
 
 void HelpWindow::ShowFind()

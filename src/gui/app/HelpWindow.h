@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/widgets/LabeledValue.h"
+
 #include <QString>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -8,6 +10,7 @@
 
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -49,7 +52,9 @@ public:
     QVariant loadResource(int type, const QUrl& name) override;
 };
 
-// Vorda's help window: the contents at the left, the page at the right,
+// Vorda's help window: the contents at the left with the page's links under
+// them (a list that screen readers and the keyboard reach, since the text
+// pane shows links to the eye only), the page at the right,
 // Back, Forward and Contents above, and a find bar below (Ctrl+F) with
 // Next and Previous; Escape closes the find bar. Links between the help
 // pages and to their sections stay in the window; any other address goes
@@ -73,6 +78,9 @@ public:
 
     QTextBrowser* Browser() const { return browser_; }
     QTreeWidget* ContentsList() const { return contents_; }
+    // "Links on this page": each link of the page on show, by its text, in
+    // page order; activating one follows it as a click in the page does.
+    QListWidget* LinksList() const { return links_; }
     QToolButton* BackButton() const { return back_; }
     QToolButton* ForwardButton() const { return forward_; }
     QToolButton* ContentsButton() const { return home_; }
@@ -80,7 +88,7 @@ public:
     QLineEdit* FindField() const { return findField_; }
     QToolButton* FindNextButton() const { return findNext_; }
     QToolButton* FindPreviousButton() const { return findPrevious_; }
-    QLabel* FindStatus() const { return findStatus_; }
+    ValueLabel* FindStatus() const { return findStatus_; }
 
     // Find: shows the find bar with its text selected; looks for the find
     // text after (or before) the current selection, wrapping at the end of
@@ -98,11 +106,13 @@ private:
     void BuildContents();
     void OnAnchorClicked(const QUrl& link);
     void OnSourceChanged(const QUrl& source);
+    void ListLinks();
     bool Find(QTextDocument::FindFlags flags, bool fromSelectionStart);
     void ShowFindResult(bool found);
 
     HelpBrowser* browser_ = nullptr;
     QTreeWidget* contents_ = nullptr;
+    QListWidget* links_ = nullptr;
     QToolButton* back_ = nullptr;
     QToolButton* forward_ = nullptr;
     QToolButton* home_ = nullptr;
@@ -111,5 +121,5 @@ private:
     QToolButton* findPrevious_ = nullptr;
     QToolButton* findNext_ = nullptr;
     QToolButton* findClose_ = nullptr;
-    QLabel* findStatus_ = nullptr;
+    ValueLabel* findStatus_ = nullptr;
 };

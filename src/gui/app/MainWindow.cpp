@@ -7,6 +7,7 @@
 #include "gui/app/Messages.h"
 #include "gui/app/PageTable.h"
 #include "gui/app/ResumeWatcher.h"
+#include "gui/widgets/PageArea.h"
 #include "gui/widgets/ShownOnDemand.h"
 #include "core/state/StartupCore.h"
 #include "core/engine/RunUi.h"
@@ -18,8 +19,11 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QFontMetrics>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTimer>
 
 #include <algorithm>
@@ -35,10 +39,19 @@ public:
 };
 
 
-// Where the work-area pages and the menu page go, and their sizes.
-constexpr QRect kWorkArea {MainWindow::kWorkPagePos, QSize(640, 520)};
-constexpr QRect kMenuArea {MainWindow::kMenuPagePos, QSize(200, 520)};
+// The page areas: the menu's width, and the room the header band leaves
+// above them, the footer below and the margin at the right.
+constexpr int kMenuWidth = 200;
+constexpr int kFooterHeight = 59;
+constexpr int kRightMargin = 21;
+// The header band of the background picture, stretched to the window's width.
+constexpr int kHeaderHeight = 56;
+// The footer's text, at the bottom right.
+const char* const kFooterText = "Vorda Quendal System 2.1.2.4  \u00b7  MySQL and MariaDB backups";
+constexpr int kFooterBaselineFromBottom = 29;
 constexpr int kTrayRetryMs = 1000;
+// The window's size is stored once it has stopped changing for this long.
+constexpr int kStoreSizeDelayMs = 500;
 
 // The buttons on the dark header band.
 const char* const kHeaderButtonStyle =
@@ -65,7 +78,8 @@ MainWindow::MainWindow(const std::string& dataDir, QWidget* parent, Clock clock)
     setObjectName(QStringLiteral("IDD_102"));
     setWindowTitle(QStringLiteral("Vorda - Quendal System - Version: 2.1.2.4"));
     setWindowIcon(ProgramIcon());
-    setFixedSize(kWidth, kHeight);
+    setMinimumSize(kMinWidth, kMinHeight);
+    resize(kWidth, kHeight);
 
     scheduleTimer_ = new QTimer(this);
     scheduleTimer_->setObjectName(QStringLiteral("TIMER_6000"));
@@ -105,7 +119,11 @@ void MainWindow::OnInitDialog()
     if (state_->startedMinimised)
         startMinTimer_->start(1);
     CreateControls();
-    workAreaRect_ = kWorkArea;
+    // The size the window was left at (the window manager keeps it on the
+    // screen).
+    if (const auto stored = state_->config.ReadWindowSize())
+        resize(QSize(stored->first, stored->second).expandedTo(minimumSize()));
+    LayOut();
     background_ = Bitmap(rid::IDB_BACKGROUND);
     update();
     CreateTrayMenu();
@@ -127,8 +145,15 @@ void MainWindow::OnInitDialog()
 
 void MainWindow::CreateControls()
 {
-    // The pages' places are fixed (kWorkArea, kMenuArea): no placeholder
-    // controls are kept for them.
+    menuScroll_ = new PageArea(QStringLiteral("Backup Menu"), this);
+    // The menu keeps its width; only its height may scroll.
+    menuScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    workScroll_ = new PageArea(QStringLiteral("Work Area"), this);
+    sizeTimer_ = new QTimer(this);
+    sizeTimer_->setSingleShot(true);
+    sizeTimer_->setInterval(kStoreSizeDelayMs);
+    connect(sizeTimer_, &QTimer::timeout, this, &MainWindow::StoreSize);
+
     banner_ = new QLabel(this);
     banner_->setObjectName(ControlName(rid::IDC_BANNER));
     banner_->setPixmap(Bitmap(rid::IDB_BANNER));
@@ -144,15 +169,15 @@ void MainWindow::CreateControls()
         button->setCursor(Qt::PointingHandCursor);
         button->setAutoDefault(false);
     }
-    homeButton_->setGeometry(kWidth - 21 - 2 * 80 - 8, 14, 80, 28);
-    helpButton_->setGeometry(kWidth - 21 - 80, 14, 80, 28);
+    homeButton_->resize(80, 28);
+    helpButton_->resize(80, 28);
     connect(helpButton_, &QPushButton::clicked, this, [] { OpenHelpPage(help::kContents); });
     connect(homeButton_, &QPushButton::clicked, this, [] { OpenHelpPage(help::kHome); });
 
     indicator_ = new QLabel(this);
     indicator_->setObjectName(ControlName(rid::IDC_AUTO_RUN_INDICATOR));
     indicator_->setPixmap(Bitmap(rid::IDB_AUTO_RUN_INDICATOR));
-    indicator_->setGeometry(kMenuArea.left(), kMenuArea.bottom() + 12, 200, 30);
+    indicator_->resize(kMenuWidth, 30);
     indicator_->setToolTip(QStringLiteral("Scheduled backups are running"));
     indicator_->setAccessibleName(QStringLiteral("Scheduled backups are running"));
     // Shown only while a scheduled sequence runs.
@@ -181,7 +206,7 @@ void MainWindow::CreateTrayMenu()
 void MainWindow::CreateMenuPage()
 {
     auto* page = new MenuPage(*state_, *this, this);
-    page->setGeometry(kMenuArea);
+    menuScroll_->SetPage(page);
     menuPage_ = page;
     page->show();
     KeepTabOrder();
@@ -226,7 +251,7 @@ void MainWindow::ShowConfiguration()
 
 void MainWindow::OpenWorkPage(int pageId)
 {
-    ClosePage(currentPage_);
+    ClosePage(workScroll_->TakePage(this));
     currentPage_ = nullptr;
     state_->viewerActive = false;
     const PageFactory* factory = FindPage(pageId);
@@ -235,7 +260,7 @@ void MainWindow::OpenWorkPage(int pageId)
     if (pageId == rid::PAGE_VIEWER)
         state_->viewerActive = true;
     QWidget* page = (*factory)(*state_, *this, this);
-    page->setGeometry(QRect(kWorkPagePos, workAreaRect_.size()));
+    workScroll_->SetPage(page);
     currentPage_ = page;
     page->show();
     KeepTabOrder();
@@ -243,9 +268,43 @@ void MainWindow::OpenWorkPage(int pageId)
 
 void MainWindow::ReloadMenu()
 {
-    ClosePage(menuPage_);
+    ClosePage(menuScroll_->TakePage(this));
     menuPage_ = nullptr;
     CreateMenuPage();
+}
+
+void MainWindow::LayOut()
+{
+    const int areaHeight = height() - kMenuPagePos.y() - kFooterHeight;
+    menuAreaRect_ = QRect(kMenuPagePos, QSize(kMenuWidth, areaHeight));
+    workAreaRect_ = QRect(kWorkPagePos, QSize(width() - kWorkPagePos.x() - kRightMargin, areaHeight));
+    menuScroll_->setGeometry(menuAreaRect_);
+    workScroll_->setGeometry(workAreaRect_);
+    helpButton_->move(width() - kRightMargin - helpButton_->width(), 14);
+    homeButton_->move(helpButton_->x() - 8 - homeButton_->width(), 14);
+    indicator_->move(kMenuPagePos.x(), menuAreaRect_.bottom() + 12);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!menuScroll_)
+        return;
+    LayOut();
+    sizeTimer_->start();
+}
+
+void MainWindow::StoreSize()
+{
+    sizeTimer_->stop();
+    // A maximised or full-screen window keeps the size it had before.
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))
+        return;
+    // Only a size the user chose is stored.
+    const auto stored = state_->config.ReadWindowSize();
+    const QSize now = size();
+    if (stored ? QSize(stored->first, stored->second) != now : now != QSize(kWidth, kHeight))
+        state_->config.WriteWindowSize(now.width(), now.height());
 }
 
 void MainWindow::ArmScheduleTimer()
@@ -421,6 +480,8 @@ void MainWindow::ExitVorda()
 
 void MainWindow::PrepareExit()
 {
+    if (sizeTimer_->isActive())
+        StoreSize();
     RemoveTrayIcon();
     exiting_ = true;
     // A run or a load in progress stops at its next check (a cancelled backup
@@ -438,8 +499,35 @@ void MainWindow::PrepareExit()
 void MainWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(0xe6, 0xec, 0xf3));
-    painter.drawPixmap(0, 0, background_);
+    const qreal ratio = background_.devicePixelRatio();
+    const auto source = [ratio](const QRect& r) {
+        return QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio);
+    };
+    // The body: the picture's light gradient from below the header band to
+    // the bottom edge.
+    QLinearGradient body(0, kHeaderHeight, 0, height());
+    body.setColorAt(0, QColor(230, 236, 243));
+    body.setColorAt(1, QColor(213, 222, 233));
+    painter.fillRect(rect(), body);
+    // The header band, stretched to the width.
+    painter.drawPixmap(QRectF(0, 0, width(), kHeaderHeight), background_,
+                       source(QRect(0, 0, kWidth, kHeaderHeight)));
+    // A white panel with a thin edge and a shadow under each page area.
+    for (const QRect& area : {menuAreaRect_, workAreaRect_}) {
+        const QRect panel = area.adjusted(-1, -1, 1, 1);
+        painter.fillRect(panel.adjusted(-1, 0, 1, 3), QColor(194, 204, 218));
+        painter.fillRect(panel.adjusted(0, 0, 0, 2), QColor(175, 186, 202));
+        painter.fillRect(panel, QColor(201, 211, 222));
+        painter.fillRect(area, Qt::white);
+    }
+    // The footer's text at the bottom right.
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    painter.setFont(small);
+    painter.setPen(QColor(96, 108, 124));
+    const QString footer = QString::fromUtf8(kFooterText);
+    painter.drawText(width() - kRightMargin - QFontMetrics(small).horizontalAdvance(footer),
+                     height() - kFooterBaselineFromBottom, footer);
 }
 
 void MainWindow::changeEvent(QEvent* event)
@@ -468,8 +556,17 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::OnCloseBox()
 {
-    if (state_->settings().minClose)
+    // Without a tray, minimising would only hide the one way to quit.
+    if (state_->settings().minClose && TrayAvailable()()) {
         MinimizeToTray();
-    else
-        ExitVorda();
+        return;
+    }
+    const char* question = nullptr;
+    if (state_->backupRunning || state_->sequenceBusy)
+        question = "A Backup is Currently Running.\r\n\r\nDo you wish to terminate it?";
+    else if (state_->restoreRunning)
+        question = "A Restore is Currently Running.\r\n\r\nDo you wish to terminate it?";
+    if (question && ShowMessage(MessageKind::YesNo, question, "Yes", "No") != 1)
+        return;
+    ExitVorda();
 }

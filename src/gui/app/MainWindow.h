@@ -19,6 +19,7 @@
 class QLabel;
 class QMenu;
 class QPushButton;
+class PageArea;
 class QTimer;
 class DesktopNotifier;
 class RunUi;
@@ -31,8 +32,14 @@ struct FailureNotice;
 class MainWindow : public QWidget, public PageHost {
     Q_OBJECT
 public:
+    // The size of the window at its first start.
     static constexpr int kWidth = 900;
     static constexpr int kHeight = 640;
+    // The smallest size: fits a 1366x768 screen at 125 % scaling (1092x614)
+    // with the desktop's panels around it. Pages that need more room scroll.
+    static constexpr int kMinWidth = 800;
+    static constexpr int kMinHeight = 520;
+    // Where the menu page and the work-area page begin, in the window.
     static constexpr QPoint kMenuPagePos {20, 61};
     static constexpr QPoint kWorkPagePos {239, 61};
 
@@ -48,7 +55,12 @@ public:
     void ShowConfiguration() override;
     QWidget* CurrentPage() const { return currentPage_; }
     QWidget* MenuPageWidget() const { return menuPage_; }
+    // The areas of the two pages in the window; they grow with the window.
+    // A page smaller than its own minimum scrolls inside its area.
     QRect WorkAreaRect() const { return workAreaRect_; }
+    QRect MenuAreaRect() const { return menuAreaRect_; }
+    PageArea* WorkArea() const { return workScroll_; }
+    PageArea* MenuArea() const { return menuScroll_; }
 
     // Scheduling: timer 6000 fires at the next quarter hour, runs the backups
     // whose schedules fell due since the last evaluation (pumping events
@@ -77,7 +89,8 @@ public:
     // the program.
     void ExitVorda();
     // The caption's close box: to the tray when IDC_CONF_BACKUPS_MIN_CLOSE is
-    // on, otherwise the program ends.
+    // on and the desktop has a tray; otherwise the program ends, after a
+    // question when a backup or a restore is running (No keeps it running).
     void OnCloseBox();
     bool InTray() const { return tray_ != nullptr; }
     QSystemTrayIcon* TrayIcon() const { return tray_; }
@@ -113,6 +126,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void OnInitDialog();
@@ -123,6 +137,10 @@ private:
     void KeepTabOrder();
     // Closes the work-area page on show and opens a new one of `pageId`.
     void OpenWorkPage(int pageId);
+    // Puts the page areas, the header buttons and the indicator where the
+    // window's size puts them.
+    void LayOut();
+    void StoreSize();
     void OnScheduleTimer();
     void OnCatchUpAtStart();
     void OnStartMinimisedTimer();
@@ -144,6 +162,10 @@ private:
     QPushButton* helpButton_ = nullptr;
     QPushButton* homeButton_ = nullptr;
     QRect workAreaRect_;
+    QRect menuAreaRect_;
+    PageArea* menuScroll_ = nullptr;
+    PageArea* workScroll_ = nullptr;
+    QTimer* sizeTimer_ = nullptr;
     QPointer<QWidget> menuPage_;
     QPointer<QWidget> currentPage_;
     QSystemTrayIcon* tray_ = nullptr;

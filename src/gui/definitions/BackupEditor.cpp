@@ -230,7 +230,8 @@ QGroupBox* BackupEditor::BuildTablesGroup(QWidget* parent)
     left->addWidget(MakeText("Hold the Ctrl or Shift key down to select multiple tables.", group));
     left->addStretch(1);
     tables_ = MakeList(QStringLiteral("Tables"), "Table #", 54, "Table Name", 269, rid::IDC_BKED_TABLES, group);
-    tables_->setMinimumHeight(120);
+    // Low enough for the page to fit the work area of the window at its first size.
+    tables_->setMinimumHeight(110);
     left->addLayout(SelectButtons(tables_, rid::IDC_BKED_TABLES_ALL, rid::IDC_BKED_TABLES_NONE, group));
     row->addLayout(left, 1);
     row->addWidget(tables_, 0);

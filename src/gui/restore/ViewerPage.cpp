@@ -17,10 +17,13 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPlainTextDocumentLayout>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -100,9 +103,8 @@ ViewerPage::ViewerPage(AppState& state, PageHost& host, QWidget* parent)
     progress_->setValue(0);
     progress_->setEnabled(false);
     bottom->addWidget(progress_, 1);
-    status_ = new QLabel(frame);
+    status_ = new ValueLabel(QStringLiteral("Load Status"), frame);
     status_->setObjectName(ControlName(rid::IDC_VIEW_STATUS));
-    status_->setAccessibleName(QStringLiteral("Load Status"));
     status_->setMinimumWidth(status_->fontMetrics().horizontalAdvance(QStringLiteral("Updating Display")) + 16);
     bottom->addWidget(status_);
     close_ = new QPushButton(QStringLiteral("Close"), frame);
@@ -116,7 +118,7 @@ ViewerPage::ViewerPage(AppState& state, PageHost& host, QWidget* parent)
     timer_->setObjectName(QStringLiteral("TIMER_6009"));
     timer_->setSingleShot(true);
     connect(timer_, &QTimer::timeout, this, &ViewerPage::OnLoadTimer);
-    connect(lineNumbers_, &QCheckBox::clicked, this, &ViewerPage::OnLineNumbersClicked);
+    connect(lineNumbers_, &QCheckBox::toggled, this, &ViewerPage::OnLineNumbersToggled);
     connect(close_, &QPushButton::clicked, this, &ViewerPage::OnClose);
 
     showLoadingText_ = true;
@@ -165,7 +167,7 @@ void ViewerPage::OnLoadTimer()
     loadingInProgress_ = false;
 }
 
-void ViewerPage::OnLineNumbersClicked(bool checked)
+void ViewerPage::OnLineNumbersToggled(bool checked)
 {
     // Stops a load in progress after its current line.
     state_.viewerActive = false;
@@ -217,10 +219,21 @@ void ViewerPage::SetViewerText(std::string text)
     // the last one.
     if (text.ends_with("\r\n"))
         text.resize(text.size() - 2);
+    // The old text goes first, so that two texts are never held at once.
+    // (The text box deletes a document of its own making when it takes another.)
+    const QPointer<QTextDocument> old = text_->document();
     text_->clear();
+    // The text is put into a document of its own, which the text box takes
+    // over once it is full: inserting into the document on show would tell
+    // assistive tools about every part inserted, each with its text, which
+    // with the accessibility bus active costs many times the load itself.
+    auto* document = new QTextDocument(text_);
+    document->setDocumentLayout(new QPlainTextDocumentLayout(document));
+    document->setDefaultFont(text_->font());
+    document->setUndoRedoEnabled(false);
     // The text goes in in parts, each ending at a line end, with events let
     // through between them: a file of many megabytes never freezes the window.
-    QTextCursor cursor(text_->document());
+    QTextCursor cursor(document);
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = std::min(text.size(), pos + kFillChunkBytes);
@@ -241,9 +254,16 @@ void ViewerPage::SetViewerText(std::string text)
     }
     text.clear();
     text.shrink_to_fit();
-    if (busy.PageClosed())
+    if (busy.PageClosed()) {
+        delete document;
         return;
-    QTextCursor start(text_->document());
+    }
+    text_->setDocument(document);
+    // A document this page made earlier goes; the text box's own first one
+    // stays with it.
+    if (old && old != document && old->parent() == text_)
+        delete old.data();
+    QTextCursor start(document);
     text_->setTextCursor(start);
 }
 

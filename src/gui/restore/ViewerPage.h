@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/widgets/LabeledValue.h"
+
 #include "core/restore/ViewerLoader.h"
 
 #include <QWidget>
@@ -12,7 +14,6 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class ValueLabel;
 
 // The backup viewer: the backup file of the name selected when the page was
 // built, read-only, optionally with line numbers, loaded after 100 ms with a
@@ -32,14 +33,14 @@ public:
     // during a load).
     void OnLoadTimer();
     // "Display Line Numbers": stores the setting and reloads.
-    void OnLineNumbersClicked(bool checked);
+    void OnLineNumbersToggled(bool checked);
     void OnClose();
 
     const std::string& BackupName() const { return name_; }
     QPlainTextEdit* TextBox() const { return text_; }
     QCheckBox* LineNumbersBox() const { return lineNumbers_; }
     QProgressBar* ProgressBar() const { return progress_; }
-    QLabel* StatusText() const { return status_; }
+    ValueLabel* StatusText() const { return status_; }
     QLabel* LoadingText() const { return loading_; }
     ValueLabel* SizeText() const { return size_; }
     QTimer* LoadTimer() const { return timer_; }
@@ -66,7 +67,7 @@ private:
     QCheckBox* lineNumbers_ = nullptr;
     QPlainTextEdit* text_ = nullptr;
     QProgressBar* progress_ = nullptr;
-    QLabel* status_ = nullptr;
+    ValueLabel* status_ = nullptr;
     QLabel* loading_ = nullptr;
     QPushButton* close_ = nullptr;
     QTimer* timer_ = nullptr;

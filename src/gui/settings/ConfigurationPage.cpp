@@ -235,9 +235,11 @@ ConfigurationPage::ConfigurationPage(AppState& state, PageHost& host, QWidget* p
     state_.config.LoadConfiguration();
     ShowSettings();
 
+    // Every change of a tick is stored, whether it came from a click, the
+    // keyboard or an assistive tool's toggle action.
     Configuration& config = state_.config;
     const auto onCheck = [this](int id, auto handler) {
-        connect(static_cast<QCheckBox*>(Control(id)), &QCheckBox::clicked, this, handler);
+        connect(Control(id), &QAbstractButton::toggled, this, handler);
     };
     onCheck(rid::IDC_CONF_START_MIN, [&config](bool on) { config.WriteStartMin(on); });
     onCheck(rid::IDC_CONF_MIN_CLOSE, [&config](bool on) { config.WriteMinClose(on); });
@@ -246,7 +248,7 @@ ConfigurationPage::ConfigurationPage(AppState& state, PageHost& host, QWidget* p
         state_.quickStartPending = false;
         config.WriteFirstEntry(on);
     });
-    onCheck(rid::IDC_CONF_AUTOSTART, [this](bool on) { OnAutostartClicked(on); });
+    onCheck(rid::IDC_CONF_AUTOSTART, [this](bool on) { OnAutostartToggled(on); });
     onCheck(rid::IDC_CONF_CATCH_UP, [&config](bool on) { config.WriteCatchUp(on); });
     onCheck(rid::IDC_CONF_TIMESTAMP, [&config](bool on) { config.WriteShowTimestamp(on); });
     onCheck(rid::IDC_CONF_DOUBLE_SPACE, [&config](bool on) { config.WriteDoubleSpace(on); });
@@ -263,8 +265,18 @@ ConfigurationPage::ConfigurationPage(AppState& state, PageHost& host, QWidget* p
     onCheck(rid::IDC_CONF_COMPRESS, [&config](bool on) { config.WriteCompress(on); });
     connect(keepCopies_, &QSpinBox::valueChanged, this, [&config](int count) { config.WriteKeepCopies(count); });
 
+    // A choice is stored when its button becomes the checked one, however
+    // that happened; a click on the choice already made stores it again.
     const auto onRadio = [this](int id, auto handler) {
-        connect(Control(id), &QAbstractButton::clicked, this, handler);
+        QAbstractButton* button = Control(id);
+        connect(button, &QAbstractButton::toggled, this, [handler](bool on) {
+            if (on)
+                handler();
+        });
+        connect(button, &QAbstractButton::clicked, this, [button, handler] {
+            if (button->isChecked())
+                handler();
+        });
     };
     onRadio(rid::IDC_CONF_STANDARD, [&config] { config.WriteReportingState(ReportingState::Standard); });
     onRadio(rid::IDC_CONF_VERBOSE, [&config] { config.WriteReportingState(ReportingState::Verbose); });
@@ -337,11 +349,14 @@ void ConfigurationPage::OnRestoreDefaults()
     host_.ShowConfiguration();
 }
 
-void ConfigurationPage::OnAutostartClicked(bool checked)
+void ConfigurationPage::OnAutostartToggled(bool checked)
 {
     const bool done = checked ? autostart::Enable() : autostart::Disable();
-    // Ticked only while the entry is there.
-    Control(rid::IDC_CONF_AUTOSTART)->setChecked(autostart::Enabled());
+    // Ticked only while the entry is there; putting the tick right is no
+    // request of its own.
+    QAbstractButton* box = Control(rid::IDC_CONF_AUTOSTART);
+    const QSignalBlocker quiet(box);
+    box->setChecked(autostart::Enabled());
     if (!done)
         RunWhileOpen(this, [] {
             ShowMessage(MessageKind::Error, "Vorda could not change its autostart entry:\r\n\r\n"

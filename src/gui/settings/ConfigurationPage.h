@@ -29,7 +29,7 @@ public:
 
     void OnShowQuickStartNow();
     void OnRestoreDefaults();
-    void OnAutostartClicked(bool checked);
+    void OnAutostartToggled(bool checked);
 
     // Breaks a control's text into lines no wider than `width` pixels
     // (FitToWidth); its accessible name keeps the text on one line.

@@ -10,8 +10,11 @@
 
 namespace {
 
-// What screen readers see of a ValueLabel: a static text named by its
-// caption whose value is the text on show.
+// What screen readers see of a ValueLabel: a static text whose name is its
+// caption and the text on show ("Run Status: Connected") and whose value and
+// description are the text on show. The name carries the text because the
+// desktop's accessibility bus passes no value for static texts: a reader
+// that reads names only still hears the value.
 class AccessibleValueLabel : public QAccessibleWidget {
 public:
     explicit AccessibleValueLabel(QWidget* widget)
@@ -21,9 +24,16 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        if (t == QAccessible::Value)
-            return static_cast<const QLabel*>(widget())->text();
-        return QAccessibleWidget::text(t);
+        const auto* label = static_cast<const ValueLabel*>(widget());
+        switch (t) {
+        case QAccessible::Name:
+            return label->SpokenName();
+        case QAccessible::Value:
+        case QAccessible::Description:
+            return label->text();
+        default:
+            return QAccessibleWidget::text(t);
+        }
     }
 };
 
@@ -49,8 +59,19 @@ void ValueLabel::setText(const QString& text)
     if (text == QLabel::text())
         return;
     QLabel::setText(text);
-    QAccessibleValueChangeEvent event(this, text);
-    QAccessible::updateAccessibility(&event);
+    // Both the name and the value changed; readers announce either.
+    QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&nameChanged);
+    QAccessibleEvent descriptionChanged(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&descriptionChanged);
+    QAccessibleValueChangeEvent valueChanged(this, text);
+    QAccessible::updateAccessibility(&valueChanged);
+}
+
+QString ValueLabel::SpokenName() const
+{
+    const QString shown = text().trimmed();
+    return shown.isEmpty() ? accessibleName() : accessibleName() + QStringLiteral(": ") + shown;
 }
 
 QString ValueLabel::CaptionName(const QString& caption)

@@ -5,10 +5,11 @@
 class QGridLayout;
 
 // A value text that screen readers announce with its caption: its
-// accessible name is the caption without the colon ("Run Status") and its
-// accessible value is the text on show ("Connected"), so a reader says
-// "Run Status: Connected". Set the text with setText through a ValueLabel
-// pointer, which also tells screen readers that the value changed.
+// accessible name is the caption without the colon followed by the text on
+// show ("Run Status: Connected"), and its accessible value and description
+// are the text on show ("Connected"). Set the text with setText through a
+// ValueLabel pointer, which also tells screen readers that the name and the
+// value changed. accessibleName() stays the caption alone.
 class ValueLabel : public QLabel {
     Q_OBJECT
 public:
@@ -16,6 +17,10 @@ public:
     explicit ValueLabel(const QString& caption, QWidget* parent = nullptr);
 
     void setText(const QString& text);
+
+    // What a screen reader reads as the name: "Run Status: Connected", or
+    // the caption alone while no text is on show.
+    QString SpokenName() const;
 
     // "Run Status:" -> "Run Status".
     static QString CaptionName(const QString& caption);

@@ -114,6 +114,23 @@ private slots:
         QCOMPARE(f.get(keys::kKeepCopies), std::string("30"));
     }
 
+    // The window's size reads back as written; a damaged text is no size.
+    void windowSizeReadsOnlyTwoSensibleNumbers()
+    {
+        Fixture f;
+        QVERIFY(!f.config.ReadWindowSize());
+        f.config.WriteWindowSize(1024, 600);
+        QCOMPARE(f.get(keys::kWindowSize), std::string("1024x600"));
+        QCOMPARE(f.config.ReadWindowSize(), std::optional(std::pair {1024, 600}));
+        f.config.ResetConfiguration();
+        QVERIFY(f.config.ReadWindowSize());
+        for (const char* damaged : {"", "1024", "1024x", "x600", "0x600", "1024x-5", "big x 600", "1024x600x2",
+                                    "9999999x600", "100001x600"}) {
+            f.set(keys::kWindowSize, damaged);
+            QVERIFY2(!f.config.ReadWindowSize(), damaged);
+        }
+    }
+
     void flagsAreExactUpperCaseTexts()
     {
         Fixture f;

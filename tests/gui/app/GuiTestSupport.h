@@ -99,6 +99,12 @@ inline std::unique_ptr<MainWindow> OpenWindow(const TempDataDir& dir)
     return std::make_unique<MainWindow>(dir.path());
 }
 
+// Where a page lies in its window.
+inline QRect PlaceInWindow(const QWidget* page)
+{
+    return QRect(page->mapTo(page->window(), QPoint(0, 0)), page->size());
+}
+
 // Destroys the pages that were closed.
 inline void DeleteClosedPages()
 {

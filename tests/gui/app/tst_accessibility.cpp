@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+
 namespace {
 
 QString Lines(const QStringList& problems)
@@ -178,8 +179,8 @@ private slots:
         // No placeholder is left behind; the pages keep their places.
         QVERIFY(!window->findChild<QWidget*>(ControlName(rid::IDC_WORK_AREA_PLACEHOLDER)));
         QVERIFY(!window->findChild<QWidget*>(ControlName(rid::IDC_MENU_PLACEHOLDER)));
-        QCOMPARE(window->MenuPageWidget()->geometry(), QRect(MainWindow::kMenuPagePos, QSize(200, 520)));
-        QCOMPARE(window->CurrentPage()->geometry(), QRect(MainWindow::kWorkPagePos, QSize(640, 520)));
+        QCOMPARE(test::PlaceInWindow(window->MenuPageWidget()), QRect(MainWindow::kMenuPagePos, QSize(200, 520)));
+        QCOMPARE(test::PlaceInWindow(window->CurrentPage()), QRect(MainWindow::kWorkPagePos, QSize(640, 520)));
 
         // With every button enabled and the menu rebuilt after the work page:
         // Tab still goes through the menu before the work area.
@@ -236,9 +237,9 @@ private slots:
             page->Panel()->RunStarted();
             page->Panel()->SetText(RunField::RunStatus, "Backing up t");
             check(pageId == rid::PAGE_EXECUTE ? "Execute page in a run" : "Database Backups page in a run");
-            // The values read as their captions.
+            // The values read with their captions.
             QAccessibleInterface* status = QAccessible::queryAccessibleInterface(page->Panel()->Value(RunField::RunStatus));
-            QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Run Status"));
+            QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Run Status: Backing up t"));
             QCOMPARE(status->text(QAccessible::Value), QStringLiteral("Backing up t"));
             QCOMPARE(QAccessible::queryAccessibleInterface(page->Panel()->Bar(RunBar::Overall))->text(QAccessible::Name),
                      QStringLiteral("Overall Progress"));
@@ -342,13 +343,14 @@ private slots:
             QVERIFY2(label, pair.name);
             QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(label);
             QCOMPARE(iface->role(), QAccessible::StaticText);
-            QCOMPARE(iface->text(QAccessible::Name), QString::fromLatin1(pair.name));
+            QCOMPARE(iface->text(QAccessible::Name), QString::fromLatin1(pair.name) + ": " + pair.value);
             QCOMPARE(iface->text(QAccessible::Value), QString::fromLatin1(pair.value));
+            QCOMPARE(iface->text(QAccessible::Description), QString::fromLatin1(pair.value));
         }
         // The clock reads as the current time, whatever it shows.
         auto* clock = page->findChild<QLabel*>(ControlName(rid::IDC_STAT_CLOCK));
         QAccessibleInterface* clockFace = QAccessible::queryAccessibleInterface(clock);
-        QCOMPARE(clockFace->text(QAccessible::Name), QStringLiteral("Current Time"));
+        QCOMPARE(clockFace->text(QAccessible::Name), QStringLiteral("Current Time: ") + clock->text());
         QVERIFY(!clockFace->text(QAccessible::Value).isEmpty());
         QCOMPARE(clockFace->text(QAccessible::Value), clock->text());
         auto* log = page->findChild<QWidget*>(ControlName(rid::IDC_STAT_LOG));

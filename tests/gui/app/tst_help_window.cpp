@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
@@ -230,6 +231,46 @@ private slots:
         QVERIFY2(!href.isEmpty(), "Tab did not select a link");
         QTest::keyClick(browser, Qt::Key_Return);
         QCOMPARE(browser->source(), QUrl(QStringLiteral("qrc:/vorda/help/connections.html")).resolved(QUrl(href)));
+    }
+
+    // "Links on this page" holds every link of the page on show, in page
+    // order and by its text, for screen readers and the keyboard; it
+    // follows the page, and activating an entry follows its link.
+    void theLinksListFollowsThePage()
+    {
+        for (const char* page : {help::kContents, help::kConnections}) {
+            QVERIFY(OpenHelpPage(page));
+            HelpWindow* window = HelpWindow::Existing();
+            // Parts of one link next to each other (a word in bold) are one link.
+            QStringList hrefs;
+            for (QTextBlock block = window->Browser()->document()->begin(); block.isValid(); block = block.next()) {
+                QString before;
+                for (auto it = block.begin(); !it.atEnd(); ++it) {
+                    const QTextCharFormat format = it.fragment().charFormat();
+                    const QString href = format.isAnchor() ? format.anchorHref() : QString();
+                    if (!href.isEmpty() && href != before)
+                        hrefs << href;
+                    before = href;
+                }
+            }
+            QListWidget* links = window->LinksList();
+            QVERIFY2(links->count() >= 3 && links->count() == hrefs.size(), page);
+            for (int i = 0; i < links->count(); ++i) {
+                QCOMPARE(links->item(i)->data(Qt::UserRole).toUrl().toString(), hrefs[i]);
+                QVERIFY2(!links->item(i)->text().trimmed().isEmpty(), qPrintable(hrefs[i]));
+            }
+        }
+        // An entry of the connections page that leads to another help page,
+        // activated from the keyboard.
+        QListWidget* links = HelpWindow::Existing()->LinksList();
+        int row = 0;
+        while (row < links->count()
+               && !links->item(row)->data(Qt::UserRole).toUrl().path().endsWith(QLatin1String("backups.html")))
+            ++row;
+        QVERIFY(row < links->count());
+        links->setCurrentRow(row);
+        QTest::keyClick(links, Qt::Key_Return);
+        QCOMPARE(HelpWindow::Existing()->Browser()->source().fileName(), QStringLiteral("backups.html"));
     }
 
     // Ctrl+F opens the find bar; typing finds, Enter and F3 find the next

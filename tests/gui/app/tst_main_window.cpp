@@ -13,6 +13,10 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include "gui/widgets/PageArea.h"
+#include <QLayout>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -71,6 +75,8 @@ private slots:
         test::WriteFile(dir.file("vorda_history.log"), "0|Mon, Dec 07, 2026 - 02:14:39 AM|from an old run\r\n");
         const std::time_t before = std::time(nullptr);
         auto window = test::OpenWindow(dir);
+        // Shown: the page areas place their pages once the window is on screen.
+        window->show();
         const std::time_t after = std::time(nullptr);
         AppState& state = window->State();
 
@@ -85,26 +91,26 @@ private slots:
 
         auto* menu = qobject_cast<MenuPage*>(window->MenuPageWidget());
         QVERIFY(menu);
-        QCOMPARE(menu->pos(), MainWindow::kMenuPagePos);
+        QCOMPARE(test::PlaceInWindow(menu).topLeft(), MainWindow::kMenuPagePos);
         QCOMPARE(state.currentPageId, rid::PAGE_STATISTICS);
         auto* statistics = qobject_cast<StatisticsPage*>(window->CurrentPage());
         QVERIFY(statistics);
-        QCOMPARE(statistics->geometry(), QRect(MainWindow::kWorkPagePos, window->WorkAreaRect().size()));
+        QCOMPARE(test::PlaceInWindow(statistics), QRect(MainWindow::kWorkPagePos, window->WorkAreaRect().size()));
         QVERIFY(window->WorkAreaRect().width() >= 610);
         // The pages' places are fixed; no placeholder controls stay behind.
         QVERIFY(!window->findChild<QWidget*>(ControlName(rid::IDC_WORK_AREA_PLACEHOLDER)));
         QVERIFY(!window->findChild<QWidget*>(ControlName(rid::IDC_MENU_PLACEHOLDER)));
 
         // Pages lie inside the window and do not overlap.
-        QVERIFY(window->rect().contains(menu->geometry()));
-        QVERIFY(window->rect().contains(statistics->geometry()));
-        QVERIFY(!menu->geometry().intersects(statistics->geometry()));
+        QVERIFY(window->rect().contains(test::PlaceInWindow(menu)));
+        QVERIFY(window->rect().contains(test::PlaceInWindow(statistics)));
+        QVERIFY(!test::PlaceInWindow(menu).intersects(test::PlaceInWindow(statistics)));
         for (int id : {rid::IDC_BANNER, rid::IDC_HELP, rid::IDC_HOME, rid::IDC_AUTO_RUN_INDICATOR}) {
             auto* control = window->findChild<QWidget*>(ControlName(id));
             QVERIFY2(control, qPrintable(ControlName(id)));
             QVERIFY(window->rect().contains(control->geometry()));
-            QVERIFY(!control->geometry().intersects(menu->geometry()));
-            QVERIFY(!control->geometry().intersects(statistics->geometry()));
+            QVERIFY(!control->geometry().intersects(test::PlaceInWindow(menu)));
+            QVERIFY(!control->geometry().intersects(test::PlaceInWindow(statistics)));
         }
         QCOMPARE(window->findChild<QPushButton*>(ControlName(rid::IDC_HELP))->text(), QStringLiteral("Help"));
         QCOMPARE(window->findChild<QPushButton*>(ControlName(rid::IDC_HOME))->text(), QStringLiteral("Home"));
@@ -140,6 +146,8 @@ private slots:
         test::GuiHooks hooks;
         test::TempDataDir dir;
         auto window = test::OpenWindow(dir);
+        // Shown: the page areas place their pages once the window is on screen.
+        window->show();
         AppState& state = window->State();
         QPointer<QWidget> first = window->CurrentPage();
 
@@ -177,7 +185,7 @@ private slots:
         window->ShowPage(rid::PAGE_VIEWER);
         QCOMPARE(PlainPage::built, 1);
         QVERIFY(state.viewerActive);
-        QCOMPARE(window->CurrentPage()->geometry().topLeft(), MainWindow::kWorkPagePos);
+        QCOMPARE(test::PlaceInWindow(window->CurrentPage()).topLeft(), MainWindow::kWorkPagePos);
         window->ShowPage(rid::PAGE_STATISTICS);
         QVERIFY(!state.viewerActive);
         UnregisterPage(rid::PAGE_VIEWER);
@@ -198,6 +206,8 @@ private slots:
         test::GuiHooks hooks;
         test::TempDataDir dir;
         auto window = test::OpenWindow(dir);
+        // Shown: the page areas place their pages once the window is on screen.
+        window->show();
         AppState& state = window->State();
         QPointer<QWidget> menu = window->MenuPageWidget();
         QPointer<QWidget> work = window->CurrentPage();
@@ -206,7 +216,7 @@ private slots:
         state.statisticsOnMenuCreate = false;
         window->ReloadMenu();
         QVERIFY(window->MenuPageWidget() && window->MenuPageWidget() != menu.data());
-        QCOMPARE(window->MenuPageWidget()->pos(), MainWindow::kMenuPagePos);
+        QCOMPARE(test::PlaceInWindow(window->MenuPageWidget()).topLeft(), MainWindow::kMenuPagePos);
         QCOMPARE(window->CurrentPage(), work.data());
         QVERIFY(state.statisticsOnMenuCreate);
         test::DeleteClosedPages();
@@ -412,11 +422,116 @@ private slots:
         QVERIFY(!window->isHidden());
         QVERIFY(window->isMinimized());
         QVERIFY(window->State().messagesEnabled);
-        // The close box, too, leaves the window where the taskbar can reach it.
-        window->showNormal();
-        window->OnCloseBox();
-        QVERIFY(!window->isHidden());
-        QVERIFY(window->isMinimized());
+    }
+
+    // Without a tray the close box quits, whatever the setting: minimising
+    // would leave no way to quit from the window. A run going asks first,
+    // and No keeps the program and the run.
+    void withoutATrayTheCloseBoxQuits()
+    {
+        test::GuiHooks hooks;
+        MainWindow::TrayAvailable() = [] { return false; };
+        struct Case {
+            const char* name;
+            bool backup;
+            bool restore;
+            int answer; // 0: no question is asked
+            const char* question;
+        };
+        const char* const backupQuestion = "A Backup is Currently Running.\r\n\r\nDo you wish to terminate it?";
+        const char* const restoreQuestion = "A Restore is Currently Running.\r\n\r\nDo you wish to terminate it?";
+        for (const Case& c : {Case {"idle", false, false, 0, nullptr}, Case {"backup, No", true, false, 2, backupQuestion},
+                              Case {"backup, Yes", true, false, 1, backupQuestion},
+                              Case {"restore, No", false, true, 2, restoreQuestion},
+                              Case {"restore, Yes", false, true, 1, restoreQuestion}}) {
+            MessageHook::Reset();
+            test::TempDataDir dir;
+            auto window = test::OpenWindow(dir);
+            AppState& state = window->State();
+            QVERIFY(state.settings().minClose);
+            QSignalSpy quit(window.get(), &MainWindow::quitRequested);
+            window->show();
+            state.backupRunning = c.backup;
+            state.restoreRunning = c.restore;
+            if (c.answer)
+                MessageHook::SetNextAnswer(c.answer);
+            window->OnCloseBox();
+            const bool quits = c.answer != 2;
+            QVERIFY2(quit.count() == (quits ? 1 : 0), c.name);
+            QVERIFY2(!window->isMinimized() && !window->InTray(), c.name);
+            QVERIFY2(test::AskedTexts() == (c.question ? std::vector<std::string> {c.question} : std::vector<std::string> {}),
+                     c.name);
+            QVERIFY2(state.backupCancelRequested == (c.backup && quits), c.name);
+            QVERIFY2(state.restoreCancelRequested == (c.restore && quits), c.name);
+            state.backupRunning = state.restoreRunning = false;
+        }
+        MainWindow::TrayAvailable() = [] { return true; };
+    }
+
+    // The window shrinks to what a 1366x768 screen at 125 % leaves and no
+    // further; the page areas grow and shrink with it, and a page never gets
+    // less room than its own minimum: its area scrolls instead. The size is
+    // stored and the next start opens at it.
+    void theWindowResizesScrollsAndRemembersItsSize()
+    {
+        test::GuiHooks hooks;
+        test::TempDataDir dir;
+        test::PrepareEarlierRun(dir);
+        const int pages[] = {rid::PAGE_STATISTICS, rid::PAGE_EXECUTE, rid::PAGE_RESTORE, rid::PAGE_CREATE_CONNECTION,
+                             rid::PAGE_CREATE_BACKUP, rid::PAGE_CREATE_SCHEDULE, rid::PAGE_CONFIGURATION};
+        struct Size {
+            QSize asked;
+            QSize got;
+        };
+        for (const Size& size : {Size {{600, 400}, {MainWindow::kMinWidth, MainWindow::kMinHeight}},
+                                 Size {{MainWindow::kWidth, MainWindow::kHeight}, {MainWindow::kWidth, MainWindow::kHeight}},
+                                 Size {{1092, 614}, {1092, 614}}, Size {{1280, 900}, {1280, 900}}}) {
+            auto window = test::OpenWindow(dir);
+            window->show();
+            window->resize(size.asked);
+            QCOMPARE(window->size(), size.got);
+            const QString at = QStringLiteral("%1x%2").arg(size.got.width()).arg(size.got.height());
+            const QRect work = window->WorkAreaRect();
+            QCOMPARE(work, QRect(MainWindow::kWorkPagePos, size.got - QSize(260, 120)));
+            QCOMPARE(window->MenuAreaRect().height(), work.height());
+            for (int id : pages) {
+                window->ForcePage(id);
+                QApplication::processEvents();
+                QWidget* page = window->CurrentPage();
+                const QString where = at + QStringLiteral(" ") + page->objectName();
+                QVERIFY2(page->width() >= page->minimumSizeHint().width(), qPrintable(where));
+                // (Texts that wrap need less height the wider the page is.)
+                QLayout* layout = page->layout();
+                QVERIFY2(page->height()
+                             >= (layout->hasHeightForWidth() ? layout->minimumHeightForWidth(page->width())
+                                                             : page->minimumSizeHint().height()),
+                         qPrintable(where));
+                // At the size of the first start nothing scrolls.
+                if (size.got == QSize(MainWindow::kWidth, MainWindow::kHeight))
+                    QVERIFY2(!window->WorkArea()->verticalScrollBar()->isVisible()
+                                 && !window->WorkArea()->horizontalScrollBar()->isVisible(),
+                             qPrintable(where));
+                // Where the area has room, the page fills it.
+                QVERIFY2(page->width() >= window->WorkArea()->viewport()->width(), qPrintable(where));
+                QVERIFY2(page->height() >= window->WorkArea()->viewport()->height(), qPrintable(where));
+                // The editors' name rule is shown whole, inside its group.
+                for (int hintId : {rid::IDC_CONN_NAME_HINT, rid::IDC_BKED_NAME_HINT, rid::IDC_SCED_NAME_HINT}) {
+                    auto* hint = page->findChild<QLabel*>(ControlName(hintId));
+                    if (!hint)
+                        continue;
+                    QVERIFY2(hint->width() >= hint->sizeHint().width(), qPrintable(where));
+                    const QRect inGroup(hint->mapTo(hint->parentWidget(), QPoint(0, 0)), hint->size());
+                    QVERIFY2(hint->parentWidget()->contentsRect().contains(inGroup), qPrintable(where));
+                }
+            }
+            QWidget* menu = window->MenuPageWidget();
+            QVERIFY2(menu->height() >= menu->minimumSizeHint().height(), qPrintable(at));
+            // Closing stores the size at once.
+            QVERIFY(window->close());
+            window.reset();
+            auto again = test::OpenWindow(dir);
+            QCOMPARE(again->size(), size.got);
+        }
     }
 
     void startMinimisedGoesToTheTrayOnce()

@@ -7,6 +7,7 @@
 #include "gui/widgets/ReportList.h"
 #include "resources/ResourceIds.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -20,6 +21,8 @@
 #include <QTest>
 
 #include <filesystem>
+#include <functional>
+#include <utility>
 #include <fstream>
 
 namespace {
@@ -113,6 +116,43 @@ private slots:
         // Opened again, it starts with the stored choice.
         viewer = f.open();
         QVERIFY(viewer->LineNumbersBox()->isChecked());
+    }
+
+    // The box acts alike whether it is clicked, pressed with the space bar
+    // or toggled through the action screen readers and keyboard tools use:
+    // the choice is stored and the file shows again with or without numbers.
+    void lineNumbersFollowTheBoxHoweverItIsSwitched()
+    {
+        Viewer f(3);
+        ViewerPage* viewer = f.open();
+        QTRY_VERIFY(Viewer::Loaded(viewer));
+        const std::pair<const char*, std::function<void(QCheckBox*)>> ways[] = {
+            {"click", [](QCheckBox* box) { box->click(); }},
+            {"space bar", [](QCheckBox* box) { QTest::keyClick(box, Qt::Key_Space); }},
+            {"toggle action", [](QCheckBox* box) {
+                 QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(box)->actionInterface();
+                 QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+                 actions->doAction(QAccessibleActionInterface::toggleAction());
+             }},
+        };
+        bool on = false;
+        int loads = 1;
+        for (const auto& [how, flip] : ways) {
+            for (int turn = 0; turn < 2; ++turn) {
+                flip(viewer->LineNumbersBox());
+                on = !on;
+                QCOMPARE(viewer->LineNumbersBox()->isChecked(), on);
+                QVERIFY2(f.window->State().store.GetValue(keys::kConfigurationTable, keys::kLineNumbers)
+                             == (on ? "TRUE" : "FALSE"),
+                         how);
+                ++loads;
+                QTRY_VERIFY2_WITH_TIMEOUT(Viewer::Loaded(viewer) && viewer->LoadsStarted() == loads,
+                                          qPrintable(QStringLiteral("%1: %2 loads").arg(how).arg(viewer->LoadsStarted())),
+                                          20000);
+                QVERIFY2(viewer->TextBox()->document()->firstBlock().text().startsWith(QStringLiteral("000000: ")) == on,
+                         how);
+            }
+        }
     }
 
     // Switching line numbers during a load abandons it and shows the file

@@ -8,10 +8,12 @@
 #include "resources/ResourceIds.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QDir>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -119,6 +121,31 @@ private slots:
         // A fresh page, which reads the store, shows the new state.
         f.window->ForcePage(rid::PAGE_CONFIGURATION);
         QCOMPARE(f.control(id)->isChecked(), stored != QStringLiteral("FALSE"));
+    }
+
+    // The toggle action of screen readers and keyboard tools stores as a
+    // click does; the choice already made stays made.
+    void theToggleActionStoresAsAClickDoes_data() { everyControlStoresAtOnce_data(); }
+    void theToggleActionStoresAsAClickDoes()
+    {
+        QFETCH(int, id);
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
+        ConfigPage f;
+        const std::string k = key.toStdString();
+        const auto toggle = [&f](int control) {
+            QAccessibleActionInterface* actions
+                = QAccessible::queryAccessibleInterface(f.control(control))->actionInterface();
+            QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+            actions->doAction(QAccessibleActionInterface::toggleAction());
+        };
+        if (id == rid::IDC_CONF_SAFE_COPY)
+            toggle(rid::IDC_CONF_ABSOLUTE);
+        const bool alreadyChosen = qobject_cast<QRadioButton*>(f.control(id)) && f.control(id)->isChecked();
+        f.window->State().store.SetValue(keys::kConfigurationTable, k, "");
+        toggle(id);
+        QCOMPARE(QString::fromStdString(f.stored(k.c_str())), alreadyChosen ? QString() : stored);
+        QCOMPARE(f.control(id)->isChecked(), alreadyChosen || stored != QStringLiteral("FALSE"));
     }
 
     // "Indirect Restore" greys the safe-copies box keeping its tick;
