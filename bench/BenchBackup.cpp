@@ -34,6 +34,8 @@ int RunBackup(const std::vector<std::string>& words)
     AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
     state.config.LoadConfiguration();
     state.log.Load();
+    if (!bench::StoreReadable(state, "backup"))
+        return 1;
     if (!state.nameLists.Contains(NameList::Backups, name)) {
         std::fprintf(stderr, "vorda-bench backup: no backup named %s in %s\n", name.c_str(), state.paths.dataDir.c_str());
         return 1;

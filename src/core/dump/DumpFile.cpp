@@ -86,6 +86,8 @@ void DumpFile::Flush()
     } else if (!spoolFailed_) {
         const size_t done = WriteFully(spoolFd_, buffer_);
         spoolFailed_ = done < buffer_.size();
+        if (spoolFailed_)
+            spoolError_ = errno != 0 ? errno : EIO;
         spooled_ += done;
     }
     buffer_.clear();
@@ -165,6 +167,13 @@ void DumpFile::CloseSpool()
         ::close(spoolFd_);
     spoolFd_ = -1;
     spooled_ = 0;
+}
+
+std::string DumpFile::ErrorText() const
+{
+    if (std::string text = file_.ErrorText(); !text.empty())
+        return text;
+    return spoolFailed_ ? std::strerror(spoolError_) : std::string();
 }
 
 bool DumpFile::Commit()

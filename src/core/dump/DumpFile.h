@@ -60,6 +60,8 @@ public:
 
     const std::string& TempPath() const { return file_.TempPath(); }
     bool Failed() const { return file_.Failed() || spoolFailed_; }
+    // Why it failed ("No space left on device"); empty while nothing failed.
+    std::string ErrorText() const;
 
 private:
     void Flush();
@@ -72,6 +74,7 @@ private:
     int spoolFd_ = -1;
     unsigned long long spooled_ = 0;
     bool spoolFailed_ = false;
+    int spoolError_ = 0;
     bool reserved_ = false;
     unsigned long long reservedAt_ = 0;
     unsigned long long reservedLength_ = 0;

@@ -170,7 +170,7 @@ void ViewerPage::OnLineNumbersClicked(bool checked)
     // Stops a load in progress after its current line.
     state_.viewerActive = false;
     showLoadingText_ = true;
-    state_.config.WriteLineNumbers(checked);
+    StoredOrSaid("Setting", state_.config.WriteLineNumbers(checked));
     timer_->start(kLoadDelayMs);
 }
 
