@@ -64,6 +64,7 @@ void Configuration::LoadConfiguration()
     LoadFlag(keys::kLineNumbers, s.lineNumbers);
     LoadFlag(keys::kCatchUp, s.catchUp);
     LoadFlag(keys::kNotifyFailure, s.notifyFailure);
+    LoadFlag(keys::kCompress, s.compress);
     {
         // Anything but plain digits (a missing row included) keeps the
         // default, so a damaged value never removes older copies.
@@ -100,6 +101,7 @@ StoreStatus Configuration::ResetConfiguration()
     s.catchUp = true;
     s.notifyFailure = true;
     s.keepCopies = kDefaultKeepCopies;
+    s.compress = false;
 
     return store_.SetValues(keys::kConfigurationTable, {
         {keys::kCompStart, std::string(keys::kTrue)},
@@ -118,6 +120,7 @@ StoreStatus Configuration::ResetConfiguration()
         {keys::kCatchUp, std::string(keys::kTrue)},
         {keys::kNotifyFailure, std::string(keys::kTrue)},
         {keys::kKeepCopies, std::to_string(kDefaultKeepCopies)},
+        {keys::kCompress, std::string(keys::kFalse)},
     });
 }
 
@@ -134,6 +137,7 @@ StoreStatus Configuration::WriteSafeCopy(bool on) { settings.safeCopy = on; retu
 StoreStatus Configuration::WriteLineNumbers(bool on) { settings.lineNumbers = on; return StoreFlag(keys::kLineNumbers, on); }
 StoreStatus Configuration::WriteCatchUp(bool on) { settings.catchUp = on; return StoreFlag(keys::kCatchUp, on); }
 StoreStatus Configuration::WriteNotifyFailure(bool on) { settings.notifyFailure = on; return StoreFlag(keys::kNotifyFailure, on); }
+StoreStatus Configuration::WriteCompress(bool on) { settings.compress = on; return StoreFlag(keys::kCompress, on); }
 
 StoreStatus Configuration::WriteKeepCopies(int count)
 {
