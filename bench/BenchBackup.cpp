@@ -45,6 +45,8 @@ int RunBackup(const std::vector<std::string>& words)
     if (args.flags.count("--compress") || args.flags.count("--plain"))
         state.config.settings.compress = args.flags.count("--compress") > 0;
     state.log.Load();
+    if (!bench::StoreReadable(state, "backup"))
+        return 1;
     if (!state.nameLists.Contains(NameList::Backups, name)) {
         std::fprintf(stderr, "vorda-bench backup: no backup named %s in %s\n", name.c_str(), state.paths.dataDir.c_str());
         return 1;

@@ -44,20 +44,25 @@ int Define(const std::vector<std::string>& words)
     c.user = args.Get("--user");
     c.password = args.Get("--password");
     c.savePassword = true;
-    c.Save(state.store);
+    StoreStatus stored = c.Save(state.store);
     if (!state.nameLists.Contains(NameList::Connections, connection))
-        state.nameLists.Add(NameList::Connections, connection);
+        stored.Also(state.nameLists.Add(NameList::Connections, connection));
 
     BackupDef b;
     b.name = backup;
     b.description = "benchmark";
     b.connection = connection;
     b.tables = SplitBarList(args.Get("--tables"));
-    b.Save(state.store);
+    stored.Also(b.Save(state.store));
     // As the editor: a backup defined again keeps the facts of its last run.
     if (!state.nameLists.Contains(NameList::Backups, backup)) {
-        BackupDef::StoreNeverProcessed(state.store, backup);
-        state.nameLists.Add(NameList::Backups, backup);
+        stored.Also(BackupDef::StoreNeverProcessed(state.store, backup));
+        stored.Also(state.nameLists.Add(NameList::Backups, backup));
+    }
+    if (!stored) {
+        std::fprintf(stderr, "vorda-bench define: the settings file %s could not be written: %s\n",
+                     state.paths.dbPath.c_str(), stored.error.c_str());
+        return 1;
     }
     return 0;
 }

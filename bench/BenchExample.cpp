@@ -39,7 +39,7 @@ int Example(const std::vector<std::string>& words)
     AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
     StartUpBeforePages(state);
     StartUpAfterPages(state);
-    state.config.WriteFirstEntry(false);
+    StoreStatus stored = state.config.WriteFirstEntry(false);
 
     for (const char* name : {"shop", "blog"}) {
         ConnectionDef c;
@@ -49,17 +49,17 @@ int Example(const std::vector<std::string>& words)
         c.port = "3306";
         c.database = name;
         c.user = "backup";
-        c.Save(state.store);
-        state.nameLists.Add(NameList::Connections, name);
+        stored.Also(c.Save(state.store));
+        stored.Also(state.nameLists.Add(NameList::Connections, name));
     }
     const ScheduleDef schedules[] = {
         {"Nightly", "Every night at two", ScheduleDef::kDaily, {"Time: 02:00 AM"}},
         {"Hourly", "Every hour", ScheduleDef::kHourly, {"Every Turn of the Hour"}},
     };
     for (const ScheduleDef& s : schedules) {
-        s.Save(state.store);
-        state.nameLists.Add(NameList::Schedules, s.name);
-        state.nameLists.RaiseTotal(NameList::Schedules);
+        stored.Also(s.Save(state.store));
+        stored.Also(state.nameLists.Add(NameList::Schedules, s.name));
+        stored.Also(state.nameLists.RaiseTotal(NameList::Schedules));
     }
     const BackupDef backups[] = {
         {"Nightly_Shop", "The whole shop", "shop", {"customers", "orders", "products"}, {"Nightly"}, {}, {}},
@@ -67,13 +67,18 @@ int Example(const std::vector<std::string>& words)
         {"Shop_Orders", "Orders by hand", "shop", {"orders"}, {}, {}, {}},
     };
     for (const BackupDef& b : backups) {
-        b.Save(state.store);
-        BackupDef::StoreNeverProcessed(state.store, b.name);
-        state.nameLists.Add(NameList::Backups, b.name);
+        stored.Also(b.Save(state.store));
+        stored.Also(BackupDef::StoreNeverProcessed(state.store, b.name));
+        stored.Also(state.nameLists.Add(NameList::Backups, b.name));
     }
     const std::string lastRun = FormatLocalTime(TodayAt(2), kLongTimeFormat);
-    BackupDef::StoreLastBackup(state.store, "Nightly_Shop", lastRun);
-    state.nameLists.StoreLastRun({"Nightly_Shop", lastRun, "Automatic"});
+    stored.Also(BackupDef::StoreLastBackup(state.store, "Nightly_Shop", lastRun));
+    stored.Also(state.nameLists.StoreLastRun({"Nightly_Shop", lastRun, "Automatic"}));
+    if (!stored) {
+        std::fprintf(stderr, "vorda-bench example: the settings file %s could not be written: %s\n",
+                     state.paths.dbPath.c_str(), stored.error.c_str());
+        return 1;
+    }
     return 0;
 }
 

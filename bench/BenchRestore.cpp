@@ -52,6 +52,8 @@ int RunRestore(const std::vector<std::string>& words)
     AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
     state.config.LoadConfiguration();
     state.log.Load();
+    if (!bench::StoreReadable(state, "restore"))
+        return 1;
     if (!state.nameLists.Contains(NameList::Backups, name)) {
         std::fprintf(stderr, "vorda-bench restore: no backup named %s in %s\n", name.c_str(),
                      state.paths.dataDir.c_str());

@@ -108,6 +108,19 @@ std::string PrepareDataDir(std::string dir)
     return dir;
 }
 
+bool StoreReadable(const AppState& state, const char* command)
+{
+    const StoreCheck check = state.store.Check(5000);
+    const char* what = check.health == StoreHealth::Damaged ? "is damaged"
+        : check.health == StoreHealth::Locked              ? "is locked by another program"
+                                                           : "cannot be read";
+    if (check.health == StoreHealth::Sound)
+        return true;
+    std::fprintf(stderr, "vorda-bench %s: the settings file %s %s: %s\n", command, state.paths.dbPath.c_str(), what,
+                 check.reason.c_str());
+    return false;
+}
+
 namespace {
 std::map<std::string, CommandInfo>& Registry()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/engine/RunUi.h"
+#include "core/state/AppState.h"
 
 #include <functional>
 #include <map>
@@ -65,6 +66,12 @@ struct Args {
 };
 Args ParseArgs(const std::vector<std::string>& words, const std::set<std::string>& valued,
                const std::set<std::string>& flagNames = {});
+
+// Whether the settings file of `state` can be read. When it cannot (damaged,
+// unreadable or locked for more than five seconds) says so on the standard
+// error stream, as "vorda-bench <command>: the settings file ... is damaged:
+// <reason>", and returns false.
+bool StoreReadable(const AppState& state, const char* command);
 
 // Makes sure the data directory exists (private) and ends with '/'.
 std::string PrepareDataDir(std::string dir);

@@ -222,16 +222,20 @@ int main(int argc, char** argv)
         connection.user = server.user;
         connection.password = server.password;
         connection.savePassword = true;
-        connection.Save(state.store);
-        state.nameLists.Add(NameList::Connections, "bench");
+        StoreStatus stored = connection.Save(state.store);
+        stored.Also(state.nameLists.Add(NameList::Connections, "bench"));
         BackupDef backup;
         backup.name = "bench";
         backup.description = std::to_string(rows) + " rows";
         backup.connection = "bench";
         backup.tables = {"bench"};
-        backup.Save(state.store);
-        BackupDef::StoreNeverProcessed(state.store, "bench");
-        state.nameLists.Add(NameList::Backups, "bench");
+        stored.Also(backup.Save(state.store));
+        stored.Also(BackupDef::StoreNeverProcessed(state.store, "bench"));
+        stored.Also(state.nameLists.Add(NameList::Backups, "bench"));
+        if (!stored) {
+            std::fprintf(stderr, "the settings file could not be written: %s\n", stored.error.c_str());
+            return 1;
+        }
         state.statisticsOnMenuCreate = false;
         window.ReloadMenu();
         BoxAnswerer answerer(&window);

@@ -112,6 +112,7 @@ inline constexpr int IDC_CONN_SAVE = 1111;
 inline constexpr int IDC_CONN_CANCEL_EDIT = 1112;
 inline constexpr int IDC_CONN_STATUS = 1113;
 inline constexpr int IDC_CONN_TUTORIALS = 1114;
+inline constexpr int IDC_CONN_SHOW_PASSWORD = 1119;
 
 // Backup editor.
 inline constexpr int IDD_BACKUP_EDITOR = 141;

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <dirent.h>
+#include <sys/mount.h>
 #include <sqlite3.h>
 #include <unistd.h>
 #include <zstd.h>
@@ -25,6 +26,41 @@ TempDataDir::TempDataDir()
 std::string TempDataDir::path() const
 {
     return dir_.path().toStdString() + "/";
+}
+
+TinyMount::TinyMount(int kilobytes)
+    : kilobytes_(kilobytes)
+{
+    const std::string options = "size=" + std::to_string(kilobytes) + "k,mode=0700";
+    mounted_ = dir_.isValid()
+        && ::mount("tmpfs", dir_.path().toLocal8Bit().constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
+}
+
+TinyMount::~TinyMount()
+{
+    if (mounted_)
+        ::umount2(dir_.path().toLocal8Bit().constData(), MNT_DETACH);
+}
+
+std::string TinyMount::path() const
+{
+    return dir_.path().toStdString() + "/";
+}
+
+void TinyMount::Fill()
+{
+    std::ofstream out(file("filler"), std::ios::binary | std::ios::app);
+    const std::string block(4096, 'f');
+    for (int i = 0; i < kilobytes_ / 4 + 4 && out; ++i)
+        out.write(block.data(), static_cast<std::streamsize>(block.size())).flush();
+}
+
+bool TinyMount::SetReadOnly(bool readOnly)
+{
+    const std::string options = "size=" + std::to_string(kilobytes_) + "k";
+    return ::mount("tmpfs", dir_.path().toLocal8Bit().constData(), "tmpfs",
+                   MS_REMOUNT | MS_NOSUID | MS_NODEV | (readOnly ? MS_RDONLY : 0), options.c_str())
+        == 0;
 }
 
 std::string TextOf(const std::string& path)

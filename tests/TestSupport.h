@@ -21,6 +21,37 @@ private:
     QTemporaryDir dir_;
 };
 
+// A small file system of its own (tmpfs of `kilobytes`), for tests of a
+// full disk or a read-only folder. Mounting needs root (the CI runs as
+// root); usable() is false elsewhere and the test skips itself.
+class TinyMount {
+public:
+    explicit TinyMount(int kilobytes);
+    ~TinyMount();
+    TinyMount(const TinyMount&) = delete;
+    TinyMount& operator=(const TinyMount&) = delete;
+
+    bool usable() const { return mounted_; }
+    // The mount point with a trailing '/'.
+    std::string path() const;
+    std::string file(const std::string& name) const { return path() + name; }
+    // Fills what is left of it with one file, so that the next write fails.
+    void Fill();
+    // Makes it read-only (true) or writable again (false).
+    bool SetReadOnly(bool readOnly);
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+    int kilobytes_ = 0;
+};
+
+#define REQUIRE_TINY_MOUNT(mount)                                                                     \
+    do {                                                                                               \
+        if (!(mount).usable())                                                                         \
+            QSKIP("mounting a small file system needs root");                                          \
+    } while (0)
+
 // Reads a whole file as bytes; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 // The text a backup file holds: its bytes, or, in the compressed form, its

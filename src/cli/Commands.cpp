@@ -208,6 +208,22 @@ bool IsBackup(AppState& state, const std::string& name)
     return IsValidName(name) && state.nameLists.Contains(NameList::Backups, name);
 }
 
+// Why `name` is not found: a settings file that cannot be read is said as
+// such, not taken for one without the backup.
+std::string NoBackupText(const AppState& state, const std::string& name)
+{
+    const StoreCheck check = state.store.Check(5000);
+    switch (check.health) {
+    case StoreHealth::Sound: break;
+    case StoreHealth::Damaged: return "The settings file " + state.paths.dbPath + " is damaged: " + check.reason + ".";
+    case StoreHealth::Locked:
+        return "The settings file " + state.paths.dbPath + " is locked by another program: " + check.reason + ".";
+    case StoreHealth::Unreadable:
+        return "The settings file " + state.paths.dbPath + " cannot be read: " + check.reason + ".";
+    }
+    return "There is no backup named \"" + name + "\".";
+}
+
 bool IsRegularFile(const std::string& path)
 {
     struct stat info {};
@@ -268,7 +284,7 @@ int Backup(const std::vector<std::string>& args, Io& io)
     int status = kDone;
     for (const std::string& name : w.positional) {
         if (!IsBackup(state, name)) {
-            Error(io, "There is no backup named \"" + name + "\".");
+            Error(io, NoBackupText(state, name));
             status = kFailed;
             continue;
         }
@@ -320,7 +336,7 @@ int Restore(const std::vector<std::string>& args, Io& io)
     AppState& state = session.state;
     const std::string name = w.positional[0];
     if (!IsBackup(state, name)) {
-        Error(io, "There is no backup named \"" + name + "\".");
+        Error(io, NoBackupText(state, name));
         return kFailed;
     }
     std::string file;
@@ -365,6 +381,10 @@ int Restore(const std::vector<std::string>& args, Io& io)
     }
     case RestoreOutcome::Cancelled:
         Print(io.out, "Restore Cancelled: " + name + "\n");
+        return kFailed;
+    case RestoreOutcome::Declined:
+        // A question answered No: nothing was restored, nothing failed.
+        Print(io.out, "Restore Declined: " + name + "\n");
         return kFailed;
     case RestoreOutcome::Failed:
         return kFailed;

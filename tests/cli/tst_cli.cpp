@@ -224,6 +224,8 @@ private slots:
         row("unknown option", {"list", "--yaml"}, "", 2, "", "vorda list: unknown option --yaml");
         row("schedule wrong", {"schedule", "sometimes"}, "", 2, "", "say enable, disable or status");
         row("data dir first", {"--data-dir", "DIR", "log", "--tail", "0"}, "", 0, "", "");
+        row("damaged settings file", {"--data-dir", "JUNK", "backup", "shop"}, "", 1, "",
+            "vorda.db is damaged: file is not a database.");
     }
 
     void commandsEndToEnd()
@@ -237,6 +239,10 @@ private slots:
         const QString dir = QString::fromStdString(dir_->path());
         args.replaceInStrings(QStringLiteral("DIR/"), dir);
         args.replaceInStrings(QRegularExpression(QStringLiteral("^DIR$")), dir);
+        // A data folder whose settings file is not a database.
+        test::TempDataDir junk;
+        test::WriteFile(junk.file("vorda.db"), std::string(4096, 'j'));
+        args.replaceInStrings(QRegularExpression(QStringLiteral("^JUNK$")), QString::fromStdString(junk.path()));
         BackupLock held;
         if (!lock.isEmpty())
             QCOMPARE(held.Acquire(dir_->path(), "shop", BackupLock::Use::Backup), BackupLock::Result::Acquired);

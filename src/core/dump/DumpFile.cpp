@@ -121,6 +121,8 @@ void DumpFile::Emit(const char* bytes, size_t length)
     } else if (!spoolFailed_) {
         const size_t done = WriteFully(spoolFd_, std::string_view(bytes, length));
         spoolFailed_ = done < length;
+        if (spoolFailed_)
+            spoolError_ = errno != 0 ? errno : EIO;
         spooled_ += done;
     }
 }
@@ -267,6 +269,13 @@ void DumpFile::CloseSpool()
         ::close(spoolFd_);
     spoolFd_ = -1;
     spooled_ = 0;
+}
+
+std::string DumpFile::ErrorText() const
+{
+    if (std::string text = file_.ErrorText(); !text.empty())
+        return text;
+    return spoolFailed_ ? std::strerror(spoolError_) : std::string();
 }
 
 bool DumpFile::Commit()

@@ -77,6 +77,8 @@ public:
     const std::string& TempPath() const { return file_.TempPath(); }
     const std::string& FinalPath() const { return file_.FinalPath(); }
     bool Failed() const { return file_.Failed() || spoolFailed_ || compressFailed_; }
+    // Why it failed ("No space left on device"); empty while nothing failed.
+    std::string ErrorText() const;
 
 private:
     void Flush();
@@ -95,6 +97,7 @@ private:
     int spoolFd_ = -1;
     unsigned long long spooled_ = 0;
     bool spoolFailed_ = false;
+    int spoolError_ = 0;
     bool reserved_ = false;
     unsigned long long reservedAt_ = 0;
     unsigned long long reservedLength_ = 0;

@@ -218,15 +218,29 @@ void RunContext::Release()
 void RunContext::RecordFailure(const std::string& reason)
 {
     out_.reason = reason;
-    StoreLastFailure(state_.store, {backup_, FormatLocalTime(state_.clock(), kLongTimeFormat), reason});
+    // The failure itself is in the history log whether or not this is stored.
+    (void)StoreLastFailure(state_.store, {backup_, FormatLocalTime(state_.clock(), kLongTimeFormat), reason});
 }
 
-void RunContext::Fail(const BackupFailure& failure, const std::string& message, const std::string& logDetail)
+void RunContext::Fail(const BackupFailure& given, const std::string& givenMessage, const std::string& logDetail)
 {
     // A server call cut short by a stop request is a cancel, not a failure.
     if (conn_.StoppedByRequest()) {
         Finish(false);
         return;
+    }
+    // A backup file that could not be written is the cause of what went
+    // wrong after it (a full disk also ends the server's reading), and its
+    // reason ("No space left on device") is what the user needs to hear.
+    const std::string fileError = file_.ErrorText();
+    const bool fileFailed = &given == &kFileFailure
+        || (!fileError.empty() && (&given == &kLostFailure || &given == &kPageFailure));
+    const BackupFailure& failure = fileFailed ? kFileFailure : given;
+    std::string message = givenMessage;
+    if (fileFailed && !fileError.empty()) {
+        message = std::string(failure.message) + "\r\n\r\n" + fileError;
+        if (reasonDetail_.empty())
+            reasonDetail_ = fileError;
     }
     Release();
     std::string prefix = failure.logPrefix;
@@ -980,12 +994,16 @@ void RunContext::Finish(bool completed)
     file_.Discard();
 
     const SettingsStore& store = state_.store;
+    // The run's facts that could not be stored are named in the history, so
+    // the statistics and lists that still show the older facts do not pass
+    // for this run's.
+    StoreStatus stored;
     if (completed) {
         out_.status = RunStatus::Completed;
         out_.resultWord = "Complete";
         out_.listRowText = out_.startTimeText;
         panel_.SetText(RunField::RunStatus, "Backup Complete");
-        BackupDef::StoreLastBackup(store, backup_, out_.startTimeText);
+        stored.Also(BackupDef::StoreLastBackup(store, backup_, out_.startTimeText));
     } else {
         // The previous backup file is still in place, so LAST_BACKUP and
         // LINE_COUNT keep describing it.
@@ -996,9 +1014,11 @@ void RunContext::Finish(bool completed)
     }
     if (Manual() || !completed)
         state_.log.AppendEntry(false, (completed ? "Backup Successful: " : "Backup Cancelled: ") + backup_);
-    state_.nameLists.StoreLastRun({backup_, out_.startTimeText, RunKindText(kind_)});
+    stored.Also(state_.nameLists.StoreLastRun({backup_, out_.startTimeText, RunKindText(kind_)}));
     if (completed)
-        BackupDef::StoreLineCount(store, backup_, out_.lineTally);
+        stored.Also(BackupDef::StoreLineCount(store, backup_, out_.lineTally));
+    if (!stored)
+        state_.log.AppendEntry(false, backuptext::RunFactsNotStoredText(backup_, stored.error));
     if (!Manual())
         state_.log.AppendEntry(true, "Auto Backup Ended: " + backup_ + " - Elapsed Time: " + skeleton_.ElapsedText());
     out_.lastBackup = BackupDef::Load(store, backup_).lastBackup;

@@ -13,6 +13,13 @@ inline constexpr const char* kAnotherRunning = "Another Backup is Currently Runn
 inline constexpr const char* kNoneSelected = "No backup entry has been selected.";
 inline constexpr const char* kConnectFailed = "The system failed to connect to the designated host.";
 inline constexpr const char* kFileOpenFailed = "The backup file failed to open.";
+
+// The history entry of a run whose facts (start time, line tally, last-run
+// facts) could not be stored in the settings file.
+inline std::string RunFactsNotStoredText(const std::string& backup, const std::string& reason)
+{
+    return "Backup Facts Not Stored: " + backup + " - " + reason;
+}
 inline constexpr const char* kTableErrored = "The database table errored.";
 inline constexpr const char* kTableNotFound = "The system could not locate the requested table.";
 inline constexpr const char* kCancelQuestion = "A Backup is Currently Running.\r\n\r\nDo you wish to terminate it?";

@@ -132,7 +132,9 @@ std::vector<Slot> DueSlots::SlotsRun(const std::string& backup) const
 std::optional<std::time_t> DueSlots::Begin(std::time_t now)
 {
     const std::optional<std::time_t> last = LastEvaluation();
-    store_.SetValue(keys::kCountersTable, keys::kLastScheduleEvaluation, std::to_string(now));
+    // A time that cannot be stored is evaluated again from the older one:
+    // the record of the slots run keeps those slots from running twice.
+    (void)store_.SetValue(keys::kCountersTable, keys::kLastScheduleEvaluation, std::to_string(now));
     if (!last || *last - now <= kDay)
         return last;
     // The clock went back by more than a day: the slots it will pass again
@@ -145,7 +147,7 @@ std::optional<std::time_t> DueSlots::Begin(std::time_t now)
         std::vector<std::string> texts;
         for (const Slot& slot : list)
             texts.push_back(RecordText(slot));
-        BackupDef::StoreSlotsRun(store_, backup, texts);
+        (void)BackupDef::StoreSlotsRun(store_, backup, texts);
     }
     return last;
 }
@@ -224,7 +226,7 @@ SlotEvaluation DueSlots::CatchUpAtStart(std::time_t now, bool catchUp)
     return evaluation;
 }
 
-void DueSlots::RecordRun(const DueBackup& backup, std::time_t now)
+StoreStatus DueSlots::RecordRun(const DueBackup& backup, std::time_t now)
 {
     std::vector<Slot> list = SlotsRun(backup.name);
     const std::set<std::string> fresh = Keys(backup.dueSlots);
@@ -238,5 +240,5 @@ void DueSlots::RecordRun(const DueBackup& backup, std::time_t now)
         if (list[i].instant > now - kDay || i + 1 == list.size())
             texts.push_back(RecordText(list[i]));
     }
-    BackupDef::StoreSlotsRun(store_, backup.name, texts);
+    return BackupDef::StoreSlotsRun(store_, backup.name, texts);
 }

@@ -80,7 +80,8 @@ public:
 
     // Notes that `backup`'s run for its due slots has started, at `now`.
     // Slots older than a day are forgotten (the most recent is kept).
-    void RecordRun(const DueBackup& backup, std::time_t now);
+    // Fails when the record could not be stored.
+    StoreStatus RecordRun(const DueBackup& backup, std::time_t now);
 
     // The last evaluation, when one is stored.
     std::optional<std::time_t> LastEvaluation() const;

@@ -215,7 +215,8 @@ void Scheduler::Skip(const std::string& name, const std::string& reason)
     state_.log.AppendEntry(false, backuptext::SkippedEntry(name, reason));
     if (reason == backuptext::kSkipCancelled)
         return;
-    StoreLastFailure(state_.store, {name, FormatLocalTime(state_.clock(), kLongTimeFormat), "Skipped - " + reason});
+    // The failure itself is in the history log whether or not this is stored.
+    (void)StoreLastFailure(state_.store, {name, FormatLocalTime(state_.clock(), kLongTimeFormat), "Skipped - " + reason});
     Notify(name, "Skipped - " + reason);
 }
 
@@ -252,8 +253,10 @@ void Scheduler::RunDue(DueSlots& book, const SlotEvaluation& due)
         if (outcome.status == RunStatus::Refused || outcome.status == RunStatus::NotStarted)
             continue;
         for (const DueBackup& backup : due.backups) {
-            if (backup.name == outcome.backupName)
-                book.RecordRun(backup, state_.clock());
+            if (backup.name != outcome.backupName)
+                continue;
+            if (StoreStatus stored = book.RecordRun(backup, state_.clock()); !stored)
+                state_.log.AppendEntry(false, backuptext::RunFactsNotStoredText(backup.name, stored.error));
         }
     }
 }

@@ -105,7 +105,12 @@ void HistoryLog::Save() const
         text += entry.message;
         text += "\r\n";
     }
-    unsaved_ = !AtomicFile::WriteWhole(path_, text);
+    std::string error;
+    const bool wasUnsaved = unsaved_;
+    unsaved_ = !AtomicFile::WriteWhole(path_, text, &error);
+    writeError_ = unsaved_ ? (error.empty() ? std::string("unknown error") : error) : std::string();
+    if (unsaved_ && !wasUnsaved && OnWriteFailure)
+        OnWriteFailure(writeError_);
 }
 
 bool HistoryLog::Load()
@@ -116,6 +121,11 @@ bool HistoryLog::Load()
         if (fd >= 0)
             ::close(fd);
     }
+    // Only a regular file is a log: a folder in its place opens, reads as
+    // empty and would wipe the entries in memory.
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
     std::ifstream in(path_, std::ios::binary);
     if (!in)
         return false;
@@ -134,6 +144,9 @@ bool HistoryLog::Load()
             entry.timestamp = fields[1];
         if (fields.size() > 2)
             entry.message = fields[2];
+        // An entry without a message would end every later save at it.
+        if (entry.message.empty())
+            continue;
         loaded.push_back(std::move(entry));
     }
     entries_ = std::move(loaded);

@@ -4,6 +4,7 @@
 #include "core/store/Configuration.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,13 @@ public:
     // event and rewrites the file; sets logChanged.
     void AppendEntry(bool verbose, const std::string& message);
     // Reads the file into memory; false (and memory unchanged) when it cannot
-    // be read. Reading stops at the end, at the first empty line or at 1000.
+    // be read. Reading stops at the end, at the first empty line or at 1000;
+    // a line without a message is skipped.
     bool Load();
     // Writes every entry to the file as one AtomicFile, so a crash never
-    // leaves a half-written log.
+    // leaves a half-written log. When the file cannot be written, the entries
+    // stay in memory, WriteError says why, and OnWriteFailure is called once
+    // (again only after a write has succeeded in between).
     void Save() const;
     // Removes every entry and the file's content (leaves an empty file).
     void Clear();
@@ -52,12 +56,19 @@ public:
     // Set by every append and by whoever wants the history view rendered again.
     bool logChanged = false;
 
+    // Why the last write of the file failed; empty when it succeeded.
+    const std::string& WriteError() const { return writeError_; }
+    // Called with the reason when the file stops being writable, so that the
+    // loss is reported once rather than with every entry.
+    std::function<void(const std::string& reason)> OnWriteFailure;
+
 private:
     std::string path_;
     Clock clock_;
     std::vector<HistoryEntry> entries_;
     // The last Save could not write the file: memory holds more than it.
     mutable bool unsaved_ = false;
+    mutable std::string writeError_;
     std::string shortTime_;
     std::string longTime_;
 };

@@ -2,11 +2,11 @@
 
 #include "core/store/StoreKeys.h"
 
-void StoreLastFailure(const SettingsStore& store, const LastFailure& failure)
+StoreStatus StoreLastFailure(const SettingsStore& store, const LastFailure& failure)
 {
-    store.SetValue(keys::kCountersTable, keys::kLastFailureName, failure.name);
-    store.SetValue(keys::kCountersTable, keys::kLastFailureDt, failure.time);
-    store.SetValue(keys::kCountersTable, keys::kLastFailureReason, failure.reason);
+    return store.SetValues(keys::kCountersTable, {{keys::kLastFailureName, failure.name},
+                                                  {keys::kLastFailureDt, failure.time},
+                                                  {keys::kLastFailureReason, failure.reason}});
 }
 
 LastFailure LoadLastFailure(const SettingsStore& store)

@@ -13,5 +13,5 @@ struct LastFailure {
     std::string reason; // what went wrong, one line
 };
 
-void StoreLastFailure(const SettingsStore& store, const LastFailure& failure);
+StoreStatus StoreLastFailure(const SettingsStore& store, const LastFailure& failure);
 LastFailure LoadLastFailure(const SettingsStore& store);

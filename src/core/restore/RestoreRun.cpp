@@ -95,6 +95,8 @@ std::string RestoreResultWord(RestoreOutcome outcome)
         return "Failed";
     case RestoreOutcome::Cancelled:
         return "Cancelled";
+    case RestoreOutcome::Declined:
+        return "Declined";
     case RestoreOutcome::NotStarted:
         break;
     }
@@ -310,14 +312,21 @@ RestoreReport RestoreRun::Run(std::string name)
         resultEntries_.insert(resultEntries_.begin(), "Restore Result: " + logName + " - nothing was changed");
     for (const std::string& entry : resultEntries_)
         state_.log.AppendEntry(false, entry);
-    if (failed) {
+    if (failed && failReason_.empty()) {
+        // A question answered No (a file without its closing line, a safe
+        // copy that could not be made) ends the run without a Fail: the
+        // user chose it, nothing went wrong.
+        ui_.SetText(RunField::RunMode, kTerminated);
+        ui_.SetText(RunField::RunStatus, "Restore Declined");
+        state_.log.AppendEntry(false, "Restore Declined: " + logName);
+        report_.outcome = RestoreOutcome::Declined;
+    } else if (failed) {
         ui_.SetText(RunField::RunMode, kTerminated);
         ui_.SetText(RunField::RunStatus, "Restore Failed");
-        // A question answered No (a file without its closing line, a safe
-        // copy that could not be made) fails the run without a Fail.
-        const std::string reason = failReason_.empty() ? std::string("Declined") : failReason_;
-        state_.log.AppendEntry(false, "Restore Failed: " + logName + " - " + reason);
-        StoreLastFailure(state_.store, {name, FormatLocalTime(state_.clock(), kLongTimeFormat), "Restore Failed - " + reason});
+        state_.log.AppendEntry(false, "Restore Failed: " + logName + " - " + failReason_);
+        // The failure itself is in the history log whether or not this is stored.
+        (void)StoreLastFailure(state_.store,
+                               {name, FormatLocalTime(state_.clock(), kLongTimeFormat), "Restore Failed - " + failReason_});
         report_.outcome = RestoreOutcome::Failed;
     } else if (swapped_ || (!declined_ && !state_.restoreCancelRequested)) {
         // A stop asked for after the swap comes too late: the tables are in.

@@ -43,9 +43,10 @@ std::string NeverRunText(const std::string& backup);
 
 // How a restore run ended. NotStarted: another restore or a backup was
 // running, or the user cancelled the password prompt.
-enum class RestoreOutcome { NotStarted, Complete, Failed, Cancelled };
+// Declined: a question that asked whether to go on was answered No.
+enum class RestoreOutcome { NotStarted, Complete, Failed, Cancelled, Declined };
 
-// "Complete", "Failed" or "Cancelled" (empty for NotStarted).
+// "Complete", "Failed", "Cancelled" or "Declined" (empty for NotStarted).
 std::string RestoreResultWord(RestoreOutcome outcome);
 // The question the Database Backups page asks once a run has ended:
 // "Restore <word>\r\n\r\nDo you wish to execute another?".

@@ -84,15 +84,20 @@ bool AtomicFile::Open(const std::string& finalPath)
 {
     Discard();
     failed_ = false;
+    error_ = 0;
     finalPath_ = finalPath;
     const size_t slash = finalPath.find_last_of('/');
-    if (finalPath.size() - (slash == std::string::npos ? 0 : slash + 1) > kMaxFileName)
+    if (finalPath.size() - (slash == std::string::npos ? 0 : slash + 1) > kMaxFileName) {
+        error_ = ENAMETOOLONG;
         return false;
+    }
     RemoveStaleTemps(finalPath);
     std::string pattern = TempPrefix(finalPath) + "XXXXXX";
     fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd_ < 0)
+    if (fd_ < 0) {
+        error_ = errno;
         return false;
+    }
     ::fchmod(fd_, 0600);
     size_ = flushed_ = 0;
     // Held until the file is closed: it tells a later run that this file is
@@ -121,7 +126,8 @@ void AtomicFile::Write(std::string_view bytes)
     if (fd_ < 0 || failed_)
         return;
     const size_t done = WriteFully(fd_, bytes);
-    failed_ = done < bytes.size();
+    if (done < bytes.size())
+        Fail();
     size_ += done;
     if (fd_ >= 0 && size_ - flushed_ >= kWriteBehind) {
         ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(size_ - flushed_),
@@ -153,7 +159,7 @@ void AtomicFile::Append(int fd, unsigned long long length)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            failed_ = true;
+            Fail();
             break;
         }
         Write(std::string_view(buffer.data(), static_cast<size_t>(n)));
@@ -200,7 +206,7 @@ void AtomicFile::Skip(unsigned long long length)
     if (fd_ < 0 || failed_)
         return;
     if (::lseek(fd_, static_cast<off_t>(size_ + length), SEEK_SET) < 0) {
-        failed_ = true;
+        Fail();
         return;
     }
     size_ += length;
@@ -211,7 +217,7 @@ void AtomicFile::WriteAt(unsigned long long offset, std::string_view bytes)
     if (fd_ < 0 || failed_)
         return;
     if (offset > size_ || bytes.size() > size_ - offset || !PwriteFully(fd_, bytes.data(), bytes.size(), offset))
-        failed_ = true;
+        Fail();
 }
 
 void AtomicFile::Move(unsigned long long from, unsigned long long to)
@@ -219,7 +225,7 @@ void AtomicFile::Move(unsigned long long from, unsigned long long to)
     if (fd_ < 0 || failed_ || from == to)
         return;
     if (from > size_) {
-        failed_ = true;
+        Fail(EINVAL);
         return;
     }
     const unsigned long long length = size_ - from;
@@ -231,7 +237,7 @@ void AtomicFile::Move(unsigned long long from, unsigned long long to)
         const size_t n = static_cast<size_t>(std::min<unsigned long long>(buffer.size(), length - done));
         const unsigned long long offset = to > from ? length - done - n : done;
         if (!PreadFully(fd_, buffer.data(), n, from + offset) || !PwriteFully(fd_, buffer.data(), n, to + offset))
-            failed_ = true;
+            Fail();
         done += n;
     }
     if (failed_)
@@ -240,14 +246,14 @@ void AtomicFile::Move(unsigned long long from, unsigned long long to)
     flushed_ = std::min(flushed_, std::min(from, to));
     if ((to < from && ::ftruncate(fd_, static_cast<off_t>(size_)) != 0)
         || ::lseek(fd_, static_cast<off_t>(size_), SEEK_SET) < 0)
-        failed_ = true;
+        Fail();
 }
 
 bool AtomicFile::Truncate(unsigned long long length)
 {
     if (fd_ < 0 || length > size_ || ::ftruncate(fd_, static_cast<off_t>(length)) != 0
         || ::lseek(fd_, static_cast<off_t>(length), SEEK_SET) < 0) {
-        failed_ = true;
+        Fail();
         return false;
     }
     size_ = length;
@@ -260,11 +266,11 @@ bool AtomicFile::Commit()
     if (fd_ < 0)
         return false;
     if (!failed_ && ::fdatasync(fd_) != 0)
-        failed_ = true;
+        Fail();
     // Renamed while still open and locked, so no other run takes it for a
     // stale file in between; its bytes are on disk already.
     if (!failed_ && std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0)
-        failed_ = true;
+        Fail();
     ::close(fd_);
     fd_ = -1;
     if (failed_) {
@@ -294,11 +300,28 @@ void AtomicFile::Discard()
     }
 }
 
-bool AtomicFile::WriteWhole(const std::string& path, std::string_view bytes)
+void AtomicFile::Fail(int error)
+{
+    // The first failure is the cause; what follows it is its consequence.
+    if (!failed_ || error_ == 0)
+        error_ = error != 0 ? error : (errno != 0 ? errno : EIO);
+    failed_ = true;
+}
+
+std::string AtomicFile::ErrorText() const
+{
+    return error_ != 0 ? std::strerror(error_) : std::string();
+}
+
+bool AtomicFile::WriteWhole(const std::string& path, std::string_view bytes, std::string* error)
 {
     AtomicFile file;
-    if (!file.Open(path))
-        return false;
-    file.Write(bytes);
-    return file.Commit();
+    bool ok = file.Open(path);
+    if (ok) {
+        file.Write(bytes);
+        ok = file.Commit();
+    }
+    if (!ok && error)
+        *error = file.ErrorText();
+    return ok;
 }

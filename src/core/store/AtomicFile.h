@@ -59,6 +59,9 @@ public:
     void Discard();
 
     bool Failed() const { return failed_; }
+    // Why the file could not be opened or written ("No space left on
+    // device"); empty while nothing failed.
+    std::string ErrorText() const;
     const std::string& TempPath() const { return tempPath_; }
     const std::string& FinalPath() const { return finalPath_; }
 
@@ -76,12 +79,17 @@ public:
     // are never touched. Returns how many were removed.
     static int RemoveStaleTemps(const std::string& finalPath);
 
-    // Replaces the file at `path` by `bytes` in one step.
-    static bool WriteWhole(const std::string& path, std::string_view bytes);
+    // Replaces the file at `path` by `bytes` in one step; when it cannot,
+    // says why in `error`.
+    static bool WriteWhole(const std::string& path, std::string_view bytes, std::string* error = nullptr);
 
 private:
+    // Marks the file failed, keeping the first cause (`error`, else errno).
+    void Fail(int error = 0);
+
     int fd_ = -1;
     bool failed_ = false;
+    int error_ = 0;
     unsigned long long size_ = 0;
     unsigned long long flushed_ = 0; // bytes the kernel was asked to write out
     std::string finalPath_;

@@ -18,9 +18,9 @@ void Configuration::LoadFlag(const char* key, bool& setting) const
         setting = text == keys::kTrue;
 }
 
-void Configuration::StoreFlag(const char* key, bool on) const
+StoreStatus Configuration::StoreFlag(const char* key, bool on) const
 {
-    store_.SetValue(keys::kConfigurationTable, key, on ? keys::kTrue : keys::kFalse);
+    return store_.SetValue(keys::kConfigurationTable, key, on ? keys::kTrue : keys::kFalse);
 }
 
 void Configuration::LoadConfiguration()
@@ -83,7 +83,7 @@ void Configuration::LoadConfiguration()
     loadTotal(keys::kSchedulesCount, totals_.schedules);
 }
 
-void Configuration::ResetConfiguration()
+StoreStatus Configuration::ResetConfiguration()
 {
     Settings& s = settings;
     s.startMin = false;
@@ -103,45 +103,46 @@ void Configuration::ResetConfiguration()
     s.keepCopies = kDefaultKeepCopies;
     s.compress = false;
 
-    const char* t = keys::kConfigurationTable;
-    store_.SetValue(t, keys::kCompStart, keys::kTrue);
-    store_.SetValue(t, keys::kStartMin, keys::kFalse);
-    store_.SetValue(t, keys::kMinClose, keys::kTrue);
-    store_.SetValue(t, keys::kFirstEntry, keys::kTrue);
-    store_.SetValue(t, keys::kReportingState, keys::kRepStandard);
-    store_.SetValue(t, keys::kAscDesc, keys::kRepDescend);
-    store_.SetValue(t, keys::kRestoreMode, keys::kRestoreIndirect);
-    store_.SetValue(t, keys::kLogAtStart, keys::kFalse);
-    store_.SetValue(t, keys::kShowImage, keys::kTrue);
-    store_.SetValue(t, keys::kShowTimestamp, keys::kTrue);
-    store_.SetValue(t, keys::kDoubleSpace, keys::kFalse);
-    store_.SetValue(t, keys::kRestoreColor, keys::kTrue);
-    store_.SetValue(t, keys::kSafeCopy, keys::kTrue);
-    store_.SetValue(t, keys::kCatchUp, keys::kTrue);
-    store_.SetValue(t, keys::kNotifyFailure, keys::kTrue);
-    store_.SetValue(t, keys::kKeepCopies, std::to_string(kDefaultKeepCopies));
-    store_.SetValue(t, keys::kCompress, keys::kFalse);
+    return store_.SetValues(keys::kConfigurationTable, {
+        {keys::kCompStart, std::string(keys::kTrue)},
+        {keys::kStartMin, std::string(keys::kFalse)},
+        {keys::kMinClose, std::string(keys::kTrue)},
+        {keys::kFirstEntry, std::string(keys::kTrue)},
+        {keys::kReportingState, std::string(keys::kRepStandard)},
+        {keys::kAscDesc, std::string(keys::kRepDescend)},
+        {keys::kRestoreMode, std::string(keys::kRestoreIndirect)},
+        {keys::kLogAtStart, std::string(keys::kFalse)},
+        {keys::kShowImage, std::string(keys::kTrue)},
+        {keys::kShowTimestamp, std::string(keys::kTrue)},
+        {keys::kDoubleSpace, std::string(keys::kFalse)},
+        {keys::kRestoreColor, std::string(keys::kTrue)},
+        {keys::kSafeCopy, std::string(keys::kTrue)},
+        {keys::kCatchUp, std::string(keys::kTrue)},
+        {keys::kNotifyFailure, std::string(keys::kTrue)},
+        {keys::kKeepCopies, std::to_string(kDefaultKeepCopies)},
+        {keys::kCompress, std::string(keys::kFalse)},
+    });
 }
 
-void Configuration::WriteCompStart(bool on) { settings.compStart = on; StoreFlag(keys::kCompStart, on); }
-void Configuration::WriteStartMin(bool on) { settings.startMin = on; StoreFlag(keys::kStartMin, on); }
-void Configuration::WriteMinClose(bool on) { settings.minClose = on; StoreFlag(keys::kMinClose, on); }
-void Configuration::WriteFirstEntry(bool on) { settings.firstEntry = on; StoreFlag(keys::kFirstEntry, on); }
-void Configuration::WriteLogAtStart(bool on) { settings.logAtStart = on; StoreFlag(keys::kLogAtStart, on); }
-void Configuration::WriteShowImage(bool on) { settings.showImage = on; StoreFlag(keys::kShowImage, on); }
-void Configuration::WriteShowTimestamp(bool on) { settings.showTimestamp = on; StoreFlag(keys::kShowTimestamp, on); }
-void Configuration::WriteDoubleSpace(bool on) { settings.doubleSpace = on; StoreFlag(keys::kDoubleSpace, on); }
-void Configuration::WriteRestoreColor(bool on) { settings.restoreColor = on; StoreFlag(keys::kRestoreColor, on); }
-void Configuration::WriteSafeCopy(bool on) { settings.safeCopy = on; StoreFlag(keys::kSafeCopy, on); }
-void Configuration::WriteLineNumbers(bool on) { settings.lineNumbers = on; StoreFlag(keys::kLineNumbers, on); }
-void Configuration::WriteCatchUp(bool on) { settings.catchUp = on; StoreFlag(keys::kCatchUp, on); }
-void Configuration::WriteNotifyFailure(bool on) { settings.notifyFailure = on; StoreFlag(keys::kNotifyFailure, on); }
-void Configuration::WriteCompress(bool on) { settings.compress = on; StoreFlag(keys::kCompress, on); }
+StoreStatus Configuration::WriteCompStart(bool on) { settings.compStart = on; return StoreFlag(keys::kCompStart, on); }
+StoreStatus Configuration::WriteStartMin(bool on) { settings.startMin = on; return StoreFlag(keys::kStartMin, on); }
+StoreStatus Configuration::WriteMinClose(bool on) { settings.minClose = on; return StoreFlag(keys::kMinClose, on); }
+StoreStatus Configuration::WriteFirstEntry(bool on) { settings.firstEntry = on; return StoreFlag(keys::kFirstEntry, on); }
+StoreStatus Configuration::WriteLogAtStart(bool on) { settings.logAtStart = on; return StoreFlag(keys::kLogAtStart, on); }
+StoreStatus Configuration::WriteShowImage(bool on) { settings.showImage = on; return StoreFlag(keys::kShowImage, on); }
+StoreStatus Configuration::WriteShowTimestamp(bool on) { settings.showTimestamp = on; return StoreFlag(keys::kShowTimestamp, on); }
+StoreStatus Configuration::WriteDoubleSpace(bool on) { settings.doubleSpace = on; return StoreFlag(keys::kDoubleSpace, on); }
+StoreStatus Configuration::WriteRestoreColor(bool on) { settings.restoreColor = on; return StoreFlag(keys::kRestoreColor, on); }
+StoreStatus Configuration::WriteSafeCopy(bool on) { settings.safeCopy = on; return StoreFlag(keys::kSafeCopy, on); }
+StoreStatus Configuration::WriteLineNumbers(bool on) { settings.lineNumbers = on; return StoreFlag(keys::kLineNumbers, on); }
+StoreStatus Configuration::WriteCatchUp(bool on) { settings.catchUp = on; return StoreFlag(keys::kCatchUp, on); }
+StoreStatus Configuration::WriteNotifyFailure(bool on) { settings.notifyFailure = on; return StoreFlag(keys::kNotifyFailure, on); }
+StoreStatus Configuration::WriteCompress(bool on) { settings.compress = on; return StoreFlag(keys::kCompress, on); }
 
-void Configuration::WriteKeepCopies(int count)
+StoreStatus Configuration::WriteKeepCopies(int count)
 {
     settings.keepCopies = std::clamp(count, 0, kMaxKeepCopies);
-    store_.SetValue(keys::kConfigurationTable, keys::kKeepCopies, std::to_string(settings.keepCopies));
+    return store_.SetValue(keys::kConfigurationTable, keys::kKeepCopies, std::to_string(settings.keepCopies));
 }
 
 std::optional<std::pair<int, int>> Configuration::ReadWindowSize() const
@@ -162,28 +163,28 @@ std::optional<std::pair<int, int>> Configuration::ReadWindowSize() const
     return std::pair {width, height};
 }
 
-void Configuration::WriteWindowSize(int width, int height)
+StoreStatus Configuration::WriteWindowSize(int width, int height)
 {
-    store_.SetValue(keys::kConfigurationTable, keys::kWindowSize, std::to_string(width) + "x" + std::to_string(height));
+    return store_.SetValue(keys::kConfigurationTable, keys::kWindowSize, std::to_string(width) + "x" + std::to_string(height));
 }
 
-void Configuration::WriteReportingState(ReportingState state)
+StoreStatus Configuration::WriteReportingState(ReportingState state)
 {
     settings.reporting = state;
-    store_.SetValue(keys::kConfigurationTable, keys::kReportingState,
-                    state == ReportingState::Verbose ? keys::kRepVerbose : keys::kRepStandard);
+    return store_.SetValue(keys::kConfigurationTable, keys::kReportingState,
+                           state == ReportingState::Verbose ? keys::kRepVerbose : keys::kRepStandard);
 }
 
-void Configuration::WriteDirection(LogDirection direction)
+StoreStatus Configuration::WriteDirection(LogDirection direction)
 {
     settings.direction = direction;
-    store_.SetValue(keys::kConfigurationTable, keys::kAscDesc,
-                    direction == LogDirection::Ascend ? keys::kRepAscend : keys::kRepDescend);
+    return store_.SetValue(keys::kConfigurationTable, keys::kAscDesc,
+                           direction == LogDirection::Ascend ? keys::kRepAscend : keys::kRepDescend);
 }
 
-void Configuration::WriteRestoreMode(RestoreMode mode)
+StoreStatus Configuration::WriteRestoreMode(RestoreMode mode)
 {
     settings.restoreMode = mode;
-    store_.SetValue(keys::kConfigurationTable, keys::kRestoreMode,
-                    mode == RestoreMode::Absolute ? keys::kRestoreAbsolute : keys::kRestoreIndirect);
+    return store_.SetValue(keys::kConfigurationTable, keys::kRestoreMode,
+                           mode == RestoreMode::Absolute ? keys::kRestoreAbsolute : keys::kRestoreIndirect);
 }

@@ -60,28 +60,29 @@ public:
     // Reads every key and the three stored totals into memory.
     void LoadConfiguration();
     // Sets the in-memory settings to the defaults and stores the defaults.
-    void ResetConfiguration();
+    StoreStatus ResetConfiguration();
 
-    // Writers: each sets the in-memory value and stores its text.
-    void WriteCompStart(bool on);
-    void WriteStartMin(bool on);
-    void WriteMinClose(bool on);
-    void WriteFirstEntry(bool on);
-    void WriteReportingState(ReportingState state);
-    void WriteDirection(LogDirection direction);
-    void WriteRestoreMode(RestoreMode mode);
-    void WriteLogAtStart(bool on);
-    void WriteShowImage(bool on);
-    void WriteShowTimestamp(bool on);
-    void WriteDoubleSpace(bool on);
-    void WriteRestoreColor(bool on);
-    void WriteSafeCopy(bool on);
-    void WriteLineNumbers(bool on);
-    void WriteCatchUp(bool on);
-    void WriteNotifyFailure(bool on);
-    void WriteCompress(bool on);
+    // Writers: each sets the in-memory value and stores its text; a failed
+    // write leaves the value changed for this run only.
+    StoreStatus WriteCompStart(bool on);
+    StoreStatus WriteStartMin(bool on);
+    StoreStatus WriteMinClose(bool on);
+    StoreStatus WriteFirstEntry(bool on);
+    StoreStatus WriteReportingState(ReportingState state);
+    StoreStatus WriteDirection(LogDirection direction);
+    StoreStatus WriteRestoreMode(RestoreMode mode);
+    StoreStatus WriteLogAtStart(bool on);
+    StoreStatus WriteShowImage(bool on);
+    StoreStatus WriteShowTimestamp(bool on);
+    StoreStatus WriteDoubleSpace(bool on);
+    StoreStatus WriteRestoreColor(bool on);
+    StoreStatus WriteSafeCopy(bool on);
+    StoreStatus WriteLineNumbers(bool on);
+    StoreStatus WriteCatchUp(bool on);
+    StoreStatus WriteNotifyFailure(bool on);
+    StoreStatus WriteCompress(bool on);
     // Stores `count` limited to 0 .. kMaxKeepCopies.
-    void WriteKeepCopies(int count);
+    StoreStatus WriteKeepCopies(int count);
 
     // The main window's size as it was last left ("<width>x<height>");
     // nothing when none is stored or the text is not two numbers of 1 to
@@ -91,7 +92,7 @@ public:
 
 private:
     void LoadFlag(const char* key, bool& setting) const;
-    void StoreFlag(const char* key, bool on) const;
+    StoreStatus StoreFlag(const char* key, bool on) const;
 
     const SettingsStore& store_;
     Totals& totals_;

@@ -34,11 +34,14 @@ constexpr const char* kSchdCategory = "IDC_SCHEDULE_CATEGORY_SELECTED";
 constexpr const char* kSchdEntries = "IDC_SCHEDULE";
 
 // Drops a definition's table, then takes its name off its list.
-void DeleteDefinition(const SettingsStore& store, NameLists& lists, NameList list, const std::string& table,
-                      const std::string& name)
+// A table that could not be dropped keeps its name in the list, so the
+// definition stays whole and visible.
+StoreStatus DeleteDefinition(const SettingsStore& store, NameLists& lists, NameList list, const std::string& table,
+                             const std::string& name)
 {
-    store.DropTable(table);
-    lists.Remove(list, name);
+    if (StoreStatus dropped = store.DropTable(table); !dropped)
+        return dropped;
+    return lists.Remove(list, name);
 }
 
 } // namespace
@@ -102,22 +105,25 @@ ConnectionDef ConnectionDef::Load(const SettingsStore& store, const std::string&
     return def;
 }
 
-void ConnectionDef::Save(const SettingsStore& store) const
+StoreStatus ConnectionDef::Save(const SettingsStore& store) const
 {
-    const std::string table = ConnectionTable(name);
-    store.SetValue(table, kDbcName, name);
-    store.SetValue(table, kDbcDescription, description);
-    store.SetValue(table, kDbcHost, host);
-    store.SetValue(table, kDbcPort, port);
-    store.SetValue(table, kDbcBaseName, database);
-    store.SetValue(table, kDbcUserName, user);
-    store.SetValue(table, kDbcPassword, savePassword ? password : std::string());
-    store.SetValue(table, kDbcSavePass, savePassword ? keys::kTrue : keys::kFalse);
+    // The whole record or nothing: a half-saved definition would show
+    // fields of two versions.
+    return store.SetValues(ConnectionTable(name), {
+        {kDbcName, name},
+        {kDbcDescription, description},
+        {kDbcHost, host},
+        {kDbcPort, port},
+        {kDbcBaseName, database},
+        {kDbcUserName, user},
+        {kDbcPassword, savePassword ? password : std::string()},
+        {kDbcSavePass, std::string(savePassword ? keys::kTrue : keys::kFalse)},
+    });
 }
 
-void ConnectionDef::Delete(const SettingsStore& store, NameLists& lists, const std::string& name)
+StoreStatus ConnectionDef::Delete(const SettingsStore& store, NameLists& lists, const std::string& name)
 {
-    DeleteDefinition(store, lists, NameList::Connections, ConnectionTable(name), name);
+    return DeleteDefinition(store, lists, NameList::Connections, ConnectionTable(name), name);
 }
 
 std::optional<unsigned int> ConnectionDef::PortNumber() const
@@ -181,29 +187,32 @@ std::string DamagedBackupNameText(const std::string& listName)
         + "\" is damaged: its stored name is not a valid backup name or differs from its name in the list.";
 }
 
-void BackupDef::Save(const SettingsStore& store) const
+StoreStatus BackupDef::Save(const SettingsStore& store) const
 {
-    const std::string table = BackupTable(name);
-    store.SetValue(table, kCnsbName, name);
-    store.SetValue(table, kCnsbDesc, description);
-    store.SetValue(table, kCnsbConnection, connection);
-    store.SetValue(table, kCnsbTables, JoinBarList(tables));
-    store.SetValue(table, kCnsbSchedules, JoinBarList(schedules));
+    // The whole record or nothing: a half-saved definition would show
+    // fields of two versions.
+    return store.SetValues(BackupTable(name), {
+        {kCnsbName, name},
+        {kCnsbDesc, description},
+        {kCnsbConnection, connection},
+        {kCnsbTables, JoinBarList(tables)},
+        {kCnsbSchedules, JoinBarList(schedules)},
+    });
 }
 
-void BackupDef::StoreNeverProcessed(const SettingsStore& store, const std::string& name)
+StoreStatus BackupDef::StoreNeverProcessed(const SettingsStore& store, const std::string& name)
 {
-    StoreLastBackup(store, name, kNeverProcessed);
+    return StoreLastBackup(store, name, kNeverProcessed);
 }
 
-void BackupDef::StoreLastBackup(const SettingsStore& store, const std::string& name, const std::string& text)
+StoreStatus BackupDef::StoreLastBackup(const SettingsStore& store, const std::string& name, const std::string& text)
 {
-    store.SetValue(BackupTable(name), kLastBackup, text);
+    return store.SetValue(BackupTable(name), kLastBackup, text);
 }
 
-void BackupDef::StoreLineCount(const SettingsStore& store, const std::string& name, long long lines)
+StoreStatus BackupDef::StoreLineCount(const SettingsStore& store, const std::string& name, long long lines)
 {
-    store.SetValue(BackupTable(name), kLineCount, std::to_string(lines));
+    return store.SetValue(BackupTable(name), kLineCount, std::to_string(lines));
 }
 
 std::vector<std::string> BackupDef::LoadSlotsRun(const SettingsStore& store, const std::string& name)
@@ -211,15 +220,15 @@ std::vector<std::string> BackupDef::LoadSlotsRun(const SettingsStore& store, con
     return SplitBarList(store.GetValue(BackupTable(name), kSlotsRun));
 }
 
-void BackupDef::StoreSlotsRun(const SettingsStore& store, const std::string& name,
-                              const std::vector<std::string>& items)
+StoreStatus BackupDef::StoreSlotsRun(const SettingsStore& store, const std::string& name,
+                                     const std::vector<std::string>& items)
 {
-    store.SetValue(BackupTable(name), kSlotsRun, JoinBarList(items));
+    return store.SetValue(BackupTable(name), kSlotsRun, JoinBarList(items));
 }
 
-void BackupDef::Delete(const SettingsStore& store, NameLists& lists, const std::string& name)
+StoreStatus BackupDef::Delete(const SettingsStore& store, NameLists& lists, const std::string& name)
 {
-    DeleteDefinition(store, lists, NameList::Backups, BackupTable(name), name);
+    return DeleteDefinition(store, lists, NameList::Backups, BackupTable(name), name);
 }
 
 std::string ScheduleDef::Description(const SettingsStore& store, const std::string& name)
@@ -238,16 +247,19 @@ ScheduleDef ScheduleDef::Load(const SettingsStore& store, const std::string& nam
     return def;
 }
 
-void ScheduleDef::Save(const SettingsStore& store) const
+StoreStatus ScheduleDef::Save(const SettingsStore& store) const
 {
-    const std::string table = ScheduleTable(name);
-    store.SetValue(table, kSchdName, name);
-    store.SetValue(table, kSchdDesc, description);
-    store.SetValue(table, kSchdCategory, category);
-    store.SetValue(table, kSchdEntries, JoinBarList(entries));
+    // The whole record or nothing: a half-saved definition would show
+    // fields of two versions.
+    return store.SetValues(ScheduleTable(name), {
+        {kSchdName, name},
+        {kSchdDesc, description},
+        {kSchdCategory, category},
+        {kSchdEntries, JoinBarList(entries)},
+    });
 }
 
-void ScheduleDef::Delete(const SettingsStore& store, NameLists& lists, const std::string& name)
+StoreStatus ScheduleDef::Delete(const SettingsStore& store, NameLists& lists, const std::string& name)
 {
-    DeleteDefinition(store, lists, NameList::Schedules, ScheduleTable(name), name);
+    return DeleteDefinition(store, lists, NameList::Schedules, ScheduleTable(name), name);
 }

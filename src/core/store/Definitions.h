@@ -45,9 +45,9 @@ struct ConnectionDef {
     static std::string Description(const SettingsStore& store, const std::string& name);
     // Stores the eight keys in the editor's order; the password only when
     // savePassword is set (the empty text otherwise).
-    void Save(const SettingsStore& store) const;
+    StoreStatus Save(const SettingsStore& store) const;
     // Drops the connection's table, then removes its name from its list.
-    static void Delete(const SettingsStore& store, NameLists& lists, const std::string& name);
+    static StoreStatus Delete(const SettingsStore& store, NameLists& lists, const std::string& name);
 
     // The port text's leading integer (after blanks) when it is a port, 1 to
     // 65535; 0, the client library's default port, when the text holds no
@@ -86,19 +86,19 @@ struct BackupDef {
     bool HasSoundName(const std::string& listName) const;
     // Stores name, description, connection, tables and schedules, in this
     // order. The run facts are stored by their own writers below.
-    void Save(const SettingsStore& store) const;
+    StoreStatus Save(const SettingsStore& store) const;
     // LAST_BACKUP of a new backup: "Never been processed".
-    static void StoreNeverProcessed(const SettingsStore& store, const std::string& name);
+    static StoreStatus StoreNeverProcessed(const SettingsStore& store, const std::string& name);
     // The facts a run leaves: its start time (long form) and its line tally.
-    static void StoreLastBackup(const SettingsStore& store, const std::string& name, const std::string& text);
-    static void StoreLineCount(const SettingsStore& store, const std::string& name, long long lines);
+    static StoreStatus StoreLastBackup(const SettingsStore& store, const std::string& name, const std::string& text);
+    static StoreStatus StoreLineCount(const SettingsStore& store, const std::string& name, long long lines);
     // SCHEDULED_SLOTS_RUN: the schedule slots the scheduler ran the backup
     // for lately, each "YYYY-MM-DD HH:MM=<instant>".
     static std::vector<std::string> LoadSlotsRun(const SettingsStore& store, const std::string& name);
-    static void StoreSlotsRun(const SettingsStore& store, const std::string& name,
+    static StoreStatus StoreSlotsRun(const SettingsStore& store, const std::string& name,
                               const std::vector<std::string>& items);
     // Drops the backup's table, then removes its name from its list.
-    static void Delete(const SettingsStore& store, NameLists& lists, const std::string& name);
+    static StoreStatus Delete(const SettingsStore& store, NameLists& lists, const std::string& name);
 
     bool operator==(const BackupDef&) const = default;
 };
@@ -122,9 +122,9 @@ struct ScheduleDef {
     // Only its description (one read, for the list pages).
     static std::string Description(const SettingsStore& store, const std::string& name);
     // Stores name, description, category and entries, in this order.
-    void Save(const SettingsStore& store) const;
+    StoreStatus Save(const SettingsStore& store) const;
     // Drops the schedule's table, then removes its name from its list.
-    static void Delete(const SettingsStore& store, NameLists& lists, const std::string& name);
+    static StoreStatus Delete(const SettingsStore& store, NameLists& lists, const std::string& name);
 
     bool operator==(const ScheduleDef&) const = default;
 };

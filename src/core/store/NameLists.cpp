@@ -78,62 +78,66 @@ bool NameLists::Contains(NameList list, const std::string& name) const
     return false;
 }
 
-void NameLists::Add(NameList list, const std::string& name)
+StoreStatus NameLists::Add(NameList list, const std::string& name)
 {
     std::string text = store_.GetValue(keys::kCustomerData, ListRowName(list));
     if (!text.empty())
         text += '|';
     text += name;
-    store_.SetValue(keys::kCustomerData, ListRowName(list), text);
-    if (list != NameList::Schedules)
-        RaiseTotal(list);
+    StoreStatus status = store_.SetValue(keys::kCustomerData, ListRowName(list), text);
+    if (status && list != NameList::Schedules)
+        status = RaiseTotal(list);
+    return status;
 }
 
-void NameLists::Remove(NameList list, const std::string& name)
+StoreStatus NameLists::Remove(NameList list, const std::string& name)
 {
     if (name.empty())
-        return;
+        return {};
     std::vector<std::string> staying;
     for (auto& item : Load(list)) {
         if (item != name)
             staying.push_back(std::move(item));
     }
-    store_.SetValue(keys::kCustomerData, ListRowName(list), JoinBarList(staying));
-    LowerTotal(list);
+    StoreStatus status = store_.SetValue(keys::kCustomerData, ListRowName(list), JoinBarList(staying));
+    if (status)
+        status = LowerTotal(list);
+    return status;
 }
 
-void NameLists::RaiseTotal(NameList list)
+StoreStatus NameLists::RaiseTotal(NameList list)
 {
     int& total = Total(list);
     ++total;
-    store_.SetValue(keys::kCountersTable, TotalKey(list), std::to_string(total));
+    return store_.SetValue(keys::kCountersTable, TotalKey(list), std::to_string(total));
 }
 
-void NameLists::LowerTotal(NameList list)
+StoreStatus NameLists::LowerTotal(NameList list)
 {
     int& total = Total(list);
     --total;
-    store_.SetValue(keys::kCountersTable, TotalKey(list), std::to_string(total));
+    return store_.SetValue(keys::kCountersTable, TotalKey(list), std::to_string(total));
 }
 
-void NameLists::ResetTotals() const
+StoreStatus NameLists::ResetTotals() const
 {
-    store_.SetValue(keys::kCountersTable, keys::kConnectionsCount, "0");
-    store_.SetValue(keys::kCountersTable, keys::kBackupsCount, "0");
-    store_.SetValue(keys::kCountersTable, keys::kSchedulesCount, "0");
+    return store_.SetValues(keys::kCountersTable,
+                            {{keys::kConnectionsCount, "0"}, {keys::kBackupsCount, "0"}, {keys::kSchedulesCount, "0"}});
 }
 
-void NameLists::RecountTotals() const
+StoreStatus NameLists::RecountTotals() const
 {
+    StoreStatus status;
     for (NameList list : {NameList::Connections, NameList::Backups, NameList::Schedules})
-        store_.SetValue(keys::kCountersTable, TotalKey(list), std::to_string(Load(list).size()));
+        status.Also(store_.SetValue(keys::kCountersTable, TotalKey(list), std::to_string(Load(list).size())));
+    return status;
 }
 
-void NameLists::StoreLastRun(const LastRunFacts& facts) const
+StoreStatus NameLists::StoreLastRun(const LastRunFacts& facts) const
 {
-    store_.SetValue(keys::kCountersTable, keys::kLastBackupName, facts.name);
-    store_.SetValue(keys::kCountersTable, keys::kLastBackupDt, facts.startTime);
-    store_.SetValue(keys::kCountersTable, keys::kLastBackupType, facts.kind);
+    return store_.SetValues(keys::kCountersTable, {{keys::kLastBackupName, facts.name},
+                                                   {keys::kLastBackupDt, facts.startTime},
+                                                   {keys::kLastBackupType, facts.kind}});
 }
 
 LastRunFacts NameLists::LastRun() const

@@ -36,20 +36,21 @@ public:
     // Whether the list holds `name`, compared exactly.
     bool Contains(NameList list, const std::string& name) const;
     // Appends a name; for connections and backups also raises the total
-    // (a schedule's caller raises it with RaiseTotal).
-    void Add(NameList list, const std::string& name);
+    // (a schedule's caller raises it with RaiseTotal). When the list cannot
+    // be stored the total stays as it was.
+    StoreStatus Add(NameList list, const std::string& name);
     // Removes every occurrence of a name and lowers the total; an empty
     // name changes nothing.
-    void Remove(NameList list, const std::string& name);
-    void RaiseTotal(NameList list);
-    void LowerTotal(NameList list);
+    StoreStatus Remove(NameList list, const std::string& name);
+    StoreStatus RaiseTotal(NameList list);
+    StoreStatus LowerTotal(NameList list);
     // Stores "0" for the three totals (first start).
-    void ResetTotals() const;
+    StoreStatus ResetTotals() const;
     // Stores the three totals as counted from the lists (every start); the
     // in-memory totals stay as they are.
-    void RecountTotals() const;
+    StoreStatus RecountTotals() const;
 
-    void StoreLastRun(const LastRunFacts& facts) const;
+    StoreStatus StoreLastRun(const LastRunFacts& facts) const;
     LastRunFacts LastRun() const;
 
     static const char* ListRowName(NameList list);

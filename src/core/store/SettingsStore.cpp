@@ -1,5 +1,7 @@
 #include "core/store/SettingsStore.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -21,9 +23,25 @@ std::string QuoteIdentifier(const std::string& name)
     return text;
 }
 
-void Exec(sqlite3* db, const std::string& sql)
+// Why the last call on `db` failed with `rc`, in words a person can act on.
+// SQLite calls a full disk "database or disk is full" and keeps no system
+// error for it; the system's own words are clearer.
+std::string Reason(sqlite3* db, int rc)
 {
-    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    if ((rc & 0xff) == SQLITE_FULL)
+        return std::strerror(ENOSPC);
+    std::string text = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    const int systemError = db ? sqlite3_system_errno(db) : 0;
+    if (systemError != 0)
+        text += std::string(" (") + std::strerror(systemError) + ")";
+    return text;
+}
+
+// Runs `sql`; the reason it failed, or the empty text.
+std::string Exec(sqlite3* db, const std::string& sql)
+{
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK ? std::string() : Reason(db, rc);
 }
 
 void BindText(sqlite3_stmt* stmt, int index, const std::string& text)
@@ -45,22 +63,37 @@ SettingsStore::SettingsStore(std::string databasePath)
 {
 }
 
-sqlite3* SettingsStore::Open(bool createIfMissing) const
+sqlite3* SettingsStore::Open(bool createIfMissing, std::string* error) const
 {
     if (createIfMissing) {
         // The database may hold passwords: create it readable by its owner only.
         int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        if (fd >= 0)
+        if (fd >= 0) {
             ::close(fd);
+        } else {
+            // Nothing can be stored where the file cannot even be made.
+            if (error)
+                *error = std::strerror(errno);
+            return nullptr;
+        }
     }
     sqlite3* db = nullptr;
     const int flags = SQLITE_OPEN_READWRITE | (createIfMissing ? SQLITE_OPEN_CREATE : 0);
-    if (sqlite3_open_v2(path_.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    if (const int rc = sqlite3_open_v2(path_.c_str(), &db, flags, nullptr); rc != SQLITE_OK) {
+        if (error)
+            *error = Reason(db, rc);
         sqlite3_close(db);
         return nullptr;
     }
-    sqlite3_busy_timeout(db, 2000);
-    Exec(db, "PRAGMA synchronous = OFF;");
+    sqlite3_busy_timeout(db, busyMs_);
+    // The pragma is the first statement that reads the file: a file that is
+    // not a database fails here.
+    if (std::string failure = Exec(db, "PRAGMA synchronous = OFF;"); !failure.empty()) {
+        if (error)
+            *error = std::move(failure);
+        sqlite3_close(db);
+        return nullptr;
+    }
     return db;
 }
 
@@ -86,30 +119,64 @@ std::string SettingsStore::ReadRow(sqlite3* db, const std::string& table, const 
     return {};
 }
 
-void SettingsStore::WriteRow(sqlite3* db, const std::string& table, const std::string& name,
-                            const std::string& value)
+StoreStatus SettingsStore::WriteRow(sqlite3* db, const std::string& table, const std::string& name,
+                                   const std::string& value)
 {
-    Exec(db, "create table if not exists " + QuoteIdentifier(table) + "(name text primary key,value text)");
+    if (std::string failure
+        = Exec(db, "create table if not exists " + QuoteIdentifier(table) + "(name text primary key,value text)");
+        !failure.empty())
+        return {std::move(failure)};
     // One statement inserts the row or replaces its value, so a second write
     // of the same name always updates the single row.
     const std::string sql = "insert into " + QuoteIdentifier(table)
         + " values(?,?) on conflict(name) do update set value = excluded.value";
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
+    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
         BindText(stmt, 1, name);
         BindText(stmt, 2, value);
-        sqlite3_step(stmt);
+        rc = sqlite3_step(stmt);
     }
+    StoreStatus status;
+    if (rc != SQLITE_DONE)
+        status.error = Reason(db, rc);
     sqlite3_finalize(stmt);
+    return status;
 }
 
-void SettingsStore::SetValue(const std::string& table, const std::string& name, const std::string& value) const
+StoreStatus SettingsStore::SetValue(const std::string& table, const std::string& name, const std::string& value) const
 {
-    sqlite3* db = Open(true);
+    std::string failure;
+    sqlite3* db = Open(true, &failure);
     if (!db)
-        return;
-    WriteRow(db, table, name, value);
+        return {failure};
+    StoreStatus status = WriteRow(db, table, name, value);
+    // Without a journal or with synchronous writing off, the close is where
+    // a last write may still fail.
+    if (const int rc = sqlite3_close(db); rc != SQLITE_OK && status.ok())
+        status.error = sqlite3_errstr(rc);
+    return status;
+}
+
+StoreStatus SettingsStore::SetValues(const std::string& table,
+                                     std::initializer_list<std::pair<std::string, std::string>> rows) const
+{
+    std::string failure;
+    sqlite3* db = Open(true, &failure);
+    if (!db)
+        return {failure};
+    StoreStatus status {Exec(db, "BEGIN IMMEDIATE")};
+    for (const auto& [name, value] : rows) {
+        if (!status)
+            break;
+        status = WriteRow(db, table, name, value);
+    }
+    if (status)
+        status.error = Exec(db, "COMMIT");
+    if (!status)
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(db);
+    return status;
 }
 
 std::string SettingsStore::GetValue(const std::string& table, const std::string& name) const
@@ -123,13 +190,54 @@ std::string SettingsStore::GetValue(const std::string& table, const std::string&
     return value;
 }
 
-void SettingsStore::DropTable(const std::string& table) const
+StoreStatus SettingsStore::DropTable(const std::string& table) const
 {
-    sqlite3* db = Open(false);
+    // Nothing to drop where there is no file.
+    if (::access(path_.c_str(), F_OK) != 0 && errno == ENOENT)
+        return {};
+    std::string failure;
+    sqlite3* db = Open(false, &failure);
     if (!db)
-        return;
-    Exec(db, "drop table if exists " + QuoteIdentifier(table));
+        return {failure};
+    StoreStatus status {Exec(db, "drop table if exists " + QuoteIdentifier(table))};
     sqlite3_close(db);
+    return status;
+}
+
+StoreCheck SettingsStore::Check(int waitMs) const
+{
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0)
+        return errno == ENOENT ? StoreCheck {} : StoreCheck {StoreHealth::Unreadable, std::strerror(errno)};
+    if (!S_ISREG(st.st_mode))
+        return {StoreHealth::Unreadable, "it is not a regular file"};
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    StoreCheck check;
+    sqlite3_stmt* stmt = nullptr;
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(db, waitMs);
+        rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &stmt, nullptr);
+    }
+    if (rc == SQLITE_OK) {
+        // One row "ok" for a sound file, otherwise one row per fault found.
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            const std::string first = ColumnText(stmt, 0);
+            if (first != "ok")
+                check = {StoreHealth::Damaged, first};
+        }
+    }
+    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        const int primary = rc & 0xff;
+        const StoreHealth health = primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? StoreHealth::Locked
+            : primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT                   ? StoreHealth::Damaged
+                                                                                      : StoreHealth::Unreadable;
+        check = {health, Reason(db, rc)};
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return check;
 }
 
 bool SettingsStore::HasTable(const std::string& table) const

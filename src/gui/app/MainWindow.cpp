@@ -8,6 +8,7 @@
 #include "gui/app/PageTable.h"
 #include "gui/app/ResumeWatcher.h"
 #include "gui/widgets/PageArea.h"
+#include "gui/app/UnsavedChanges.h"
 #include "gui/widgets/ShownOnDemand.h"
 #include "core/state/StartupCore.h"
 #include "core/engine/RunUi.h"
@@ -96,6 +97,14 @@ MainWindow::MainWindow(const std::string& dataDir, QWidget* parent, Clock clock)
 
     SetMessagesEnabledFlag(&state_->messagesEnabled);
     SetMessageParent(this);
+    // A history log that stops being writable is reported once, when the
+    // event that found it out is over (it may be a run's).
+    state_->log.OnWriteFailure = [this](const std::string& reason) {
+        const std::string text = "The history log \"" + state_->paths.logPath + "\" could not be written: " + reason
+            + ".\r\n\r\nNew history entries are kept while Vorda runs, and written once the file can be written "
+              "again.";
+        QTimer::singleShot(0, this, [text] { ShowMessage(MessageKind::Error, text); });
+    };
     OnInitDialog();
 }
 
@@ -115,7 +124,7 @@ MainWindow::~MainWindow()
 void MainWindow::OnInitDialog()
 {
     // Settings and totals, the first start, the log cleared when configured.
-    StartUpBeforePages(*state_);
+    StartUpBeforePages(*state_, CheckStoreAtStart());
     if (state_->startedMinimised)
         startMinTimer_->start(1);
     CreateControls();
@@ -141,6 +150,48 @@ void MainWindow::OnInitDialog()
     // After a system sleep the quarter hours slept through are evaluated at
     // once, not when the timer (which does not count the sleep) comes round.
     connect(new ResumeWatcher(this), &ResumeWatcher::resumed, this, [this] { scheduleTimer_->start(0); });
+}
+
+StoreStart MainWindow::CheckStoreAtStart()
+{
+    state_->messagesEnabled = true;
+    const std::string& path = state_->paths.dbPath;
+    const StoreCheck check = state_->store.Check(kStoreWaitMs);
+    switch (check.health) {
+    case StoreHealth::Sound:
+        return StoreStart::Readable;
+    case StoreHealth::Locked:
+        // Every later operation gives up at once instead of waiting in turn,
+        // so the window comes up.
+        state_->store.SetBusyTimeout(0);
+        state_->log.AppendEntry(false, "Settings File Locked: " + path);
+        ShowMessage(MessageKind::Error,
+                    "The settings file \"" + path + "\" is locked by another program (" + check.reason
+                        + ").\r\n\r\nVorda starts without your settings and definitions and cannot save changes. "
+                          "Close the other program, then start Vorda again.");
+        return StoreStart::Unreadable;
+    case StoreHealth::Damaged:
+    case StoreHealth::Unreadable:
+        break;
+    }
+    state_->log.AppendEntry(false, "Settings File Unreadable: " + path + " - " + check.reason);
+    ShowMessage(MessageKind::Error, "The settings file \"" + path + "\" cannot be read: " + check.reason + ".");
+    const std::string target = DamagedStorePath(path, state_->clock());
+    const std::string targetName = target.substr(target.rfind('/') + 1);
+    if (ShowMessage(MessageKind::YesNo,
+                    "Move the settings file aside as \"" + targetName
+                        + "\" and start with fresh settings?\r\n\r\nNo leaves it as it is: Vorda starts without "
+                          "your settings and definitions and cannot save changes.",
+                    "Yes", "No")
+        != 1)
+        return StoreStart::Unreadable;
+    std::string error;
+    if (!MoveStoreAside(path, target, error)) {
+        ShowMessage(MessageKind::Error, "The settings file could not be moved aside: " + error + ".");
+        return StoreStart::Unreadable;
+    }
+    state_->log.AppendEntry(false, "Settings File Moved Aside: " + target);
+    return StoreStart::Fresh;
 }
 
 void MainWindow::CreateControls()
@@ -234,8 +285,10 @@ void MainWindow::ShowPage(int pageId)
 {
     if (currentPage_ && pageId == state_->currentPageId)
         return;
+    const int shown = shownPageId_;
     state_->currentPageId = pageId;
-    OpenWorkPage(pageId);
+    if (!OpenWorkPage(pageId))
+        state_->currentPageId = shown;
 }
 
 void MainWindow::ForcePage(int pageId)
@@ -249,14 +302,28 @@ void MainWindow::ShowConfiguration()
     OpenWorkPage(rid::PAGE_CONFIGURATION);
 }
 
-void MainWindow::OpenWorkPage(int pageId)
+bool MainWindow::OpenWorkPage(int pageId)
 {
+    if (auto* editor = dynamic_cast<UnsavedChanges*>(currentPage_.data()); editor && editor->HasUnsavedChanges()) {
+        const bool leave = ShowMessage(MessageKind::YesNo,
+                                       "Leave this page without saving?\r\n\r\nThe changes made here have not "
+                                       "been saved.",
+                                       "Yes", "No")
+            == 1;
+        // The question pumps events: the page may have gone meanwhile.
+        if (!leave && currentPage_)
+            return false;
+        if (auto* still = dynamic_cast<UnsavedChanges*>(currentPage_.data()))
+            still->DiscardChanges();
+    }
     ClosePage(workScroll_->TakePage(this));
     currentPage_ = nullptr;
     state_->viewerActive = false;
+    shownPageId_ = 0;
     const PageFactory* factory = FindPage(pageId);
     if (!factory)
-        return;
+        return true;
+    shownPageId_ = pageId;
     if (pageId == rid::PAGE_VIEWER)
         state_->viewerActive = true;
     QWidget* page = (*factory)(*state_, *this, this);
@@ -264,6 +331,7 @@ void MainWindow::OpenWorkPage(int pageId)
     currentPage_ = page;
     page->show();
     KeepTabOrder();
+    return true;
 }
 
 void MainWindow::ReloadMenu()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/state/StartupCore.h"
+
 #include "core/history/TimeTexts.h"
 #include "core/state/AppState.h"
 #include "gui/app/PageHost.h"
@@ -130,13 +132,18 @@ protected:
 
 private:
     void OnInitDialog();
+    // Reads the settings file once before anything else does; says what is
+    // wrong with one that cannot be read and offers to set it aside.
+    StoreStart CheckStoreAtStart();
     void CreateControls();
     void CreateTrayMenu();
     void CreateMenuPage();
     // Tab order: the header buttons, the menu page, the work-area page.
     void KeepTabOrder();
     // Closes the work-area page on show and opens a new one of `pageId`.
-    void OpenWorkPage(int pageId);
+    // Replaces the work-area page; false when the page on show has unsaved
+    // changes and the user chose to stay.
+    bool OpenWorkPage(int pageId);
     // Puts the page areas, the header buttons and the indicator where the
     // window's size puts them.
     void LayOut();
@@ -168,6 +175,7 @@ private:
     QTimer* sizeTimer_ = nullptr;
     QPointer<QWidget> menuPage_;
     QPointer<QWidget> currentPage_;
+    int shownPageId_ = 0; // the id of currentPage_
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* trayMenu_ = nullptr;
     DesktopNotifier* notifier_ = nullptr;

@@ -158,11 +158,20 @@ void MenuPage::OnButton(int id)
         // backupRunning until it has returned.
         state_.backupCancelRequested = true;
     }
-    switch (id) {
-    case rid::IDC_MENU_CREATE_CONNECTION: state_.connectionEditorMode = EditorMode::New; break;
-    case rid::IDC_MENU_CREATE_BACKUP: state_.backupEditorMode = EditorMode::New; break;
-    case rid::IDC_MENU_CREATE_SCHEDULE: state_.scheduleEditorMode = EditorMode::New; break;
-    default: break;
+    // A create button opens a fresh editor, also while that editor is on
+    // show editing an existing definition (the same page id).
+    EditorMode* mode = id == rid::IDC_MENU_CREATE_CONNECTION ? &state_.connectionEditorMode
+        : id == rid::IDC_MENU_CREATE_BACKUP                  ? &state_.backupEditorMode
+        : id == rid::IDC_MENU_CREATE_SCHEDULE                ? &state_.scheduleEditorMode
+                                                             : nullptr;
+    if (mode && *mode != EditorMode::New) {
+        // The page on show, if it is that editor, edits another definition:
+        // a forced request replaces it (after asking about unsaved changes).
+        *mode = EditorMode::New;
+        host_.ForcePage(id);
+        return;
     }
+    if (mode)
+        *mode = EditorMode::New;
     host_.ShowPage(id);
 }

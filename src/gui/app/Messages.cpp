@@ -215,3 +215,11 @@ void Reset()
 }
 
 } // namespace MessageHook
+
+bool StoredOrSaid(const std::string& what, const StoreStatus& status, const char* verb)
+{
+    if (status)
+        return true;
+    ShowMessage(MessageKind::Error, what + " could not be " + verb + ": " + status.error);
+    return false;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/state/MessageKind.h"
+#include "core/store/SettingsStore.h"
 
 #include <QDialog>
 
@@ -42,6 +43,12 @@ private:
 // sake; the buttons keep their own texts.
 int ShowMessage(MessageKind kind, const std::string& text, const std::string& firstButtonText = {},
                 const std::string& secondButtonText = {});
+
+// After a write to the settings store: true when `status` says it reached
+// the file; otherwise shows the Error "<what> could not be <verb>: <reason>"
+// ("Connection could not be saved: No space left on device") and returns
+// false, and the caller records nothing as done.
+bool StoredOrSaid(const std::string& what, const StoreStatus& status, const char* verb = "saved");
 
 // The flag ShowMessage consults; none registered means messages are shown.
 void SetMessagesEnabledFlag(const bool* flag);

@@ -1,5 +1,7 @@
 #include "gui/app/QuickStartScreen.h"
 
+#include "gui/app/Messages.h"
+
 #include "core/state/AppState.h"
 #include "gui/app/Art.h"
 #include "resources/ResourceIds.h"
@@ -62,7 +64,7 @@ QuickStartScreen::QuickStartScreen(AppState& state, QWidget* parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     // Each change is stored at once; closing the screen does not undo it.
-    connect(check_, &QCheckBox::toggled, this, [this](bool on) { state_.config.WriteFirstEntry(on); });
+    connect(check_, &QCheckBox::toggled, this, [this](bool on) { StoredOrSaid("Setting", state_.config.WriteFirstEntry(on)); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -153,6 +153,37 @@ BackupEditor::BackupEditor(AppState& state, PageHost& host, QWidget* parent)
     case EditorMode::None: ShowMessage(MessageKind::Error, "Invalid New Site Backup Entry."); break;
     }
     connect(connection_, &QComboBox::currentIndexChanged, this, &BackupEditor::UpdateConnectButton);
+    keptFields_ = Fields();
+    // Enter in a field presses the page's main button: "Connect to Site and
+    // Continue" until the tables are listed, then "Save Backup".
+    for (QLineEdit* field : findChildren<QLineEdit*>()) {
+        connect(field, &QLineEdit::returnPressed, this, [this] {
+            QPushButton* main = save_->isEnabled() && !connect_->isEnabled() ? save_ : connect_;
+            if (main->isEnabled())
+                main->click();
+        });
+    }
+}
+
+std::string BackupEditor::Fields() const
+{
+    return (fields_.name->text() + QLatin1Char('\n') + fields_.description->text() + QLatin1Char('\n')
+            + connection_->currentText())
+        .toStdString();
+}
+
+std::string BackupEditor::Lists() const
+{
+    if (listedConnection_.empty())
+        return {};
+    return (tables_->SelectedTexts(1).join(QLatin1Char('|')) + QLatin1Char('\n')
+            + schedules_->SelectedTexts(1).join(QLatin1Char('|')))
+        .toStdString();
+}
+
+bool BackupEditor::HasUnsavedChanges() const
+{
+    return !discarded_ && (Fields() != keptFields_ || Lists() != keptLists_);
 }
 
 void BackupEditor::BuildPage(const QString& caption)
@@ -280,7 +311,7 @@ void BackupEditor::SetStatusText(const char* text)
 }
 
 std::optional<std::vector<std::string>> BackupEditor::ReadTables(const std::string& connectionName,
-                                                                                bool& cancelled)
+                                                                 bool& cancelled, std::string& reason)
 {
     const ConnectionDef def = ConnectionDef::Load(state_.store, connectionName);
     if (const std::string refusal = def.PortRefusal(); !refusal.empty()) {
@@ -303,11 +334,15 @@ std::optional<std::vector<std::string>> BackupEditor::ReadTables(const std::stri
     editor::WaitCursor wait;
     MysqlConnection connection;
     // Base tables only: a view's rows would come back as a table.
-    if (!editor::Connect(connection, params) || !connection.Query("SHOW FULL TABLES WHERE Table_type = 'BASE TABLE'"))
+    if (!editor::Connect(connection, params) || !connection.Query("SHOW FULL TABLES WHERE Table_type = 'BASE TABLE'")) {
+        reason = editor::ServerReason(connection, params.password);
         return std::nullopt;
+    }
     MysqlResult result = connection.StoreResult();
-    if (!result)
+    if (!result) {
+        reason = editor::ServerReason(connection, params.password);
         return std::nullopt;
+    }
     std::vector<std::string> tables;
     unsigned long* lengths = nullptr;
     while (MYSQL_ROW row = result.FetchRow(&lengths))
@@ -325,12 +360,13 @@ void BackupEditor::OnConnect()
         return;
     const std::string connectionName = connection_->currentText().toStdString();
     bool cancelled = false;
-    const std::optional<std::vector<std::string>> tables = ReadTables(connectionName, cancelled);
+    std::string reason;
+    const std::optional<std::vector<std::string>> tables = ReadTables(connectionName, cancelled, reason);
     if (cancelled)
         return;
     if (!tables) {
         // The attempting text stays; the user may try again.
-        ShowMessage(MessageKind::Error, "Connection Failed.");
+        ShowMessage(MessageKind::Error, editor::WithReason("Connection Failed.", reason));
         return;
     }
     ShowConnected(connectionName, *tables);
@@ -353,6 +389,8 @@ void BackupEditor::ShowConnected(const std::string& connectionName,
     ShowSchedules();
     if (mode_ == EditorMode::Edit)
         SelectStored();
+    // What the list shows now is the stored choice (or none yet).
+    keptLists_ = Lists();
     tables_->setFocus();
 }
 
@@ -417,10 +455,16 @@ void BackupEditor::OnSave()
     def.connection = listedConnection_;
     def.tables = ToStd(tables);
     def.schedules = ToStd(schedules_->SelectedTexts(1));
-    def.Save(state_.store);
+    StoreStatus stored = def.Save(state_.store);
+    if (stored && creating)
+        stored = BackupDef::StoreNeverProcessed(state_.store, name);
+    if (stored && creating)
+        stored = state_.nameLists.Add(NameList::Backups, name);
+    if (!StoredOrSaid("Backup", stored))
+        return;
+    keptFields_ = Fields();
+    keptLists_ = Lists();
     if (creating) {
-        BackupDef::StoreNeverProcessed(state_.store, name);
-        state_.nameLists.Add(NameList::Backups, name);
         state_.log.AppendEntry(false, "New Backup Saved: " + name);
         editor::AskAfterSave(this, state_, host_, true, "Backup Saved\r\n\r\nDo you wish to create another?",
                              rid::PAGE_CREATE_BACKUP, rid::PAGE_EDIT_BACKUPS);
@@ -433,5 +477,6 @@ void BackupEditor::OnSave()
 
 void BackupEditor::OnCancelEdit()
 {
+    discarded_ = true;
     host_.ForcePage(rid::PAGE_EDIT_BACKUPS);
 }

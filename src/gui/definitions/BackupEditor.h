@@ -2,6 +2,7 @@
 
 #include "core/state/AppState.h"
 
+#include "gui/app/UnsavedChanges.h"
 #include "gui/definitions/EditorParts.h"
 
 #include <QWidget>
@@ -25,7 +26,7 @@ class ValueLabel;
 // backup list. The tables and schedules can be chosen only once the page
 // has connected, and what is saved is always the connection the table list
 // came from.
-class BackupEditor : public QWidget {
+class BackupEditor : public QWidget, public UnsavedChanges {
     Q_OBJECT
 public:
     BackupEditor(AppState& state, PageHost& host, QWidget* parent = nullptr);
@@ -47,15 +48,23 @@ public:
     // The connection the table list was read from; empty before connecting.
     const std::string& ListedConnection() const { return listedConnection_; }
 
+    bool HasUnsavedChanges() const override;
+    void DiscardChanges() override { discarded_ = true; }
+
 private:
     void BuildPage(const QString& caption);
     QGroupBox* BuildTablesGroup(QWidget* parent);
     QGroupBox* BuildSchedulesGroup(QWidget* parent);
     void LoadBackup(const std::string& name);
     // The tables of the database `connectionName` names, or nothing when the
-    // server could not be reached (or the password prompt was cancelled:
-    // then `cancelled` is set).
-    std::optional<std::vector<std::string>> ReadTables(const std::string& connectionName, bool& cancelled);
+    // server could not be reached (its reason in `reason`) or the password
+    // prompt was cancelled (then `cancelled` is set).
+    std::optional<std::vector<std::string>> ReadTables(const std::string& connectionName, bool& cancelled,
+                                                       std::string& reason);
+    // Name, description and connection as shown; the tables and schedules
+    // chosen (once connected).
+    std::string Fields() const;
+    std::string Lists() const;
     void ShowTables(const std::vector<std::string>& tables);
     void ShowSchedules();
     // Edit mode: selects the stored tables and schedules that are listed.
@@ -83,4 +92,9 @@ private:
     QPushButton* save_ = nullptr;
     QPushButton* cancelEdit_ = nullptr; // edit mode only
     QLabel* statusText_ = nullptr;
+    // Fields() and Lists() as last loaded, connected or saved, and whether
+    // their changes were given up.
+    std::string keptFields_;
+    std::string keptLists_;
+    bool discarded_ = false;
 };

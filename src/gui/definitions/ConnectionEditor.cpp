@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -49,6 +50,12 @@ ConnectionEditor::ConnectionEditor(AppState& state, PageHost& host, QWidget* par
         break;
     case EditorMode::None: ShowMessage(MessageKind::Error, "Invalid New Backup Entry."); break;
     }
+    kept_ = FieldValues();
+}
+
+bool ConnectionEditor::HasUnsavedChanges() const
+{
+    return !discarded_ && FieldValues() != kept_;
 }
 
 void ConnectionEditor::BuildPage(const QString& caption)
@@ -81,6 +88,28 @@ void ConnectionEditor::BuildPage(const QString& caption)
     user_ = editor::AddField(serverGrid, 3, QStringLiteral("&User Name:"), kFieldLimit, rid::IDC_CONN_USER, server, 2);
     password_ = editor::AddField(serverGrid, 4, QStringLiteral("Pass&word:"), kFieldLimit, rid::IDC_CONN_PASSWORD,
                                  server);
+    // Masked, also when a saved password is shown for editing; the button
+    // beside it shows it while it is pressed in.
+    password_->setEchoMode(QLineEdit::Password);
+    showPassword_ = new QToolButton(server);
+    showPassword_->setObjectName(ControlName(rid::IDC_CONN_SHOW_PASSWORD));
+    showPassword_->setText(QStringLiteral("Show"));
+    showPassword_->setCheckable(true);
+    showPassword_->setAccessibleName(QStringLiteral("Show Password"));
+    showPassword_->setToolTip(QStringLiteral("Show or hide the password"));
+    connect(showPassword_, &QToolButton::toggled, this, [this](bool shown) {
+        password_->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+        showPassword_->setText(shown ? QStringLiteral("Hide") : QStringLiteral("Show"));
+    });
+    {
+        // The field and its button share the field's cell.
+        serverGrid->removeWidget(password_);
+        auto* cell = new QHBoxLayout;
+        cell->setSpacing(4);
+        cell->addWidget(password_, 1);
+        cell->addWidget(showPassword_);
+        serverGrid->addLayout(cell, 4, 1);
+    }
     savePassword_ = new QCheckBox(QStringLiteral("&Save Password"), server);
     savePassword_->setObjectName(ControlName(rid::IDC_CONN_SAVE_PASSWORD));
     serverGrid->addWidget(savePassword_, 4, 2);
@@ -124,6 +153,9 @@ void ConnectionEditor::BuildPage(const QString& caption)
                                              "border: none; padding: 4px; }"));
     layout->addWidget(tutorials_, 0, Qt::AlignHCenter);
 
+    // Enter in a field saves, as a click on "Save" does.
+    for (QLineEdit* field : frame->findChildren<QLineEdit*>())
+        connect(field, &QLineEdit::returnPressed, save_, &QPushButton::click);
     connect(defaultPort_, &QPushButton::clicked, this, &ConnectionEditor::OnDefaultPort);
     connect(test_, &QPushButton::clicked, this, &ConnectionEditor::OnTestConnection);
     connect(save_, &QPushButton::clicked, this, &ConnectionEditor::OnSave);
@@ -149,10 +181,12 @@ ConnectionDef ConnectionEditor::FieldValues() const
     ConnectionDef def;
     def.name = fields_.name->text().toStdString();
     def.description = fields_.description->text().toStdString();
-    def.host = hostName_->text().toStdString();
+    // A blank typed or pasted around a host, database or user name would
+    // make the server refuse it, with a reason that does not show it.
+    def.host = hostName_->text().trimmed().toStdString();
     def.port = port_->text().toStdString();
-    def.database = database_->text().toStdString();
-    def.user = user_->text().toStdString();
+    def.database = database_->text().trimmed().toStdString();
+    def.user = user_->text().trimmed().toStdString();
     def.password = password_->text().toStdString();
     def.savePassword = savePassword_->isChecked();
     return def;
@@ -179,10 +213,19 @@ void ConnectionEditor::OnSave()
             {creating && NameTaken(def.name), "Connection Name Already in Use.\r\n\r\nPlease Select Another Name."},
         }))
         return;
+    // As on Test: a port the client library would wrap to another one.
+    if (const std::string refusal = def.PortRefusal(); !refusal.empty()) {
+        ShowMessage(MessageKind::Alert, refusal);
+        return;
+    }
 
-    def.Save(state_.store);
+    StoreStatus stored = def.Save(state_.store);
+    if (stored && creating)
+        stored = state_.nameLists.Add(NameList::Connections, def.name);
+    if (!StoredOrSaid("Connection", stored))
+        return;
+    kept_ = FieldValues();
     if (creating) {
-        state_.nameLists.Add(NameList::Connections, def.name);
         state_.log.AppendEntry(false, "New Connection Saved: " + def.name);
         editor::AskAfterSave(this, state_, host_, true, "Connection Saved\r\n\r\n    Do you wish to create another?",
                              rid::PAGE_CREATE_CONNECTION, rid::PAGE_EDIT_CONNECTIONS);
@@ -216,17 +259,22 @@ void ConnectionEditor::OnTestConnection()
     status_->setText(QString::fromLatin1(kTestNote));
     status_->repaint();
     bool connected = false;
+    std::string reason;
     {
         editor::WaitCursor wait;
         MysqlConnection connection;
         connected = editor::Connect(connection, def.Params());
+        if (!connected)
+            reason = editor::ServerReason(connection, def.password);
     }
     if (connected) {
         state_.log.AppendEntry(true, "Connection Test Successful: " + def.name);
         RunWhileOpen(this, [] { ShowMessage(MessageKind::Alert, "Connection Successful."); });
     } else {
         state_.log.AppendEntry(true, "Connection Test Failed: " + def.name);
-        RunWhileOpen(this, [] { ShowMessage(MessageKind::Error, "The system failed to connect."); });
+        RunWhileOpen(this, [&reason] {
+            ShowMessage(MessageKind::Error, editor::WithReason("The system failed to connect.", reason));
+        });
     }
     status_->setText(QString());
 }
@@ -238,6 +286,7 @@ void ConnectionEditor::OnDefaultPort()
 
 void ConnectionEditor::OnCancelEdit()
 {
+    discarded_ = true;
     host_.ForcePage(rid::PAGE_EDIT_CONNECTIONS);
 }
 

@@ -113,7 +113,10 @@ void DefinitionListPage::OnDelete()
     bool open = RunWhileOpen(this, [&] { answer = ShowMessage(MessageKind::YesNo, question, "Yes", "No"); });
     if (answer != 1)
         return;
-    kind_.remove(state_.store, state_.nameLists, name);
+    // The kind's word, from its log text ("Connection Deleted: ").
+    const std::string kindWord = std::string(kind_.deletedLog).substr(0, std::string(kind_.deletedLog).find(' '));
+    if (!StoredOrSaid(kindWord.c_str(), kind_.remove(state_.store, state_.nameLists, name), "deleted"))
+        return;
     state_.log.AppendEntry(false, std::string(kind_.deletedLog) + name);
     if (kind_.backupFiles)
         open = HandleBackupFiles(name) && open;

@@ -31,7 +31,7 @@ struct DefinitionListKind {
     int editorPage;
     EditorMode AppState::*editorMode;
     std::string (*description)(const SettingsStore& store, const std::string& name);
-    void (*remove)(const SettingsStore& store, NameLists& lists, const std::string& name);
+    StoreStatus (*remove)(const SettingsStore& store, NameLists& lists, const std::string& name);
     // The backups that use a definition (a connection, a schedule), and what
     // deleting it does to them, for the delete question; null for backups.
     std::vector<std::string> (*users)(const SettingsStore& store, const NameLists& lists, const std::string& name);

@@ -170,4 +170,19 @@ bool Connect(MysqlConnection& connection, const ConnectionParams& params)
     return connection.Connect(params);
 }
 
+std::string ServerReason(const MysqlConnection& connection, const std::string& password)
+{
+    std::string reason = connection.ErrorText();
+    if (!password.empty()) {
+        for (size_t at = reason.find(password); at != std::string::npos; at = reason.find(password, at + 5))
+            reason.replace(at, password.size(), "*****");
+    }
+    return reason;
+}
+
+std::string WithReason(const std::string& message, const std::string& reason)
+{
+    return reason.empty() ? message : message + "\r\n\r\n" + reason;
+}
+
 } // namespace editor

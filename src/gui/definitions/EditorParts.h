@@ -109,4 +109,11 @@ public:
 // error stream as "%d: %s \n" and the program ends with status 1.
 bool Connect(MysqlConnection& connection, const ConnectionParams& params);
 
+// Why `connection` failed, as the client library says it ("Access denied
+// for user ...", "Can't connect to server on ..."), with `password` blotted
+// out should it ever appear in it.
+std::string ServerReason(const MysqlConnection& connection, const std::string& password);
+// `message`, then the server's reason after an empty line (when there is one).
+std::string WithReason(const std::string& message, const std::string& reason);
+
 } // namespace editor

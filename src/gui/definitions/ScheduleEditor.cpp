@@ -87,6 +87,25 @@ ScheduleEditor::ScheduleEditor(AppState& state, PageHost& host, QWidget* parent)
         break;
     case EditorMode::None: ShowMessage(MessageKind::Error, "Invalid New Schedule Entry."); break;
     }
+    kept_ = Shown();
+    // Enter in a field saves, as a click on "Save Schedule" does.
+    for (QLineEdit* field : findChildren<QLineEdit*>())
+        connect(field, &QLineEdit::returnPressed, save_, &QPushButton::click);
+}
+
+ScheduleDef ScheduleEditor::Shown() const
+{
+    ScheduleDef def;
+    def.name = fields_.name->text().toStdString();
+    def.description = fields_.description->text().toStdString();
+    def.category = otherCategory_ ? *otherCategory_ : kCategories[category_].stored;
+    def.entries = Entries();
+    return def;
+}
+
+bool ScheduleEditor::HasUnsavedChanges() const
+{
+    return !discarded_ && Shown() != kept_;
 }
 
 void ScheduleEditor::BuildPage(const QString& caption)
@@ -207,16 +226,39 @@ void ScheduleEditor::LoadSchedule(const std::string& name)
     fields_.name->setText(QString::fromStdString(def.name));
     fields_.name->setReadOnly(true);
     fields_.description->setText(QString::fromStdString(def.description));
+    otherCategory_ = def.category;
     for (int c = Hourly; c <= Monthly; ++c) {
-        if (def.category == kCategories[c].stored)
+        if (def.category == kCategories[c].stored) {
+            otherCategory_.reset();
             ShowCategory(Category(c));
+        }
     }
-    for (size_t i = 0; i < def.entries.size() && i < size_t(kMaxEntries); ++i)
-        InsertEntry(def.entries[i]);
+    if (otherCategory_) {
+        // Shown as stored, with no category chosen and nothing to pick
+        // until one is.
+        QAbstractButton* checked = radios_[0]->group()->checkedButton();
+        radios_[0]->group()->setExclusive(false);
+        if (checked)
+            checked->setChecked(false);
+        radios_[0]->group()->setExclusive(true);
+        categoryName_->setText(QString::fromStdString(*otherCategory_));
+        for (int c = Hourly; c <= Monthly; ++c) {
+            for (QLabel* word : words_[size_t(c)])
+                word->setEnabled(false);
+            for (QComboBox* picker : {days_[size_t(c)], times_[size_t(c)]})
+                if (picker)
+                    picker->setEnabled(false);
+        }
+    }
+    // In their stored order, repeats and all: saving an unchanged schedule
+    // stores it unchanged.
+    for (const std::string& entry : def.entries)
+        entries_->addItem(QString::fromStdString(entry));
 }
 
 void ScheduleEditor::ShowCategory(Category category)
 {
+    otherCategory_.reset();
     category_ = category;
     radios_[size_t(category)]->setChecked(true);
     categoryName_->setText(QString::fromLatin1(kCategories[category].name));
@@ -241,6 +283,15 @@ void ScheduleEditor::OnCategory(Category category)
             }))
             return;
         if (answer != 1) {
+            if (otherCategory_) {
+                // Still the stored category: no radio button stays chosen.
+                const std::string stored = *otherCategory_;
+                radios_[0]->group()->setExclusive(false);
+                radios_[size_t(category)]->setChecked(false);
+                radios_[0]->group()->setExclusive(true);
+                otherCategory_ = stored;
+                return;
+            }
             ShowCategory(category_);
             return;
         }
@@ -251,6 +302,10 @@ void ScheduleEditor::OnCategory(Category category)
 
 void ScheduleEditor::OnAdd()
 {
+    if (otherCategory_) {
+        ShowMessage(MessageKind::Alert, "Please Select a Category Before Adding an Entry.");
+        return;
+    }
     std::string entry;
     switch (category_) {
     case Hourly: entry = HourlyEntry(); break;
@@ -310,16 +365,19 @@ void ScheduleEditor::OnSave()
         }))
         return;
 
-    ScheduleDef def;
+    ScheduleDef def = Shown();
     def.name = name;
-    def.description = fields_.description->text().toStdString();
-    def.category = kCategories[category_].stored;
-    def.entries = Entries();
-    def.Save(state_.store);
+    StoreStatus stored = def.Save(state_.store);
+    if (stored && creating) {
+        stored = state_.nameLists.Add(NameList::Schedules, name);
+        if (stored)
+            stored = state_.nameLists.RaiseTotal(NameList::Schedules);
+    }
+    if (!StoredOrSaid("Schedule", stored))
+        return;
+    kept_ = Shown();
     if (creating) {
-        state_.nameLists.Add(NameList::Schedules, name);
         state_.log.AppendEntry(false, "New Schedule Saved: " + name);
-        state_.nameLists.RaiseTotal(NameList::Schedules);
         editor::AskAfterSave(this, state_, host_, true, "Schedule Saved\r\n\r\nDo you wish to create another?",
                              rid::PAGE_CREATE_SCHEDULE, rid::PAGE_EDIT_SCHEDULES);
     } else {
@@ -331,5 +389,6 @@ void ScheduleEditor::OnSave()
 
 void ScheduleEditor::OnCancelEdit()
 {
+    discarded_ = true;
     host_.ForcePage(rid::PAGE_EDIT_SCHEDULES);
 }

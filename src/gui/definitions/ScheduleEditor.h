@@ -2,11 +2,14 @@
 
 #include "core/state/AppState.h"
 
+#include "core/store/Definitions.h"
+#include "gui/app/UnsavedChanges.h"
 #include "gui/definitions/EditorParts.h"
 
 #include <QWidget>
 
 #include <array>
+#include <optional>
 #include <string>
 
 class PageHost;
@@ -22,7 +25,7 @@ class ValueLabel;
 // Daily, Weekly or Monthly) and its entries, each one point in time at
 // which the backups that use the schedule are due. The entries are the
 // texts the scheduler parses (core/engine/ScheduleEntries.h).
-class ScheduleEditor : public QWidget {
+class ScheduleEditor : public QWidget, public UnsavedChanges {
     Q_OBJECT
 public:
     enum Category { Hourly, Daily, Weekly, Monthly };
@@ -49,6 +52,9 @@ public:
     // The entries as listed, top to bottom.
     std::vector<std::string> Entries() const;
 
+    bool HasUnsavedChanges() const override;
+    void DiscardChanges() override { discarded_ = true; }
+
 private:
     void BuildPage(const QString& caption);
     QWidget* BuildTiming(QWidget* parent);
@@ -56,6 +62,8 @@ private:
     // Shows `category` as chosen: its radio button, its name and its pickers.
     void ShowCategory(Category category);
     void InsertEntry(const std::string& entry);
+    // The schedule as the page shows it; the name as typed.
+    ScheduleDef Shown() const;
 
     AppState& state_;
     PageHost& host_;
@@ -75,4 +83,11 @@ private:
     ValueLabel* categoryName_ = nullptr;
     QPushButton* save_ = nullptr;
     QPushButton* cancelEdit_ = nullptr; // edit mode only
+    // A stored category that is not one of the four, kept as it is until
+    // the user picks a category.
+    std::optional<std::string> otherCategory_;
+    // The schedule as last loaded or saved, and whether its changes were
+    // given up.
+    ScheduleDef kept_;
+    bool discarded_ = false;
 };

@@ -172,7 +172,7 @@ void ViewerPage::OnLineNumbersToggled(bool checked)
     // Stops a load in progress after its current line.
     state_.viewerActive = false;
     showLoadingText_ = true;
-    state_.config.WriteLineNumbers(checked);
+    StoredOrSaid("Setting", state_.config.WriteLineNumbers(checked));
     timer_->start(kLoadDelayMs);
 }
 

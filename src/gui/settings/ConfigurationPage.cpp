@@ -241,29 +241,29 @@ ConfigurationPage::ConfigurationPage(AppState& state, PageHost& host, QWidget* p
     const auto onCheck = [this](int id, auto handler) {
         connect(Control(id), &QAbstractButton::toggled, this, handler);
     };
-    onCheck(rid::IDC_CONF_START_MIN, [&config](bool on) { config.WriteStartMin(on); });
-    onCheck(rid::IDC_CONF_MIN_CLOSE, [&config](bool on) { config.WriteMinClose(on); });
+    onCheck(rid::IDC_CONF_START_MIN, [&config](bool on) { StoredOrSaid("Setting", config.WriteStartMin(on)); });
+    onCheck(rid::IDC_CONF_MIN_CLOSE, [&config](bool on) { StoredOrSaid("Setting", config.WriteMinClose(on)); });
     onCheck(rid::IDC_CONF_FIRST_ENTRY, [this, &config](bool on) {
         // Not raised later in this run, whatever the new value.
         state_.quickStartPending = false;
-        config.WriteFirstEntry(on);
+        StoredOrSaid("Setting", config.WriteFirstEntry(on));
     });
     onCheck(rid::IDC_CONF_AUTOSTART, [this](bool on) { OnAutostartToggled(on); });
-    onCheck(rid::IDC_CONF_CATCH_UP, [&config](bool on) { config.WriteCatchUp(on); });
-    onCheck(rid::IDC_CONF_TIMESTAMP, [&config](bool on) { config.WriteShowTimestamp(on); });
-    onCheck(rid::IDC_CONF_DOUBLE_SPACE, [&config](bool on) { config.WriteDoubleSpace(on); });
-    onCheck(rid::IDC_CONF_CLEAR_LOG, [&config](bool on) { config.WriteLogAtStart(on); });
+    onCheck(rid::IDC_CONF_CATCH_UP, [&config](bool on) { StoredOrSaid("Setting", config.WriteCatchUp(on)); });
+    onCheck(rid::IDC_CONF_TIMESTAMP, [&config](bool on) { StoredOrSaid("Setting", config.WriteShowTimestamp(on)); });
+    onCheck(rid::IDC_CONF_DOUBLE_SPACE, [&config](bool on) { StoredOrSaid("Setting", config.WriteDoubleSpace(on)); });
+    onCheck(rid::IDC_CONF_CLEAR_LOG, [&config](bool on) { StoredOrSaid("Setting", config.WriteLogAtStart(on)); });
     onCheck(rid::IDC_CONF_SHOW_IMAGE, [this, &config](bool on) {
-        config.WriteShowImage(on);
+        StoredOrSaid("Setting", config.WriteShowImage(on));
         // The menu is rebuilt with or without its picture; this page stays.
         state_.statisticsOnMenuCreate = false;
         host_.ReloadMenu();
     });
-    onCheck(rid::IDC_CONF_COLOURS, [&config](bool on) { config.WriteRestoreColor(on); });
-    onCheck(rid::IDC_CONF_SAFE_COPY, [&config](bool on) { config.WriteSafeCopy(on); });
-    onCheck(rid::IDC_CONF_NOTIFY_FAILURE, [&config](bool on) { config.WriteNotifyFailure(on); });
-    onCheck(rid::IDC_CONF_COMPRESS, [&config](bool on) { config.WriteCompress(on); });
-    connect(keepCopies_, &QSpinBox::valueChanged, this, [&config](int count) { config.WriteKeepCopies(count); });
+    onCheck(rid::IDC_CONF_COLOURS, [&config](bool on) { StoredOrSaid("Setting", config.WriteRestoreColor(on)); });
+    onCheck(rid::IDC_CONF_SAFE_COPY, [&config](bool on) { StoredOrSaid("Setting", config.WriteSafeCopy(on)); });
+    onCheck(rid::IDC_CONF_NOTIFY_FAILURE, [&config](bool on) { StoredOrSaid("Setting", config.WriteNotifyFailure(on)); });
+    onCheck(rid::IDC_CONF_COMPRESS, [&config](bool on) { StoredOrSaid("Setting", config.WriteCompress(on)); });
+    connect(keepCopies_, &QSpinBox::valueChanged, this, [&config](int count) { StoredOrSaid("Setting", config.WriteKeepCopies(count)); });
 
     // A choice is stored when its button becomes the checked one, however
     // that happened; a click on the choice already made stores it again.
@@ -278,16 +278,16 @@ ConfigurationPage::ConfigurationPage(AppState& state, PageHost& host, QWidget* p
                 handler();
         });
     };
-    onRadio(rid::IDC_CONF_STANDARD, [&config] { config.WriteReportingState(ReportingState::Standard); });
-    onRadio(rid::IDC_CONF_VERBOSE, [&config] { config.WriteReportingState(ReportingState::Verbose); });
-    onRadio(rid::IDC_CONF_ASCENDING, [&config] { config.WriteDirection(LogDirection::Ascend); });
-    onRadio(rid::IDC_CONF_DESCENDING, [&config] { config.WriteDirection(LogDirection::Descend); });
+    onRadio(rid::IDC_CONF_STANDARD, [&config] { StoredOrSaid("Setting", config.WriteReportingState(ReportingState::Standard)); });
+    onRadio(rid::IDC_CONF_VERBOSE, [&config] { StoredOrSaid("Setting", config.WriteReportingState(ReportingState::Verbose)); });
+    onRadio(rid::IDC_CONF_ASCENDING, [&config] { StoredOrSaid("Setting", config.WriteDirection(LogDirection::Ascend)); });
+    onRadio(rid::IDC_CONF_DESCENDING, [&config] { StoredOrSaid("Setting", config.WriteDirection(LogDirection::Descend)); });
     onRadio(rid::IDC_CONF_ABSOLUTE, [this, &config] {
-        config.WriteRestoreMode(RestoreMode::Absolute);
+        StoredOrSaid("Setting", config.WriteRestoreMode(RestoreMode::Absolute));
         Control(rid::IDC_CONF_SAFE_COPY)->setEnabled(true);
     });
     onRadio(rid::IDC_CONF_INDIRECT, [this, &config] {
-        config.WriteRestoreMode(RestoreMode::Indirect);
+        StoredOrSaid("Setting", config.WriteRestoreMode(RestoreMode::Indirect));
         // Greyed, keeping its tick.
         Control(rid::IDC_CONF_SAFE_COPY)->setEnabled(false);
     });
@@ -343,7 +343,8 @@ void ConfigurationPage::OnRestoreDefaults()
         = RunWhileOpen(this, [&answer] { answer = ShowMessage(MessageKind::YesNo, kResetQuestion, "Yes", "No"); });
     if (!open || answer != 1)
         return;
-    state_.config.ResetConfiguration();
+    if (!StoredOrSaid("Settings", state_.config.ResetConfiguration()))
+        return;
     state_.log.AppendEntry(true, "Configuration Default Settings Reset");
     // A fresh page shows the defaults.
     host_.ShowConfiguration();

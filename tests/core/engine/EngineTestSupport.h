@@ -6,6 +6,8 @@
 #include "core/store/Definitions.h"
 #include "core/store/StoreKeys.h"
 
+#include <QTest>
+
 #include <ctime>
 #include <functional>
 #include <map>
@@ -40,8 +42,9 @@ inline void DefineConnection(AppState& state, const std::string& name, const Con
     c.user = p.user;
     c.password = p.password;
     c.savePassword = true;
-    c.Save(state.store);
-    state.nameLists.Add(NameList::Connections, name);
+    StoreStatus stored = c.Save(state.store);
+    stored.Also(state.nameLists.Add(NameList::Connections, name));
+    QVERIFY2(stored.ok(), stored.error.c_str());
 }
 
 // Stores a new backup as the backup editor does (`tables` and `schedules`
@@ -54,9 +57,10 @@ inline void DefineBackup(AppState& state, const std::string& name, const std::st
     b.connection = connection;
     b.tables = SplitBarList(tables);
     b.schedules = SplitBarList(schedules);
-    b.Save(state.store);
-    BackupDef::StoreNeverProcessed(state.store, name);
-    state.nameLists.Add(NameList::Backups, name);
+    StoreStatus stored = b.Save(state.store);
+    stored.Also(BackupDef::StoreNeverProcessed(state.store, name));
+    stored.Also(state.nameLists.Add(NameList::Backups, name));
+    QVERIFY2(stored.ok(), stored.error.c_str());
 }
 
 // Stores a schedule of `category` with `entries` (a bar list) and adds it to
@@ -68,9 +72,10 @@ inline void DefineSchedule(AppState& state, const std::string& name, const char*
     s.name = name;
     s.category = category;
     s.entries = SplitBarList(entries);
-    s.Save(state.store);
-    state.nameLists.Add(NameList::Schedules, name);
-    state.nameLists.RaiseTotal(NameList::Schedules);
+    StoreStatus stored = s.Save(state.store);
+    stored.Also(state.nameLists.Add(NameList::Schedules, name));
+    stored.Also(state.nameLists.RaiseTotal(NameList::Schedules));
+    QVERIFY2(stored.ok(), stored.error.c_str());
 }
 
 // A run panel that records everything a run shows and lets a test act at

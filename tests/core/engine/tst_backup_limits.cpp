@@ -352,7 +352,9 @@ private slots:
         f.connection("c", db.params());
         f.backup(tooLong, "c", "t");
         QCOMPARE(f.run(tooLong).status, RunStatus::Failed);
-        QCOMPARE(f.ui.messages, (Messages {{MessageKind::Error, "The backup file failed to open."}}));
+        // The message names the cause.
+        QCOMPARE(f.ui.messages,
+                 (Messages {{MessageKind::Error, "The backup file failed to open.\r\n\r\nFile name too long"}}));
     }
 };
 

@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include <sqlite3.h>
+
 #include <dirent.h>
 
 using test::Lines;
@@ -275,6 +277,65 @@ private slots:
         QCOMPARE(f.log(), (std::vector<std::string> {"S Manual Backup Started: b", "S Backup Failed: b - " + out.reason}));
         QVERIFY(!f.state.backupRunning);
         QCOMPARE(f.ui.cursor, (std::vector<bool> {true, false}));
+    }
+
+    // A run says what went wrong in the words of its cause: a full disk as
+    // the system names it, with the previous file kept; and a run whose facts
+    // could not be stored says so in the history.
+    void runTroublesNameTheirCause_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::newRow("disk full") << "full";
+        QTest::newRow("facts not stored") << "locked";
+    }
+
+    void runTroublesNameTheirCause()
+    {
+        REQUIRE_TEST_SERVER();
+        QFETCH(QString, situation);
+        test::TinyMount mount(256);
+        if (situation == "full")
+            REQUIRE_TINY_MOUNT(mount);
+        test::TempDataDir dir;
+        const std::string data = situation == "full" ? mount.path() : dir.path();
+        test::ScratchDatabase db("vorda_cause");
+        db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(200))");
+        db.exec("INSERT INTO t SELECT seq, REPEAT('x', 200) FROM seq_1_to_3000");
+        AppState state(data, [] { return std::time_t(1796609675); });
+        test::DefineConnection(state, "c", db.params());
+        test::DefineBackup(state, "b", "c", "t");
+        test::WriteFile(BackupFilePath(data, "b"), "previous backup\r\n");
+        test::RecordingUi ui;
+        sqlite3* holder = nullptr;
+        if (situation == "full") {
+            mount.Fill();
+        } else {
+            // Another program takes the settings file once the run is going.
+            state.store.SetBusyTimeout(0);
+            ui.onPump = [&] {
+                if (holder)
+                    return;
+                QCOMPARE(sqlite3_open(state.paths.dbPath.c_str(), &holder), SQLITE_OK);
+                QCOMPARE(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+            };
+        }
+        const BackupOutcome out = BackupRun(state, ui).Run("b", RunKind::Manual, state.clock());
+        if (holder)
+            sqlite3_close(holder);
+        std::vector<std::string> log;
+        for (const auto& e : state.log.Entries())
+            log.push_back(e.message);
+        if (situation == "full") {
+            QCOMPARE(out.status, RunStatus::Failed);
+            QCOMPARE(ui.messages, (std::vector<std::pair<MessageKind, std::string>> {
+                                      {MessageKind::Error, "The backup file failed to open.\r\n\r\nNo space left on device"}}));
+            QCOMPARE(log.back(), std::string("Backup Failed: b - File Open Failure - No space left on device"));
+            QCOMPARE(test::ReadFile(BackupFilePath(data, "b")), std::string("previous backup\r\n"));
+            return;
+        }
+        QCOMPARE(out.status, RunStatus::Completed);
+        QCOMPARE(log.back(), std::string("Backup Facts Not Stored: b - database is locked"));
+        QCOMPARE(BackupDef::Load(state.store, "b").lastBackup, std::string(BackupDef::kNeverProcessed));
     }
 
     // A backup that names a view, or whose connection was deleted, fails

@@ -98,27 +98,99 @@ private slots:
                         "0|ts|" + std::string(100 * 1024, 'x') + "\r\n"
                         "\r\n"
                         "0|ts|after the blank line\r\n");
-        HistoryLog log(path);
+        HistoryLog log(path, [] { return kMonday; });
         QVERIFY(log.Load());
-        QCOMPARE(log.Count(), size_t(5));
+        // "0||only two fields" (empty fields are skipped, so the text lands in
+        // the timestamp) and "no bars at all" have no message: skipped.
+        QCOMPARE(log.Count(), size_t(3));
         QCOMPARE(log.Entries()[0].verbose, static_cast<unsigned char>(1));
         QCOMPARE(log.Entries()[0].message, std::string("Vorda System Started"));
         QCOMPARE(log.Entries()[1].verbose, static_cast<unsigned char>(1));
-        // "0||only two fields": empty fields are skipped, so the text lands
-        // in the timestamp and the message is empty.
-        QCOMPARE(log.Entries()[2].timestamp, std::string("only two fields"));
-        QCOMPARE(log.Entries()[2].message, std::string());
-        QCOMPARE(log.Entries()[3].verbose, static_cast<unsigned char>(1));
-        QCOMPARE(log.Entries()[4].message.size(), size_t(100 * 1024));
+        QCOMPARE(log.Entries()[1].message, std::string("odd flag"));
+        QCOMPARE(log.Entries()[2].message.size(), size_t(100 * 1024));
 
-        // Standard reporting hides the verbose start entry; the ascending walk
-        // ends at the entry without a message.
+        // Standard reporting hides the verbose entries.
         const Settings standard = View(ReportingState::Standard, LogDirection::Ascend, false, false);
-        QCOMPARE(log.RenderText(standard), std::string());
+        QCOMPARE(log.RenderText(standard), std::string(100 * 1024, 'x') + "\r\n");
         const Settings verbose = View(ReportingState::Verbose, LogDirection::Ascend, false, false);
-        QCOMPARE(log.RenderText(verbose), std::string("Vorda System Started\r\nodd flag\r\n"));
+        QCOMPARE(log.RenderText(verbose),
+                 "Vorda System Started\r\nodd flag\r\n" + std::string(100 * 1024, 'x') + "\r\n");
         const Settings descending = View(ReportingState::Verbose, LogDirection::Descend, false, false);
-        QCOMPARE(log.RenderText(descending).size(), 100 * 1024 + 2u);
+        QCOMPARE(log.RenderText(descending).size(), 100 * 1024 + 2u + 10u + 22u);
+
+        // Entries after a skipped line are saved: the next append keeps them all.
+        log.AppendEntry(false, "after the skipped lines");
+        HistoryLog again(path);
+        QVERIFY(again.Load());
+        QCOMPARE(again.Count(), size_t(4));
+        QCOMPARE(again.Entries().back().message, std::string("after the skipped lines"));
+    }
+
+    // A log that cannot be written keeps its entries in memory and reports
+    // the loss once, with its reason; once the file can be written again, it
+    // holds every entry, and a new loss is reported again.
+    void writeFailureIsReportedOnce_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("disk full") << "full" << "No space left on device";
+        QTest::newRow("read-only folder") << "readonly" << "Read-only file system";
+        QTest::newRow("a folder in its place") << "folder" << "Is a directory";
+    }
+
+    void writeFailureIsReportedOnce()
+    {
+        QFETCH(QString, situation);
+        QFETCH(QString, reason);
+        test::TempDataDir dir;
+        test::TinyMount mount(64);
+        if (situation != "folder")
+            REQUIRE_TINY_MOUNT(mount);
+        const std::string path = situation == "folder" ? dir.file("vorda_history.log") : mount.file("vorda_history.log");
+        HistoryLog log(path, Stepping(kMonday));
+        std::vector<std::string> reported;
+        log.OnWriteFailure = [&reported](const std::string& why) { reported.push_back(why); };
+        log.AppendEntry(false, "written");
+        QVERIFY(reported.empty());
+
+        const auto breakIt = [&] {
+            if (situation == "full")
+                mount.Fill();
+            else if (situation == "readonly")
+                QVERIFY(mount.SetReadOnly(true));
+            else
+                QVERIFY(::unlink(path.c_str()) == 0 && ::mkdir(path.c_str(), 0700) == 0);
+        };
+        const auto mendIt = [&] {
+            if (situation == "full")
+                QCOMPARE(::unlink(mount.file("filler").c_str()), 0);
+            else if (situation == "readonly")
+                QVERIFY(mount.SetReadOnly(false));
+            else
+                QCOMPARE(::rmdir(path.c_str()), 0);
+        };
+        breakIt();
+        for (const std::string& entry : {std::string("lost one"), std::string("lost two"), std::string(30000, 'z')})
+            log.AppendEntry(false, entry);
+        QCOMPARE(reported.size(), size_t(1));
+        QVERIFY2(QString::fromStdString(reported[0]).contains(reason), reported[0].c_str());
+        QCOMPARE(log.WriteError(), reported[0]);
+        QCOMPARE(log.Count(), size_t(4));
+
+        mendIt();
+        log.AppendEntry(false, "mended");
+        QCOMPARE(reported.size(), size_t(1));
+        QCOMPARE(log.WriteError(), std::string());
+        HistoryLog reread(path);
+        QVERIFY(reread.Load());
+        QCOMPARE(reread.Count(), size_t(5));
+        QCOMPARE(reread.Entries()[1].message, std::string("lost one"));
+
+        breakIt();
+        log.AppendEntry(false, "lost again");
+        QCOMPARE(reported.size(), size_t(2));
+        if (situation == "readonly")
+            QVERIFY(mount.SetReadOnly(false));
     }
 
     void loadOfAnUnreadableFileKeepsMemory()

@@ -81,6 +81,28 @@ private slots:
     // A run of the backup in another process (a lock held here) refuses
     // both commands: a line saying so and their own exit status, nothing
     // touched.
+    // A settings file that cannot be read is named as such, not taken for
+    // one without the backup.
+    void aDamagedStoreIsSaidAsSuch_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::newRow("backup") << QStringList {"backup"};
+        QTest::newRow("restore") << QStringList {"restore", "--mode", "indirect"};
+    }
+
+    void aDamagedStoreIsSaidAsSuch()
+    {
+        QFETCH(QStringList, command);
+        test::TempDataDir dir;
+        test::WriteFile(dir.file("vorda.db"), std::string(4096, 'j'));
+        const QString data = QString::fromStdString(dir.path());
+        const Result r = Bench(QStringList {command[0], "--data-dir", data} + command.mid(1) + QStringList {"b"});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err, "vorda-bench " + command[0] + ": the settings file " + data
+                            + "vorda.db is damaged: file is not a database\n");
+        QCOMPARE(test::ReadFile(dir.file("vorda.db")), std::string(4096, 'j'));
+    }
+
     void aBusyBackupIsRefusedWithItsOwnStatus()
     {
         test::TempDataDir dir;
@@ -189,7 +211,7 @@ private slots:
         Result r = Bench({"restore", "--data-dir", data, "--mode", "indirect", "b"});
         QCOMPARE(r.status, 1);
         QVERIFY(r.err.contains(QString::fromUtf8(kUnfinishedFileQuestion)));
-        QVERIFY(r.err.contains("Restore Failed"));
+        QVERIFY(r.err.contains("Restore Declined"));
         QVERIFY(!test::TableExists(db, "VORDA_t"));
         r = Bench({"restore", "--data-dir", data, "--mode", "indirect", "--accept-unfinished", "b"});
         QCOMPARE(r.status, 0);

@@ -222,7 +222,7 @@ std::vector<Case> Cases()
     // whose table has no rows, so the user decides.
     auto cutAfterCreate = [](const Env&) { return test::CrLf(FileOf(kColumns, {})); };
     cases.push_back({"cut after a CREATE, answered No", cutAfterCreate, RestoreMode::Absolute, true, {0},
-                     RestoreOutcome::Failed, "Checking Backup File",
+                     RestoreOutcome::Declined, "Checking Backup File",
                      [unfinished](const Env&) { return unfinished; }});
     {
         Case yes {"cut after a CREATE, answered Yes", cutAfterCreate, RestoreMode::Absolute, true, {1},
@@ -477,9 +477,12 @@ private slots:
             QCOMPARE(ui.Last(RunField::RunStatus), std::string("Restore Failed"));
             QCOMPARE(ui.Last(RunField::RunMode), std::string("Restore Terminated"));
             const std::string entry = f.LastLog();
-            QVERIFY2(entry == std::string("Restore Failed: nightly - ") + c.status
-                         || entry == "Restore Failed: nightly - Declined",
-                     entry.c_str());
+            QCOMPARE(entry, std::string("Restore Failed: nightly - ") + c.status);
+        } else if (c.outcome == RestoreOutcome::Declined) {
+            // Answering No is the user's choice, not a failure.
+            QCOMPARE(ui.Last(RunField::RunStatus), std::string("Restore Declined"));
+            QCOMPARE(ui.Last(RunField::RunMode), std::string("Restore Terminated"));
+            QCOMPARE(f.LastLog(), std::string("Restore Declined: nightly"));
         } else {
             QCOMPARE(ui.Last(RunField::RunStatus), std::string("Restore Complete"));
         }

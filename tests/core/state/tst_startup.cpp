@@ -4,6 +4,9 @@
 
 #include <QTest>
 
+#include <chrono>
+#include <sqlite3.h>
+
 #include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -109,18 +112,103 @@ private slots:
         QVERIFY(state.startedMinimised);
     }
 
-    void aBrokenSettingsDatabaseStillStarts()
+    // A settings file that cannot be read is no first start: nothing is
+    // reset, the history log is kept, and the damaged file stays for the
+    // user (kept in place, or moved aside for a fresh one).
+    void anUnreadableStoreIsNoFirstStart_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<bool>("firstStartAfter");
+        QTest::addColumn<int>("restoreMode");
+        QTest::newRow("damaged, kept") << "junk" << int(StoreStart::Unreadable) << true << int(RestoreMode::Absolute);
+        QTest::newRow("damaged, moved aside") << "moved" << int(StoreStart::Fresh) << false << int(RestoreMode::Indirect);
+        QTest::newRow("locked") << "locked" << int(StoreStart::Unreadable) << true << int(RestoreMode::Absolute);
+    }
+
+    void anUnreadableStoreIsNoFirstStart()
+    {
+        QFETCH(QString, situation);
+        QFETCH(int, start);
+        QFETCH(bool, firstStartAfter);
+        QFETCH(int, restoreMode);
+        test::TempDataDir dir;
+        const std::string db = dir.file("vorda.db");
+        const std::string junk = std::string(4096, '\x7f');
+        const std::string history = "0|ts|one\r\n0|ts|two\r\n1|ts|three\r\n";
+        test::WriteFile(dir.file("vorda_history.log"), history);
+        sqlite3* holder = nullptr;
+        if (situation == "locked") {
+            // A store of an earlier start, held by another program.
+            QVERIFY(SettingsStore(db).SetValue(keys::kConfigurationTable, keys::kRestoreMode, keys::kRestoreIndirect));
+            QCOMPARE(sqlite3_open(db.c_str(), &holder), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        } else {
+            test::WriteFile(db, junk);
+        }
+        // Private already: no tightening entry joins the log.
+        QCOMPARE(::chmod(db.c_str(), 0600), 0);
+        QCOMPARE(::chmod(dir.file("vorda_history.log").c_str(), 0600), 0);
+        AppState state(dir.path(), [] { return std::time_t(1796609679); });
+        QCOMPARE(state.store.Check(200).health, situation == "locked" ? StoreHealth::Locked : StoreHealth::Damaged);
+        std::string aside;
+        if (situation == "moved") {
+            aside = DamagedStorePath(db, state.clock());
+            QCOMPARE(aside, db + ".damaged-20261207-021439");
+            std::string error;
+            QVERIFY(MoveStoreAside(db, aside, error));
+            // A second file moved in the same second does not replace it.
+            QCOMPARE(DamagedStorePath(db, state.clock()), db + ".damaged-20261207-021439-2");
+        }
+        state.store.SetBusyTimeout(0);
+        const auto began = std::chrono::steady_clock::now();
+        StartUpBeforePages(state, static_cast<StoreStart>(start));
+        StartUpAfterPages(state);
+        QVERIFY(std::chrono::steady_clock::now() - began < std::chrono::seconds(2));
+        if (holder)
+            sqlite3_close(holder);
+
+        QCOMPARE(test::ReadFile(dir.file("vorda_history.log")), history);
+        QCOMPARE(int(state.settings().restoreMode), restoreMode);
+        QVERIFY(!state.settings().logAtStart);
+        QCOMPARE(IsFirstStart(state.store), firstStartAfter);
+        if (situation == "junk")
+            QCOMPARE(test::ReadFile(db), junk);
+        if (situation == "moved")
+            QCOMPARE(test::ReadFile(aside), junk);
+    }
+
+    // Loose modes of the data folder, the settings file and the log are
+    // tightened once, each with a log entry.
+    void looseModesAreTightened()
     {
         test::TempDataDir dir;
-        test::WriteFile(dir.file("vorda.db"), std::string(4096, '\x7f'));
-        test::WriteFile(dir.file("vorda_history.log"), std::string("junk\0junk", 9) + "\r\n\r\n");
+        const AppPaths paths = AppPaths::ForDataDir(dir.path());
+        test::WriteFile(paths.dbPath, "");
+        test::WriteFile(paths.logPath, "");
+        QCOMPARE(::chmod(dir.path().c_str(), 0755), 0);
+        QCOMPARE(::chmod(paths.dbPath.c_str(), 0644), 0);
+        QCOMPARE(::chmod(paths.logPath.c_str(), 0640), 0);
+        std::string folder = dir.path();
+        folder.pop_back();
+        QCOMPARE(TightenDataModes(paths),
+                 (std::vector<std::string> {"File Permissions Tightened: " + folder + " from 0755 to 0700",
+                                            "File Permissions Tightened: " + paths.dbPath + " from 0644 to 0600",
+                                            "File Permissions Tightened: " + paths.logPath + " from 0640 to 0600"}));
+        for (const std::string& path : {folder, paths.dbPath, paths.logPath}) {
+            struct stat st {};
+            QCOMPARE(::stat(path.c_str(), &st), 0);
+            QCOMPARE(st.st_mode & 077, 0u);
+        }
+        QCOMPARE(TightenDataModes(paths), std::vector<std::string>());
+
+        // At start the change is in the log, as a verbose entry.
+        QCOMPARE(::chmod(paths.dbPath.c_str(), 0666), 0);
+        test::WriteFile(paths.logPath, "0|ts|kept\r\n");
         AppState state(dir.path());
-        StartUpBeforePages(state);
-        StartUpAfterPages(state);
-        ShutDown(state);
-        // Every start of such a store is a first start, with the defaults in memory.
-        QVERIFY(IsFirstStart(state.store));
-        QCOMPARE(state.settings().restoreMode, RestoreMode::Indirect);
+        StartUpBeforePages(state, StoreStart::Unreadable);
+        QCOMPARE(state.log.Entries().back().verbose, static_cast<unsigned char>(1));
+        QCOMPARE(state.log.Entries().back().message, "File Permissions Tightened: " + paths.dbPath + " from 0666 to 0600");
     }
 
     void anUnusableDataDirectoryStillStarts()

@@ -3,6 +3,7 @@
 #include "AccessibilityCheck.h"
 #include "app/GuiTestSupport.h"
 #include "core/engine/EngineTestSupport.h"
+#include "gui/app/UnsavedChanges.h"
 #include "resources/ResourceIds.h"
 
 #include <QLabel>
@@ -42,6 +43,10 @@ struct PageFixture {
     {
         state().connectionEditorMode = state().backupEditorMode = state().scheduleEditorMode = mode;
         state().selectedName = name;
+        // Opening a page here stands for a fresh visit: what the page on show
+        // holds is given up without the question a person would be asked.
+        if (auto* editor = dynamic_cast<UnsavedChanges*>(window->CurrentPage()))
+            editor->DiscardChanges();
         window->ForcePage(pageId);
         DeleteClosedPages();
         return current<Page>();

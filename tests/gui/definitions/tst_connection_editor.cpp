@@ -184,11 +184,25 @@ private slots:
         QCOMPARE(f.control<QLabel>(rid::IDC_CONN_STATUS)->text(), QString());
         QVERIFY(!QApplication::overrideCursor());
 
+        // Blanks around the host, database and user are not part of them.
+        ConnectionParams padded = db.params();
+        padded.host = " " + padded.host + " ";
+        padded.database += "\t";
+        padded.user = " " + padded.user;
+        Fill(f, padded, "local test");
+        f.click(rid::IDC_CONN_TEST);
+        QCOMPARE(f.asked(), Texts {"Connection Successful."});
+
+        // A failure says the server's reason, never the password.
         ConnectionParams wrong = db.params();
         wrong.password += "x";
         Fill(f, wrong, "local test");
         f.click(rid::IDC_CONN_TEST);
-        QCOMPARE(f.asked(), Texts {"The system failed to connect."});
+        Texts asked = f.asked();
+        QCOMPARE(asked.size(), size_t(1));
+        QVERIFY2(asked[0].starts_with("The system failed to connect.\r\n\r\nAccess denied for user '" + wrong.user + "'@")
+                     && asked[0].find(wrong.password) == std::string::npos,
+                 asked[0].c_str());
         QCOMPARE(verboseLog().message, std::string("Connection Test Failed: local test"));
 
         ConnectionParams closed = db.params();
@@ -198,7 +212,8 @@ private slots:
         took.start();
         f.click(rid::IDC_CONN_TEST);
         QVERIFY(took.elapsed() < MysqlConnection::kConnectTimeoutSeconds * 1000);
-        QCOMPARE(f.asked(), Texts {"The system failed to connect."});
+        QCOMPARE(f.asked(), Texts {"The system failed to connect.\r\n\r\nCan't connect to server on '" + closed.host
+                                   + "' (111)"});
 
         // A port that is no port is refused before anything connects.
         f.type(rid::IDC_CONN_PORT, "70000");
