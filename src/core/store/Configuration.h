@@ -88,7 +88,7 @@ public:
     // nothing when none is stored or the text is not two numbers of 1 to
     // 100000. Not a setting of its own: a reset keeps it.
     std::optional<std::pair<int, int>> ReadWindowSize() const;
-    void WriteWindowSize(int width, int height);
+    StoreStatus WriteWindowSize(int width, int height);
 
 private:
     void LoadFlag(const char* key, bool& setting) const;
