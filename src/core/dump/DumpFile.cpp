@@ -60,6 +60,11 @@ bool DumpFile::Open(const std::string& finalPath)
         }
         out_.resize(ZSTD_CStreamOutSize());
     }
+    // A stopped run of the other form left its temporary files too: the
+    // atomic file removes those of its own name.
+    AtomicFile::RemoveStaleTemps(zfile::IsCompressedName(finalPath)
+                                     ? finalPath.substr(0, finalPath.size() - zfile::kSuffix.size())
+                                     : finalPath + std::string(zfile::kSuffix));
     const size_t slash = finalPath.find_last_of('/');
     dir_ = slash == std::string::npos ? std::string(".") : finalPath.substr(0, slash + 1);
     if (!file_.Open(finalPath))

@@ -385,7 +385,7 @@ private slots:
     }
 
     // A crash leaves a backup's temporary file behind. The next run of that
-    // backup removes its own stale files: never another backup's (names that
+    // backup removes its own stale files, of both forms: never another backup's (names that
     // start alike, long names that share their start), never one that a
     // running writer holds, never anything but a regular file of exactly the
     // temporary name's shape.
@@ -404,6 +404,8 @@ private slots:
         const std::vector<Case> cases = {
             {prefixA + "Ab12Cd", true},
             {prefixA + "zzzzzz", true},
+            {AtomicFile::TempPrefix(BackupFilePath(dir.path(), "a", true)).substr(dir.path().size()) + "Zs12Cd", true},
+            {AtomicFile::TempPrefix(BackupFilePath(dir.path(), "a_b", true)).substr(dir.path().size()) + "Zs12Cd", false},
             {AtomicFile::TempPrefix(BackupFilePath(dir.path(), "a_b")).substr(dir.path().size()) + "Ab12Cd", false},
             {AtomicFile::TempPrefix(BackupFilePath(dir.path(), "A")).substr(dir.path().size()) + "Ab12Cd", false},
             {prefixA + "Ab12C", false},
