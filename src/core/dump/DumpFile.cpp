@@ -184,6 +184,12 @@ void DumpFile::Release(const std::string& first)
     spooled_ = 0;
 }
 
+void DumpFile::AppendFile(int fd, unsigned long long bytes)
+{
+    Flush();
+    file_.Append(fd, bytes);
+}
+
 bool DumpFile::Reserve(const std::string& guess)
 {
     if (!file_.IsOpen() || spoolFd_ >= 0 || reserved_)

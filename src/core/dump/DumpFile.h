@@ -63,6 +63,9 @@ public:
     // piece's length differs from the guess's; an empty piece takes the room
     // away. Without a reservation, writes `piece`.
     void FillReserved(const std::string& piece);
+    // Writes the first `bytes` bytes of file `fd` as they are (lines already
+    // ended with CR LF).
+    void AppendFile(int fd, unsigned long long bytes);
     // A point to come back to (not while holding).
     unsigned long long Mark();
     // Drops everything written after `mark`, and anything held.
