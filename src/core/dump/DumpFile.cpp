@@ -2,6 +2,7 @@
 
 #include "core/dump/BackupCompression.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -187,7 +188,27 @@ void DumpFile::Release(const std::string& first)
 void DumpFile::AppendFile(int fd, unsigned long long bytes)
 {
     Flush();
-    file_.Append(fd, bytes);
+    if (!cctx_) {
+        textBytes_ += bytes;
+        file_.Append(fd, bytes);
+        return;
+    }
+    // Compressed, the text goes through the compressor like any other.
+    std::string chunk;
+    for (unsigned long long at = 0; at < bytes && !compressFailed_;) {
+        chunk.resize(static_cast<size_t>(std::min<unsigned long long>(kFileBufferSize, bytes - at)));
+        const ssize_t n = ::pread(fd, chunk.data(), chunk.size(), static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            compressFailed_ = true;
+            break;
+        }
+        chunk.resize(static_cast<size_t>(n));
+        textBytes_ += chunk.size();
+        Compress(chunk, false);
+        at += static_cast<unsigned long long>(n);
+    }
 }
 
 bool DumpFile::Reserve(const std::string& guess)
