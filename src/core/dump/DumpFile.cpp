@@ -61,6 +61,11 @@ bool DumpFile::Open(const std::string& finalPath)
         }
         out_.resize(ZSTD_CStreamOutSize());
     }
+    // A stopped run of the other form left its temporary files too: the
+    // atomic file removes those of its own name.
+    AtomicFile::RemoveStaleTemps(zfile::IsCompressedName(finalPath)
+                                     ? finalPath.substr(0, finalPath.size() - zfile::kSuffix.size())
+                                     : finalPath + std::string(zfile::kSuffix));
     const size_t slash = finalPath.find_last_of('/');
     dir_ = slash == std::string::npos ? std::string(".") : finalPath.substr(0, slash + 1);
     if (!file_.Open(finalPath))
@@ -121,8 +126,6 @@ void DumpFile::Emit(const char* bytes, size_t length)
     } else if (!spoolFailed_) {
         const size_t done = WriteFully(spoolFd_, std::string_view(bytes, length));
         spoolFailed_ = done < length;
-        if (spoolFailed_)
-            spoolError_ = errno != 0 ? errno : EIO;
         spooled_ += done;
     }
 }
@@ -190,21 +193,21 @@ void DumpFile::AppendFile(int fd, unsigned long long bytes)
         file_.Append(fd, bytes);
         return;
     }
-    // The held text is plain: it goes through the compressor like any other.
-    std::string chunk(static_cast<size_t>(std::min<unsigned long long>(bytes, kFileBufferSize)), '\0');
-    unsigned long long done = 0;
-    while (done < bytes && !compressFailed_) {
-        const ssize_t n = ::pread(fd, chunk.data(), static_cast<size_t>(std::min<unsigned long long>(chunk.size(), bytes - done)),
-                                  static_cast<off_t>(done));
+    // Compressed, the text goes through the compressor like any other.
+    std::string chunk;
+    for (unsigned long long at = 0; at < bytes && !compressFailed_;) {
+        chunk.resize(static_cast<size_t>(std::min<unsigned long long>(kFileBufferSize, bytes - at)));
+        const ssize_t n = ::pread(fd, chunk.data(), chunk.size(), static_cast<off_t>(at));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
             compressFailed_ = true;
             break;
         }
-        buffer_.append(chunk.data(), static_cast<size_t>(n));
-        done += static_cast<unsigned long long>(n);
-        Flush();
+        chunk.resize(static_cast<size_t>(n));
+        textBytes_ += chunk.size();
+        Compress(chunk, false);
+        at += static_cast<unsigned long long>(n);
     }
 }
 
@@ -269,13 +272,6 @@ void DumpFile::CloseSpool()
         ::close(spoolFd_);
     spoolFd_ = -1;
     spooled_ = 0;
-}
-
-std::string DumpFile::ErrorText() const
-{
-    if (std::string text = file_.ErrorText(); !text.empty())
-        return text;
-    return spoolFailed_ ? std::strerror(spoolError_) : std::string();
 }
 
 bool DumpFile::Commit()

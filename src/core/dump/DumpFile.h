@@ -34,7 +34,8 @@ public:
     DumpFile& operator=(const DumpFile&) = delete;
 
     // Creates the temporary file (mode 0600) beside `finalPath`; compressed
-    // when its name ends in ".zst".
+    // when its name ends in ".zst". Stale temporary files of both forms of
+    // the final name are removed first.
     bool Open(const std::string& finalPath);
     bool Compressed() const { return cctx_ != nullptr; }
     // Bytes of text written so far (what a reader of the file gets).

@@ -13,6 +13,7 @@
 
 #include <climits>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -385,7 +386,7 @@ private slots:
     }
 
     // A crash leaves a backup's temporary file behind. The next run of that
-    // backup removes its own stale files: never another backup's (names that
+    // backup removes its own stale files, of both forms: never another backup's (names that
     // start alike, long names that share their start), never one that a
     // running writer holds, never anything but a regular file of exactly the
     // temporary name's shape.
@@ -404,6 +405,8 @@ private slots:
         const std::vector<Case> cases = {
             {prefixA + "Ab12Cd", true},
             {prefixA + "zzzzzz", true},
+            {AtomicFile::TempPrefix(BackupFilePath(dir.path(), "a", true)).substr(dir.path().size()) + "Zs12Cd", true},
+            {AtomicFile::TempPrefix(BackupFilePath(dir.path(), "a_b", true)).substr(dir.path().size()) + "Zs12Cd", false},
             {AtomicFile::TempPrefix(BackupFilePath(dir.path(), "a_b")).substr(dir.path().size()) + "Ab12Cd", false},
             {AtomicFile::TempPrefix(BackupFilePath(dir.path(), "A")).substr(dir.path().size()) + "Ab12Cd", false},
             {prefixA + "Ab12C", false},
@@ -463,6 +466,12 @@ private slots:
         file.Write("held\n" + big + "\n");
         file.Release("heading\n");
         file.Write("after\n");
+        // Text gathered in a file of its own goes in as it is.
+        const int spool = ::open(dir.path().c_str(), O_TMPFILE | O_RDWR, 0600);
+        QVERIFY(spool >= 0);
+        QCOMPARE(::write(spool, "spooled\r\n", 9), ssize_t(9));
+        file.AppendFile(spool, 9);
+        ::close(spool);
         const unsigned long long mark = file.Mark();
         file.Write("dropped\n");
         QVERIFY(file.Hold());
@@ -471,7 +480,7 @@ private slots:
         QVERIFY(!file.Holding());
         file.Write("end\n");
         QVERIFY(file.Commit());
-        const std::string text = "a\r\nheading\r\nheld\r\n" + big + "\r\nafter\r\nend\r\n";
+        const std::string text = "a\r\nheading\r\nheld\r\n" + big + "\r\nafter\r\nspooled\r\nend\r\n";
         QCOMPARE(test::TextOf(path), text);
         QCOMPARE(zfile::SizesOf(path).textBytes, static_cast<long long>(text.size()));
         QCOMPARE(zfile::SizesOf(path).compressed, !suffix.isEmpty());
