@@ -1,4 +1,4 @@
-// vorda-bench backup --data-dir DIR [--count-first | --count-ahead] [--one-connection] NAME
+// vorda-bench backup --data-dir DIR [--count-first | --count-ahead] [--one-connection] [--compress | --plain] NAME
 // Runs backup NAME of the settings database in DIR as a manual run from the
 // Execute page does, without a window: every question is answered No and
 // every message printed to standard error. Events go to the history log as
@@ -10,7 +10,9 @@
 // versions did, to measure what each costs. --one-connection reads every
 // table on the run's own connection instead of every second one on another
 // connection at the same time; how many tables the second connection read
-// goes to standard error. Ends with the result line; the exit status is 0
+// goes to standard error. --compress writes the compressed
+// form of the file (backup_NAME.tbk.zst) and --plain the plain one, whatever
+// the stored setting says, for this run only. Ends with the result line; the exit status is 0
 // only when the run completed (143 when it was stopped, 75 when a backup or
 // restore of NAME was running in another process and nothing was done).
 #include "BenchSupport.h"
@@ -26,10 +28,12 @@ namespace {
 
 int RunBackup(const std::vector<std::string>& words)
 {
-    const bench::Args args = bench::ParseArgs(words, {"--data-dir"}, {"--count-first", "--count-ahead", "--one-connection"});
+    const bench::Args args = bench::ParseArgs(words, {"--data-dir"},
+                                              {"--count-first", "--count-ahead", "--one-connection", "--compress", "--plain"});
     if (!args.error.empty() || args.positional.size() != 1 || args.Get("--data-dir").empty()) {
         std::fprintf(stderr,
                      "usage: vorda-bench backup --data-dir DIR [--count-first | --count-ahead] [--one-connection] "
+                     "[--compress | --plain] "
                      "NAME%s%s\n",
                      args.error.empty() ? "" : ": ",
                      args.error.c_str());
@@ -38,6 +42,8 @@ int RunBackup(const std::vector<std::string>& words)
     const std::string name = args.positional[0];
     AppState state(bench::PrepareDataDir(args.Get("--data-dir")));
     state.config.LoadConfiguration();
+    if (args.flags.count("--compress") || args.flags.count("--plain"))
+        state.config.settings.compress = args.flags.count("--compress") > 0;
     state.log.Load();
     if (!state.nameLists.Contains(NameList::Backups, name)) {
         std::fprintf(stderr, "vorda-bench backup: no backup named %s in %s\n", name.c_str(), state.paths.dataDir.c_str());
@@ -75,4 +81,4 @@ int RunBackup(const std::vector<std::string>& words)
 
 } // namespace
 
-VORDA_BENCH_COMMAND("backup", "--data-dir DIR [--count-first | --count-ahead] [--one-connection] NAME", RunBackup);
+VORDA_BENCH_COMMAND("backup", "--data-dir DIR [--count-first | --count-ahead] [--one-connection] [--compress | --plain] NAME", RunBackup);

@@ -9,10 +9,10 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkgconf
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6
-    libmariadb-dev libsqlite3-dev
+    libmariadb-dev libsqlite3-dev libzstd-dev
     fonts-dejavu-core
 )
-test_packages=(mariadb-server mariadb-client tzdata xvfb xauth imagemagick time desktop-file-utils appstream dbus-daemon)
+test_packages=(mariadb-server mariadb-client tzdata xvfb xauth imagemagick time desktop-file-utils appstream dbus-daemon zstd)
 case "${1:-}" in
 --test) packages+=("${test_packages[@]}") ;;
 --bench) packages+=("${test_packages[@]}" sysbench mydumper) ;;

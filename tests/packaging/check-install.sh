@@ -60,6 +60,29 @@ if [[ -f "${metainfo[0]}" ]]; then
     appstreamcli validate --no-net "${metainfo[0]}" || fail "appstreamcli validate rejects $(basename "${metainfo[0]}")"
 fi
 
+# Scheduled backups without the window, the manual page, and the package's
+# copyright and changelog, compressed as Debian keeps them.
+for unit in vorda-run-due.service vorda-run-due.timer; do
+    [[ -f "$root/usr/lib/systemd/user/$unit" ]] || fail "no lib/systemd/user/$unit"
+done
+man="$share/man/man1/vorda.1.gz"
+if [[ ! -f "$man" ]]; then
+    fail "no share/man/man1/vorda.1.gz"
+else
+    gzip -t "$man" || fail "vorda.1.gz is no gzip file"
+    # groff's warnings, as Debian's checks read them.
+    warnings=$(zcat "$man" | LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z - 2>&1 >/dev/null)
+    [[ -z "$warnings" ]] || fail "the manual page has warnings: $warnings"
+    zcat "$man" | grep -q '^\.TH VORDA 1 ' || fail "vorda.1 has no title line"
+fi
+doc="$share/doc/vorda"
+[[ -f "$doc/copyright" ]] || fail "no share/doc/vorda/copyright"
+if [[ ! -f "$doc/changelog.gz" ]]; then
+    fail "no share/doc/vorda/changelog.gz"
+else
+    zcat "$doc/changelog.gz" | head -1 | grep -q "^vorda ($version) " || fail "the changelog does not begin with version $version"
+fi
+
 if [[ $failures -gt 0 ]]; then
     echo "$failures problem(s) in the installed desktop files"
     exit 1

@@ -428,7 +428,9 @@ BackupOutcome RunContext::Run(const std::string& name)
         return out_;
     }
 
-    if (!file_.Open(BackupFilePath(state_.paths.dataDir, backup_))) {
+    // The form the setting asks for; the other form's current file is
+    // retired when this one is moved in (Finish).
+    if (!file_.Open(BackupFilePath(state_.paths.dataDir, backup_, state_.settings().compress))) {
         Fail(kFileFailure);
         return out_;
     }
@@ -690,6 +692,7 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
         pages = rows / kPageSize;
         step = pages / 7;
         panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(pages + 1));
+        panel_.TableStarted(table);
         panel_.SetText(RunField::RunStatus, "Backing up " + table);
         panel_.SetText(RunField::TableMembers, countText + " rows");
         membersWaiting_ = false;
@@ -705,6 +708,7 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
         pages = estimate / kPageSize;
         step = pages / 7;
         panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(std::min<long long>(pages + 1, INT_MAX)));
+        panel_.TableStarted(table);
         panel_.SetText(RunField::RunStatus, "Backing up " + table);
         if (!membersWaiting_)
             panel_.SetText(RunField::TableMembers, "Waiting");
@@ -963,11 +967,13 @@ void RunContext::Finish(bool completed)
         const int keep = state_.settings().keepCopies;
         if (keep > 0)
             rotation.KeepCurrent();
+        const std::string written = file_.FinalPath();
         if (!PumpWhile(pump_, [this] { return file_.Commit(); })) {
             rotation.Undo();
             Fail(kFileFailure);
             return;
         }
+        rotation.RetireOtherForm(written);
         rotation.Prune(keep);
     }
     file_.Discard();

@@ -38,6 +38,9 @@ public:
     // request during or after the run (Cancel, "execute another") rebuilds
     // the page. A run never touches the page host's state itself.
     virtual void RunStarted() {}
+    // A table's rows begin: a backup reads them, a restore sends them. The
+    // window shows this through the status texts; a terminal starts a line.
+    virtual void TableStarted(const std::string& table) {}
     // Asks for the password of a connection whose password was not saved:
     // the typed password (used for this connect only, never stored), or
     // nullopt when the user cancelled or nobody can be asked (a scheduled

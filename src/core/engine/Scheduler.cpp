@@ -1,5 +1,7 @@
 #include "core/engine/Scheduler.h"
 
+#include "core/state/WaitingFileLock.h"
+
 #include "core/engine/ScheduleEntries.h"
 #include "core/history/LastFailure.h"
 #include "core/store/Numbers.h"
@@ -260,16 +262,31 @@ int Scheduler::Tick()
 {
     if (state_.sequenceBusy)
         return 0;
+    // Another process evaluating right now (the window and the timer of
+    // vorda run-due): this evaluation waits for it, so each one starts where
+    // the other ended and no slot falls in both. When the lock cannot be
+    // had, nothing is evaluated: the next tick covers this one's slots.
+    WaitingFileLock lock;
+    if (!lock.Acquire(EvaluationLockPath(state_.paths.dataDir), kEvaluationWaitMs))
+        return 0;
     state_.sequenceBusy = true;
     DueSlots book(state_.store, state_.nameLists);
     const SlotEvaluation due = book.Evaluate(state_.clock());
+    lock.Release();
     RunDue(book, due);
     state_.sequenceBusy = false;
     return static_cast<int>(due.dueSchedules.size());
 }
 
+std::string Scheduler::EvaluationLockPath(const std::string& dataDir)
+{
+    return dataDir + "vorda_schedule.lck";
+}
+
 void Scheduler::EvaluateStart()
 {
+    WaitingFileLock lock;
+    lock.Acquire(EvaluationLockPath(state_.paths.dataDir), kEvaluationWaitMs);
     startEvaluation_ = DueSlots(state_.store, state_.nameLists).CatchUpAtStart(state_.clock(), state_.settings().catchUp);
 }
 

@@ -81,6 +81,11 @@ public:
     // other than a stop request, as soon as it has.
     void SetFailureHandler(std::function<void(const FailureNotice&)> handler) { onFailure_ = std::move(handler); }
 
+    // The lock file that keeps the evaluations of several processes on one
+    // data folder apart, and how long an evaluation waits for it.
+    static std::string EvaluationLockPath(const std::string& dataDir);
+    static constexpr int kEvaluationWaitMs = 10000;
+
     // One tick: unless a sequence is already busy, evaluates the schedules
     // between the last evaluation and now (the state's clock) and runs the
     // due backups. Returns the number of schedules with due slots.

@@ -393,7 +393,7 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
     // name, or put there by hand, is not.
     const bool olderCopy = path != BackupFilePath(state_.paths.dataDir, backupName_);
     if (result.header.backupName != backupName_ || (!olderCopy && result.header.startTimeText != lastBackup_)) {
-        Fail(kFileRefused, "The file backup_" + backupName_ + ".tbk was not written by the last run of backup "
+        Fail(kFileRefused, "The file " + path.substr(path.find_last_of('/') + 1) + " was not written by the last run of backup "
                                + backupName_ + ": it holds backup \"" + result.header.backupName + "\" of "
                                + result.header.startTimeText + ", and the backup last ran on " + lastBackup_
                                + ".\r\n\r\nNothing was restored.");
@@ -807,6 +807,7 @@ void RestoreRun::HandleDumpingData(MysqlConnection& conn, const dump::BackupFile
         MYSQL_ROW row = result.FetchRow();
         transactional_ = row && row[0] && std::string(row[0]) == "YES";
     }
+    ui_.TableStarted(grammar.Table());
     ui_.SetBarRange(RunBar::CurrentTable, BarMaximum(rowTotal_));
     ui_.SetText(RunField::TableMembers, grammar.RowTotalText());
     ui_.SetText(RunField::CurrentMember, "0");

@@ -70,7 +70,9 @@ std::optional<int> HandleCommandLine(int argc, char* argv[])
         "Vorda Quendal System: backups of MySQL and MariaDB databases, by hand and on schedules.\n"
         "Started without options, Vorda opens its window (or goes to the system tray when it is\n"
         "set to start minimised). Its settings, history log and backup files are kept in\n"
-        "~/.local/share/Tesmo/Vorda Quendal System/ (or under $XDG_DATA_HOME)."));
+        "~/.local/share/Tesmo/Vorda Quendal System/ (or under $XDG_DATA_HOME).\n"
+        "With a command first (vorda backup, restore, check, list, run-due, log, sql or schedule),\n"
+        "Vorda works without a window or a display; `vorda COMMAND --help` tells more."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     QList<QCommandLineOption> qtOptions;

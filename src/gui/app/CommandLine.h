@@ -2,8 +2,9 @@
 
 #include <optional>
 
-// The command line, read before any window or file is touched. Vorda takes
-// no arguments of its own beyond the usual --help and --version; the options
+// The window's command line, read before any window or file is touched
+// (a command line that starts with a command goes to cli::Main instead).
+// The window takes no arguments of its own beyond the usual --help and --version; the options
 // of Qt's own (-platform, -display, -style, -session, ...) pass through to
 // QApplication.
 //

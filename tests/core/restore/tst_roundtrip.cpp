@@ -132,14 +132,28 @@ std::string Normalised(std::string definition)
 class TestRoundTrip : public QObject {
     Q_OBJECT
 
+    void forms()
+    {
+        QTest::addColumn<bool>("compress");
+        QTest::newRow("plain") << false;
+        QTest::newRow("compressed") << true;
+    }
+
 private slots:
     void initTestCase() { REQUIRE_TEST_SERVER(); }
 
+    // Both forms of the backup file: plain and compressed.
+    void hardDataComesBackBesideTheOriginals_data() { forms(); }
+    void absoluteModeBringsTheBackupBackAndKeepsTheOldRows_data() { forms(); }
+
     void hardDataComesBackBesideTheOriginals()
     {
+        QFETCH(bool, compress);
         RestoreFixture f("vorda_rt_indirect");
         const Tables tables = test::CreateHardTables(f.db);
+        f.state.config.WriteCompress(compress);
         QVERIFY(Backup(f, "hard|order|my table|a-b"));
+        QCOMPARE(BackupFilePath(f.state.paths.dataDir, f.name).ends_with(".zst"), compress);
         const auto original = Snapshot(f.db, tables);
 
         RecordingRunUi ui;
@@ -151,12 +165,20 @@ private slots:
             QCOMPARE(Columns(f.db, "VORDA_" + table), Columns(f.db, table));
         }
         QCOMPARE(Snapshot(f.db, tables), original);
+        auto checksum = [&f](const std::string& table) {
+            const Rows r = test::QueryRows(f.db, "CHECKSUM TABLE `" + table + "`");
+            return r.size() == 1 ? r[0].substr(r[0].find('|')) : std::string("none");
+        };
+        for (const auto& [table, order] : tables)
+            QCOMPARE(checksum("VORDA_" + table), checksum(table));
     }
 
     void absoluteModeBringsTheBackupBackAndKeepsTheOldRows()
     {
+        QFETCH(bool, compress);
         RestoreFixture f("vorda_rt_absolute");
         const Tables tables = test::CreateHardTables(f.db);
+        f.state.config.WriteCompress(compress);
         QVERIFY(Backup(f, "hard|order|my table|a-b"));
         const auto backedUp = Snapshot(f.db, tables);
 

@@ -34,6 +34,9 @@ private slots:
                                               << QStringLiteral("vorda: Unknown option 'x'.\n\n") + usage;
         QTest::newRow("argument") << QStringList {"backup.tbk"} << 2 << QString()
                                   << QStringLiteral("vorda: Unexpected argument 'backup.tbk'.\n\n") + usage;
+        // A command works without a display, and a wrong use touches no file.
+        QTest::newRow("command wrong use") << QStringList {"restore"} << 2 << QString()
+                                           << QStringLiteral("vorda restore: name one backup\nUsage: vorda restore");
         QTest::newRow("unknown option beside --help")
             << QStringList {"--help", "--frobnicate"} << 2 << QString()
             << QStringLiteral("vorda: Unknown option 'frobnicate'.\n\n") + usage;
