@@ -2,6 +2,7 @@
 
 #include "core/dump/BackupCompression.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -44,7 +45,7 @@ bool DumpFile::Open(const std::string& finalPath)
 {
     CloseSpool();
     buffer_.clear();
-    spoolFailed_ = false;
+    spoolFailed_ = appendFailed_ = false;
     reserved_ = false;
     FreeCompressor();
     frameOpen_ = compressFailed_ = false;
@@ -181,8 +182,44 @@ void DumpFile::Release(const std::string& first)
 
 void DumpFile::AppendFile(int fd, unsigned long long bytes)
 {
-    Flush();
-    file_.Append(fd, bytes);
+    if (!file_.IsOpen())
+        return;
+    if (!cctx_ && spoolFd_ < 0) {
+        // Plain text: the kernel copies it.
+        Flush();
+        file_.Append(fd, bytes);
+        textBytes_ += bytes;
+        return;
+    }
+    // Compressed or held: through the buffer, flushed at the line ends where
+    // lines written one by one would flush it, so the compressor gets the
+    // same pieces and gives the same bytes.
+    std::string chunk(static_cast<size_t>(std::min<unsigned long long>(bytes, kAppendChunk)), '\0');
+    unsigned long long done = 0;
+    while (done < bytes) {
+        const ssize_t n = ::pread(fd, chunk.data(),
+                                  static_cast<size_t>(std::min<unsigned long long>(chunk.size(), bytes - done)),
+                                  static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            appendFailed_ = true;
+            return;
+        }
+        done += static_cast<unsigned long long>(n);
+        std::string_view rest(chunk.data(), static_cast<size_t>(n));
+        while (!rest.empty()) {
+            const size_t need = buffer_.size() < kFileBufferSize ? kFileBufferSize - buffer_.size() : 1;
+            const size_t lf = need <= rest.size() ? rest.find('\n', need - 1) : std::string_view::npos;
+            if (lf == std::string_view::npos) {
+                buffer_.append(rest);
+                break;
+            }
+            buffer_.append(rest.substr(0, lf + 1));
+            rest.remove_prefix(lf + 1);
+            Flush();
+        }
+    }
 }
 
 bool DumpFile::Reserve(const std::string& guess)

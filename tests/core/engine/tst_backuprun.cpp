@@ -621,10 +621,12 @@ private slots:
     {
         QTest::addColumn<QString>("tables");
         QTest::addColumn<int>("readAhead");
-        QTest::newRow("hard values") << "hard|order|my table|a-b" << 2;
-        QTest::newRow("sizes") << "empty|big|one|empty2|huge" << 2;
-        QTest::newRow("large second") << "one|huge" << 1;
-        QTest::newRow("one table") << "big" << 0;
+        QTest::addColumn<bool>("compressed");
+        QTest::newRow("hard values") << "hard|order|my table|a-b" << 2 << false;
+        QTest::newRow("sizes") << "empty|big|one|empty2|huge" << 2 << false;
+        QTest::newRow("sizes, compressed") << "empty|big|one|empty2|huge" << 2 << true;
+        QTest::newRow("large second") << "one|huge" << 1 << false;
+        QTest::newRow("one table") << "big" << 0 << false;
     }
 
     void readingAheadWritesTheFileOfOneConnection()
@@ -632,6 +634,7 @@ private slots:
         REQUIRE_TEST_SERVER();
         QFETCH(QString, tables);
         QFETCH(int, readAhead);
+        QFETCH(bool, compressed);
         test::ScratchDatabase db("vorda_read_ahead");
         test::CreateHardTables(db);
         test::CreateFilledTables(db, {{"empty", 0}, {"empty2", 0}, {"one", 1}, {"big", 1234}, {"huge", 30000}});
@@ -639,6 +642,7 @@ private slots:
         for (const bool ahead : {false, true}) {
             RunFixture& f = runs[ahead];
             f.readAhead = ahead;
+            f.state.config.WriteCompress(compressed);
             f.connection("c", db.params());
             f.backup("b", "c", tables.toStdString());
             const BackupOutcome out = f.run("b");
@@ -646,6 +650,8 @@ private slots:
             QCOMPARE(out.tablesReadAhead, ahead ? readAhead : 0);
             QCOMPARE(TempFiles(f.dir.path()).size(), size_t(0));
         }
+        QCOMPARE(runs[true].path("b").size() > 4 && runs[true].path("b").substr(runs[true].path("b").size() - 4) == ".zst",
+                 compressed);
         QVERIFY(runs[true].file("b").size() > 1000);
         QCOMPARE(runs[true].file("b"), runs[false].file("b"));
         QCOMPARE(runs[true].saved("b").lineCount, runs[false].saved("b").lineCount);
