@@ -1056,7 +1056,9 @@ KeyDeferral DeferPlainKeys(std::string_view statement)
     auto isWord = [&](size_t i, std::string_view upper) {
         return i < t.size() && t[i].kind == Tok::Word && EqualsNoCase(text(i), upper);
     };
-    auto isPunct = [&](size_t i, char c) { return i < t.size() && t[i].kind == Tok::Punct && statement[t[i].begin] == c; };
+    auto isPunct = [&](size_t i, char c) {
+        return i < t.size() && t[i].kind == Tok::Punct && statement[t[i].begin] == c;
+    };
 
     // Only InnoDB builds a key from sorted rows; foreign keys need their
     // keys from the start; partitions, full-text and spatial keys are left

@@ -395,7 +395,8 @@ BackupOutcome RunContext::Run(const std::string& name)
         return out_;
     }
     const bool shared = !unlock.empty() && prefetch_.StartSnapshot();
-    if ((!unlock.empty() && !conn_.Query(unlock)) || (prefetch_.Connected() && !conn_.Query("SET SESSION lock_wait_timeout = DEFAULT"))) {
+    if ((!unlock.empty() && !conn_.Query(unlock))
+        || (prefetch_.Connected() && !conn_.Query("SET SESSION lock_wait_timeout = DEFAULT"))) {
         Fail(kConnectFailure);
         return out_;
     }
@@ -608,6 +609,7 @@ TableOutcome RunContext::BackUpSpooled(const std::string& table, size_t index)
     const long long pages = spool.rows / kPageSize;
     const long long step = pages / 7;
     panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(std::min<long long>(pages + 1, INT_MAX)));
+    panel_.TableStarted(table);
     panel_.SetText(RunField::RunStatus, "Backing up " + table);
     // The members wait for their count as they do for a table read here.
     if (!membersWaiting_)

@@ -650,8 +650,8 @@ private slots:
             QCOMPARE(out.tablesReadAhead, ahead ? readAhead : 0);
             QCOMPARE(TempFiles(f.dir.path()).size(), size_t(0));
         }
-        QCOMPARE(runs[true].path("b").size() > 4 && runs[true].path("b").substr(runs[true].path("b").size() - 4) == ".zst",
-                 compressed);
+        const std::string path = runs[true].path("b");
+        QCOMPARE(path.size() > 4 && path.substr(path.size() - 4) == ".zst", compressed);
         QVERIFY(runs[true].file("b").size() > 1000);
         QCOMPARE(runs[true].file("b"), runs[false].file("b"));
         QCOMPARE(runs[true].saved("b").lineCount, runs[false].saved("b").lineCount);
