@@ -45,7 +45,7 @@ bool DumpFile::Open(const std::string& finalPath)
 {
     CloseSpool();
     buffer_.clear();
-    spoolFailed_ = false;
+    spoolFailed_ = appendFailed_ = false;
     reserved_ = false;
     FreeCompressor();
     frameOpen_ = compressFailed_ = false;
@@ -126,6 +126,8 @@ void DumpFile::Emit(const char* bytes, size_t length)
     } else if (!spoolFailed_) {
         const size_t done = WriteFully(spoolFd_, std::string_view(bytes, length));
         spoolFailed_ = done < length;
+        if (spoolFailed_)
+            spoolError_ = errno != 0 ? errno : EIO;
         spooled_ += done;
     }
 }
@@ -187,27 +189,43 @@ void DumpFile::Release(const std::string& first)
 
 void DumpFile::AppendFile(int fd, unsigned long long bytes)
 {
-    Flush();
-    if (!cctx_) {
-        textBytes_ += bytes;
+    if (!file_.IsOpen())
+        return;
+    if (!cctx_ && spoolFd_ < 0) {
+        // Plain text: the kernel copies it.
+        Flush();
         file_.Append(fd, bytes);
+        textBytes_ += bytes;
         return;
     }
-    // Compressed, the text goes through the compressor like any other.
-    std::string chunk;
-    for (unsigned long long at = 0; at < bytes && !compressFailed_;) {
-        chunk.resize(static_cast<size_t>(std::min<unsigned long long>(kFileBufferSize, bytes - at)));
-        const ssize_t n = ::pread(fd, chunk.data(), chunk.size(), static_cast<off_t>(at));
+    // Compressed or held: through the buffer, flushed at the line ends where
+    // lines written one by one would flush it, so the compressor gets the
+    // same pieces and gives the same bytes.
+    std::string chunk(static_cast<size_t>(std::min<unsigned long long>(bytes, kAppendChunk)), '\0');
+    unsigned long long done = 0;
+    while (done < bytes) {
+        const ssize_t n = ::pread(fd, chunk.data(),
+                                  static_cast<size_t>(std::min<unsigned long long>(chunk.size(), bytes - done)),
+                                  static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            compressFailed_ = true;
-            break;
+            appendFailed_ = true;
+            return;
         }
-        chunk.resize(static_cast<size_t>(n));
-        textBytes_ += chunk.size();
-        Compress(chunk, false);
-        at += static_cast<unsigned long long>(n);
+        done += static_cast<unsigned long long>(n);
+        std::string_view rest(chunk.data(), static_cast<size_t>(n));
+        while (!rest.empty()) {
+            const size_t need = buffer_.size() < kFileBufferSize ? kFileBufferSize - buffer_.size() : 1;
+            const size_t lf = need <= rest.size() ? rest.find('\n', need - 1) : std::string_view::npos;
+            if (lf == std::string_view::npos) {
+                buffer_.append(rest);
+                break;
+            }
+            buffer_.append(rest.substr(0, lf + 1));
+            rest.remove_prefix(lf + 1);
+            Flush();
+        }
     }
 }
 
@@ -272,6 +290,17 @@ void DumpFile::CloseSpool()
         ::close(spoolFd_);
     spoolFd_ = -1;
     spooled_ = 0;
+}
+
+std::string DumpFile::ErrorText() const
+{
+    if (std::string text = file_.ErrorText(); !text.empty())
+        return text;
+    if (spoolFailed_)
+        return std::strerror(spoolError_);
+    if (appendFailed_)
+        return "the data read ahead could not be read back";
+    return compressFailed_ ? std::string("the compressor failed") : std::string();
 }
 
 bool DumpFile::Commit()

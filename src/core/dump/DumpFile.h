@@ -63,8 +63,9 @@ public:
     // piece's length differs from the guess's; an empty piece takes the room
     // away. Without a reservation, writes `piece`.
     void FillReserved(const std::string& piece);
-    // Writes the first `bytes` bytes of file `fd` as they are (lines already
-    // ended with CR LF).
+    // Writes the first `bytes` bytes of file `fd` as text that is already
+    // the file's (lines ended with CR LF): copied as they are, or compressed
+    // as written text is.
     void AppendFile(int fd, unsigned long long bytes);
     // A point to come back to (not while holding).
     unsigned long long Mark();
@@ -77,7 +78,7 @@ public:
 
     const std::string& TempPath() const { return file_.TempPath(); }
     const std::string& FinalPath() const { return file_.FinalPath(); }
-    bool Failed() const { return file_.Failed() || spoolFailed_ || compressFailed_; }
+    bool Failed() const { return file_.Failed() || spoolFailed_ || compressFailed_ || appendFailed_; }
     // Why it failed ("No space left on device"); empty while nothing failed.
     std::string ErrorText() const;
 
@@ -107,5 +108,7 @@ private:
     bool compressFailed_ = false;
     std::string out_; // the compressor's output
     unsigned long long textBytes_ = 0; // text flushed so far
+    bool appendFailed_ = false;        // a file to append could not be read
+    static constexpr unsigned long long kAppendChunk = 1 << 20;
     std::map<unsigned long long, unsigned long long> marks_; // file bytes -> text bytes at a Mark
 };

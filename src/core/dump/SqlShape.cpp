@@ -1056,7 +1056,9 @@ KeyDeferral DeferPlainKeys(std::string_view statement)
     auto isWord = [&](size_t i, std::string_view upper) {
         return i < t.size() && t[i].kind == Tok::Word && EqualsNoCase(text(i), upper);
     };
-    auto isPunct = [&](size_t i, char c) { return i < t.size() && t[i].kind == Tok::Punct && statement[t[i].begin] == c; };
+    auto isPunct = [&](size_t i, char c) {
+        return i < t.size() && t[i].kind == Tok::Punct && statement[t[i].begin] == c;
+    };
 
     // Only InnoDB builds a key from sorted rows; foreign keys need their
     // keys from the start; partitions, full-text and spatial keys are left
@@ -1072,8 +1074,12 @@ KeyDeferral DeferPlainKeys(std::string_view statement)
     }
     if (!innodb)
         return result;
+    // A generated column's value is worked out for a key on it as each row
+    // goes in, where a value the server refuses stops that row; such tables
+    // keep their keys too, so a refused row stops the restore where it did.
     for (size_t i = a.nameToken + 1; i < a.definitionsEnd; ++i) {
-        if (isWord(i, "FOREIGN") || isWord(i, "REFERENCES") || isWord(i, "FULLTEXT") || isWord(i, "SPATIAL"))
+        if (isWord(i, "FOREIGN") || isWord(i, "REFERENCES") || isWord(i, "FULLTEXT") || isWord(i, "SPATIAL")
+            || isWord(i, "GENERATED") || (isWord(i, "AS") && isPunct(i + 1, '(')))
             return result;
     }
 

@@ -174,7 +174,8 @@ struct KeyDeferral {
 // table ends with its keys in the same order and with the same names. Left
 // whole: a statement CheckCreateTable refuses, another engine, partitions,
 // foreign keys (which need their keys from the start), full-text and
-// spatial keys, and a key whose first column is an AUTO_INCREMENT column.
+// spatial keys, generated columns, and a key whose first column is an
+// AUTO_INCREMENT column.
 KeyDeferral DeferPlainKeys(std::string_view statement);
 
 // ---------------------------------------------------------------------------

@@ -409,7 +409,8 @@ BackupOutcome RunContext::Run(const std::string& name)
         return out_;
     }
     const bool shared = !unlock.empty() && prefetch_.StartSnapshot();
-    if ((!unlock.empty() && !conn_.Query(unlock)) || (prefetch_.Connected() && !conn_.Query("SET SESSION lock_wait_timeout = DEFAULT"))) {
+    if ((!unlock.empty() && !conn_.Query(unlock))
+        || (prefetch_.Connected() && !conn_.Query("SET SESSION lock_wait_timeout = DEFAULT"))) {
         Fail(kConnectFailure);
         return out_;
     }
@@ -602,6 +603,9 @@ TableOutcome RunContext::BackUpSpooled(const std::string& table, size_t index)
         int fd;
         ~Closer() { ::close(fd); }
     } closer {spool.fd};
+    // A table read here starts its data section at a mark, which ends a
+    // compressed file's piece there: so does this one.
+    file_.Mark();
     // Read under another definition than the one just written (the table
     // changed between the two reads): read again here.
     if (spool.rowColumns != definition_.rowColumns)
@@ -629,9 +633,15 @@ TableOutcome RunContext::BackUpSpooled(const std::string& table, size_t index)
     panel_.SetText(RunField::CurrentMember, "0");
     out_.lineTally += kDataHeadingLines;
     panel_.StepBar(RunBar::Overall);
-    file_.Write(DataHeading(table, countText));
-    PumpWhile(pump_, [this, &spool] {
+    // Room for the heading, the rows, then the heading in its room: the
+    // steps of a table read here, so a compressed file ends its pieces at
+    // the same places too.
+    const std::string heading = DataHeading(table, countText);
+    if (!file_.Reserve(heading))
+        file_.Write(heading);
+    PumpWhile(pump_, [this, &spool, &heading] {
         file_.AppendFile(spool.fd, spool.bytes);
+        file_.FillReserved(heading);
         return true;
     });
     if (file_.Failed()) {

@@ -863,6 +863,8 @@ private slots:
         QTest::newRow("foreign key") << keyed + ", CONSTRAINT `f` FOREIGN KEY (`b`) REFERENCES `p` (`id`)) ENGINE=InnoDB"
                                      << QByteArray() << QByteArray();
         QTest::newRow("full text") << keyed + ", FULLTEXT KEY `f` (`b`)) ENGINE=InnoDB" << QByteArray() << QByteArray();
+        QTest::newRow("generated column") << keyed + ", `g` int AS (`a` + 1) VIRTUAL) ENGINE=InnoDB" << QByteArray()
+                                          << QByteArray();
         QTest::newRow("partitions") << keyed + ") ENGINE=InnoDB PARTITION BY HASH (`a`) PARTITIONS 2" << QByteArray()
                                     << QByteArray();
         QTest::newRow("no plain key") << QByteArray("CREATE TABLE `t` (`a` int PRIMARY KEY) ENGINE=InnoDB")
