@@ -227,8 +227,14 @@ std::string ResolveFile(Io& io, AppState& state, const std::string& word, const 
 {
     wrongUse = false;
     if (IsBackup(state, word)) {
-        if (stamp.empty())
-            return BackupFilePath(state.paths.dataDir, word);
+        if (stamp.empty()) {
+            const std::string path = BackupFilePath(state.paths.dataDir, word);
+            if (!IsRegularFile(path)) {
+                Error(io, "There is no backup file of backup " + word + " (backup_" + word + ".tbk).");
+                return {};
+            }
+            return path;
+        }
         if (!IsCopyStamp(stamp)) {
             wrongUse = true;
             Error(io, "--copy takes a stamp YYYYMMDD-HHMMSS, not \"" + stamp + "\"");
