@@ -203,6 +203,7 @@ inline constexpr int IDC_REST_CURRENT_MEMBER = 1156;
 inline constexpr int IDC_REST_TABLE_BAR = 1143;
 inline constexpr int IDC_REST_OVERALL_BAR = 1144;
 inline constexpr int IDC_REST_FILE = 1313;
+inline constexpr int IDC_REST_FILE_SIZE = 1316;
 
 // Backup viewer.
 inline constexpr int IDD_VIEWER = 182;
@@ -240,6 +241,7 @@ inline constexpr int IDC_CONF_UPDATES = 1279;
 inline constexpr int IDC_CONF_DEFAULTS = 1171;
 inline constexpr int IDC_CONF_NOTIFY_FAILURE = 1314;
 inline constexpr int IDC_CONF_KEEP_COPIES = 1311;
+inline constexpr int IDC_CONF_COMPRESS = 1315;
 
 } // namespace rid
 

@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <sqlite3.h>
 #include <unistd.h>
+#include <zstd.h>
 
 namespace test {
 
@@ -24,6 +25,31 @@ TempDataDir::TempDataDir()
 std::string TempDataDir::path() const
 {
     return dir_.path().toStdString() + "/";
+}
+
+std::string TextOf(const std::string& path)
+{
+    const std::string bytes = ReadFile(path);
+    if (bytes.size() < 4 || bytes.compare(0, 4, "\x28\xb5\x2f\xfd") != 0)
+        return bytes;
+    ZSTD_DStream* stream = ZSTD_createDStream();
+    std::string text;
+    std::string out(1 << 17, '\0');
+    ZSTD_inBuffer in {bytes.data(), bytes.size(), 0};
+    size_t left = 0;
+    for (;;) {
+        ZSTD_outBuffer o {out.data(), out.size(), 0};
+        left = ZSTD_decompressStream(stream, &o, &in);
+        if (ZSTD_isError(left)) {
+            ZSTD_freeDStream(stream);
+            return "<damaged>";
+        }
+        text.append(out.data(), o.pos);
+        if (in.pos == in.size && o.pos < o.size)
+            break;
+    }
+    ZSTD_freeDStream(stream);
+    return left == 0 ? text : "<damaged>";
 }
 
 std::string ReadFile(const std::string& path)

@@ -23,6 +23,10 @@ private:
 
 // Reads a whole file as bytes; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
+// The text a backup file holds: its bytes, or, in the compressed form, its
+// bytes decoded by the zstd library (every frame; a checksum or frame error
+// gives "<damaged>").
+std::string TextOf(const std::string& path);
 // Writes bytes to a file, replacing it.
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);

@@ -1,5 +1,6 @@
 #include "core/dump/BackupCopies.h"
 
+#include "core/dump/BackupCompression.h"
 #include "core/dump/DumpFormat.h"
 
 #include <algorithm>
@@ -63,11 +64,26 @@ bool ParseLongTime(const std::string& text, std::tm& t)
     return true;
 }
 
+// The stamp of an older copy's file name (prefix + stamp + ".tbk" or
+// ".tbk.zst"), or empty when the name is not one.
+std::string_view CopyStampOf(std::string_view file, std::string_view prefix)
+{
+    if (file.size() < prefix.size() || file.substr(0, prefix.size()) != prefix)
+        return {};
+    const std::string_view rest = file.substr(prefix.size());
+    if (rest.size() != kStampLength + 4 && rest.size() != kStampLength + 8)
+        return {};
+    const std::string_view stamp = rest.substr(0, kStampLength);
+    const std::string_view ending = rest.substr(kStampLength);
+    return IsCopyStamp(stamp) && (ending == ".tbk" || ending == ".tbk.zst") ? stamp : std::string_view();
+}
+
 } // namespace
 
-std::string BackupCopyPath(const std::string& dataDir, const std::string& name, const std::string& stamp)
+std::string BackupCopyPath(const std::string& dataDir, const std::string& name, const std::string& stamp,
+                           bool compressed)
 {
-    return dataDir + CopyPrefix(name) + stamp + ".tbk";
+    return dataDir + CopyPrefix(name) + stamp + (compressed ? ".tbk.zst" : ".tbk");
 }
 
 bool IsCopyStamp(std::string_view stamp)
@@ -90,13 +106,10 @@ std::vector<BackupFileEntry> ListBackupCopies(const std::string& dataDir, const 
         return copies;
     while (const dirent* e = ::readdir(dir)) {
         const std::string_view file = e->d_name;
-        if (file.size() != prefix.size() + kStampLength + 4 || file.substr(0, prefix.size()) != prefix
-            || file.substr(file.size() - 4) != ".tbk")
-            continue;
-        const std::string_view stamp = file.substr(prefix.size(), kStampLength);
+        const std::string_view stamp = CopyStampOf(file, prefix);
         struct stat st {};
         const std::string path = dataDir + std::string(file);
-        if (IsCopyStamp(stamp) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        if (!stamp.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
             copies.push_back({path, std::string(stamp)});
     }
     ::closedir(dir);
@@ -121,23 +134,18 @@ bool IsBackupFileOf(const std::string& dataDir, const std::string& name, const s
 {
     if (path == BackupFilePath(dataDir, name))
         return true;
-    const std::string prefix = dataDir + CopyPrefix(name);
-    return path.size() == prefix.size() + kStampLength + 4 && path.compare(0, prefix.size(), prefix) == 0
-        && path.compare(path.size() - 4, 4, ".tbk") == 0 && IsCopyStamp(std::string_view(path).substr(prefix.size(), kStampLength));
+    if (path == BackupFilePath(dataDir, name, false) || path == BackupFilePath(dataDir, name, true))
+        return true;
+    return !CopyStampOf(path, dataDir + CopyPrefix(name)).empty();
 }
 
 std::string RunStampOf(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    // The header is the file's first 14 lines.
-    char head[4096];
-    const ssize_t n = ::read(fd, head, sizeof head);
     struct stat st {};
-    const bool haveTime = ::fstat(fd, &st) == 0;
-    ::close(fd);
-    const std::string text(head, n > 0 ? static_cast<size_t>(n) : 0);
+    if (::lstat(path.c_str(), &st) != 0)
+        return {};
+    // The header is the text's first 14 lines.
+    const std::string text = zfile::ReadTextStart(path, 4096);
     const size_t at = text.find(std::string("\n") + kTimeStampLine);
     if (at != std::string::npos) {
         const size_t start = at + 1 + std::strlen(kTimeStampLine);
@@ -147,7 +155,7 @@ std::string RunStampOf(const std::string& path)
             return FormatStamp(t);
     }
     std::tm local {};
-    if (!haveTime || !localtime_r(&st.st_mtime, &local))
+    if (!localtime_r(&st.st_mtime, &local))
         return {};
     return FormatStamp(local);
 }
@@ -191,7 +199,10 @@ bool BackupRotation::KeepCurrent()
     const std::string stamp = RunStampOf(current);
     if (stamp.empty())
         return false;
-    const std::string copy = BackupCopyPath(dataDir_, name_, stamp);
+    const bool compressed = zfile::IsCompressedName(current);
+    const std::string copy = BackupCopyPath(dataDir_, name_, stamp, compressed);
+    // One copy per run: the other form's copy of the same second goes.
+    ::unlink(BackupCopyPath(dataDir_, name_, stamp, !compressed).c_str());
     // A second name for the same file: the current file stays in place
     // until the new one replaces it in one step.
     if (::link(current.c_str(), copy.c_str()) != 0) {
@@ -200,6 +211,14 @@ bool BackupRotation::KeepCurrent()
     }
     kept_ = copy;
     return true;
+}
+
+void BackupRotation::RetireOtherForm(const std::string& current)
+{
+    const std::string other = BackupFilePath(dataDir_, name_, !zfile::IsCompressedName(current));
+    struct stat st {};
+    if (other != current && ::lstat(other.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        ::unlink(other.c_str());
 }
 
 void BackupRotation::Undo()

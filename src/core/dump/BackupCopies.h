@@ -5,7 +5,8 @@
 #include <vector>
 
 // Older copies of a backup file. When a run completes, the previous
-// backup_<name>.tbk is kept as backup_<name>.<YYYYMMDD-HHMMSS>.tbk, named by
+// backup_<name>.tbk is kept as backup_<name>.<YYYYMMDD-HHMMSS>.tbk (a
+// compressed one as backup_<name>.<YYYYMMDD-HHMMSS>.tbk.zst), named by
 // the start time of the run that wrote it (its header's "Backup TimeStamp",
 // local time as written; the file's modification time when it has none), and
 // the copies beyond the setting are removed, oldest first. A backup name
@@ -16,11 +17,12 @@ struct BackupFileEntry {
     bool IsCurrent() const { return stamp.empty(); }
 };
 
-// dataDir + "backup_" + name + "." + stamp + ".tbk"
-std::string BackupCopyPath(const std::string& dataDir, const std::string& name, const std::string& stamp);
+// dataDir + "backup_" + name + "." + stamp + ".tbk" (+ ".zst" when compressed)
+std::string BackupCopyPath(const std::string& dataDir, const std::string& name, const std::string& stamp,
+                           bool compressed = false);
 // Eight digits, "-", six digits.
 bool IsCopyStamp(std::string_view stamp);
-// The older copies of backup `name`, newest first.
+// The older copies of backup `name`, of both forms, newest first.
 std::vector<BackupFileEntry> ListBackupCopies(const std::string& dataDir, const std::string& name);
 // The current file (when there is one), then the older copies, newest first.
 std::vector<BackupFileEntry> ListBackupFiles(const std::string& dataDir, const std::string& name);
@@ -42,9 +44,15 @@ class BackupRotation {
 public:
     BackupRotation(std::string dataDir, std::string name);
 
-    // Links the current file (when there is one) under its copy name; a copy
-    // of the same second is replaced. False when nothing was kept.
+    // Links the current file (when there is one) under its copy name, in its
+    // own form; a copy of the same second is replaced. False when nothing
+    // was kept.
     bool KeepCurrent();
+    // Once the new current file `current` is in place: removes the other
+    // form's current file, so that a backup has one current file. Kept as
+    // an older copy by KeepCurrent when it was the current one (or by the
+    // run that replaced it, when a stop left both behind).
+    void RetireOtherForm(const std::string& current);
     // Removes the copy KeepCurrent made.
     void Undo();
     // Removes the copies beyond the `keep` newest; returns how many went.

@@ -23,6 +23,8 @@ std::vector<std::string> BackupFileNames(const std::string& dataDir, const std::
 {
     const std::string main = "backup_" + backupName + ".tbk";
     const std::string tempStart = AtomicFile::TempPrefix(dataDir + main).substr(dataDir.size());
+    const std::string compressedTempStart
+        = AtomicFile::TempPrefix(BackupFilePath(dataDir, backupName, true)).substr(dataDir.size());
     std::vector<std::string> names;
     DIR* dir = opendir(dataDir.c_str());
     if (!dir)
@@ -32,11 +34,10 @@ std::vector<std::string> BackupFileNames(const std::string& dataDir, const std::
         // The current file, files named after it (but not a running backup's
         // temporary file) and the older copies backup_<name>.<stamp>.tbk; never
         // the lock file, which other processes may hold.
-        const std::string copyStart = "backup_" + backupName + ".";
-        const bool copy = name.size() > copyStart.size() + 4 && name.starts_with(copyStart) && name.ends_with(".tbk")
-                          && IsCopyStamp(std::string_view(name).substr(copyStart.size(),
-                                                                       name.size() - copyStart.size() - 4));
-        const bool ours = name == main || copy || (name.starts_with(main + ".") && !name.starts_with(tempStart));
+        // Both forms of each.
+        const bool ours = IsBackupFileOf(dataDir, backupName, dataDir + name)
+                          || (name.starts_with(main + ".") && !name.starts_with(tempStart)
+                              && !name.starts_with(compressedTempStart));
         struct stat st {};
         if (ours && lstat((dataDir + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
             names.push_back(name);
@@ -51,7 +52,8 @@ bool DeleteBackupFiles(const std::string& dataDir, const std::string& backupName
     bool ok = true;
     for (const std::string& name : BackupFileNames(dataDir, backupName))
         ok = std::remove((dataDir + name).c_str()) == 0 && ok;
-    AtomicFile::RemoveStaleTemps(BackupFilePath(dataDir, backupName));
+    for (const bool compressed : {false, true})
+        AtomicFile::RemoveStaleTemps(BackupFilePath(dataDir, backupName, compressed));
     return ok;
 }
 
@@ -73,6 +75,7 @@ std::vector<std::string> SetAsideBackupFiles(const std::string& dataDir, const s
         else
             ok = false;
     }
-    AtomicFile::RemoveStaleTemps(BackupFilePath(dataDir, backupName));
+    for (const bool compressed : {false, true})
+        AtomicFile::RemoveStaleTemps(BackupFilePath(dataDir, backupName, compressed));
     return moved;
 }

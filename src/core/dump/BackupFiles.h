@@ -6,8 +6,9 @@
 
 // The files a backup keeps in the data directory, for when the backup is
 // deleted: its backup file backup_<name>.tbk and any other file named after
-// it (backup_<name>.tbk.<something>), but not the temporary file a running
-// backup writes. A new backup of the same name must never take them for its
+// it (backup_<name>.tbk.<something>, the compressed form backup_<name>.tbk.zst
+// among them) and the older copies of both forms, but not the temporary
+// files a running backup writes. A new backup of the same name must never take them for its
 // own, so they are either deleted or set aside under a name no backup reads.
 
 // The file names (without the directory) of the backup's files, sorted.

@@ -4,6 +4,8 @@
 #include "core/dump/ValueEscaping.h"
 #include "core/store/Numbers.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 const std::string kHyphens(60, '-');
@@ -28,9 +30,25 @@ const char* RunKindText(RunKind kind)
     return kind == RunKind::Automatic ? "Automatic" : "Manual";
 }
 
+std::string BackupFilePath(const std::string& dataDir, const std::string& backupName, bool compressed)
+{
+    return dataDir + "backup_" + backupName + (compressed ? ".tbk.zst" : ".tbk");
+}
+
 std::string BackupFilePath(const std::string& dataDir, const std::string& backupName)
 {
-    return dataDir + "backup_" + backupName + ".tbk";
+    const std::string plain = BackupFilePath(dataDir, backupName, false);
+    const std::string compressed = BackupFilePath(dataDir, backupName, true);
+    struct stat p {}, c {};
+    const bool havePlain = ::lstat(plain.c_str(), &p) == 0 && S_ISREG(p.st_mode);
+    const bool haveCompressed = ::lstat(compressed.c_str(), &c) == 0 && S_ISREG(c.st_mode);
+    if (!haveCompressed)
+        return plain;
+    if (!havePlain)
+        return compressed;
+    const bool compressedLater = c.st_mtim.tv_sec != p.st_mtim.tv_sec ? c.st_mtim.tv_sec > p.st_mtim.tv_sec
+                                                                      : c.st_mtim.tv_nsec >= p.st_mtim.tv_nsec;
+    return compressedLater ? compressed : plain;
 }
 
 std::string HeaderText(const DumpHeader& h)

@@ -32,7 +32,13 @@ enum class RunKind { Manual, Automatic };
 // "Manual" or "Automatic": the run kind as stored and as written in the header.
 const char* RunKindText(RunKind kind);
 
-// "backup_" + name + ".tbk" in the data directory (which ends with '/').
+// "backup_" + name + ".tbk" in the data directory (which ends with '/'),
+// and ".tbk.zst" for the compressed form.
+std::string BackupFilePath(const std::string& dataDir, const std::string& backupName, bool compressed);
+// The backup's current file, which every reader reads: the one of the two
+// forms that exists; when both do (a run stopped between moving its file
+// in and retiring the other form's), the one written last; when neither
+// does, the plain name.
 std::string BackupFilePath(const std::string& dataDir, const std::string& backupName);
 
 struct DumpHeader {

@@ -1044,6 +1044,116 @@ StructureRewrite RewriteCreateTable(std::string_view statement, std::string_view
     return result;
 }
 
+KeyDeferral DeferPlainKeys(std::string_view statement)
+{
+    KeyDeferral result;
+    result.createStatement.assign(statement);
+    const Analysis a = Analyze(statement);
+    if (a.refusal.error != ShapeError::None)
+        return result;
+    const std::vector<Token>& t = a.tokens;
+    auto text = [&](size_t i) { return statement.substr(t[i].begin, t[i].end - t[i].begin); };
+    auto isWord = [&](size_t i, std::string_view upper) {
+        return i < t.size() && t[i].kind == Tok::Word && EqualsNoCase(text(i), upper);
+    };
+    auto isPunct = [&](size_t i, char c) { return i < t.size() && t[i].kind == Tok::Punct && statement[t[i].begin] == c; };
+
+    // Only InnoDB builds a key from sorted rows; foreign keys need their
+    // keys from the start; partitions, full-text and spatial keys are left
+    // as they are.
+    bool innodb = false;
+    for (size_t i = a.definitionsEnd + 1; i < t.size(); ++i) {
+        if (isWord(i, "PARTITION"))
+            return result;
+        if (isWord(i, "ENGINE")) {
+            const size_t v = isPunct(i + 1, '=') ? i + 2 : i + 1;
+            innodb = isWord(v, "INNODB");
+        }
+    }
+    if (!innodb)
+        return result;
+    for (size_t i = a.nameToken + 1; i < a.definitionsEnd; ++i) {
+        if (isWord(i, "FOREIGN") || isWord(i, "REFERENCES") || isWord(i, "FULLTEXT") || isWord(i, "SPATIAL"))
+            return result;
+    }
+
+    // The definitions at the top level: [first token, the "," or ")" after it).
+    struct Definition {
+        size_t first;
+        size_t end;
+    };
+    std::vector<Definition> definitions;
+    std::vector<std::string> autoColumns; // quoted names of AUTO_INCREMENT columns
+    for (size_t i = a.nameToken + 2, depth = 0, first = i; i <= a.definitionsEnd; ++i) {
+        if (isPunct(i, '(')) {
+            ++depth;
+        } else if (isPunct(i, ')') && depth > 0) {
+            --depth;
+        } else if (depth == 0 && (isPunct(i, ',') || i == a.definitionsEnd)) {
+            definitions.push_back({first, i});
+            if (t[first].kind == Tok::Name) {
+                for (size_t k = first + 1; k < i; ++k) {
+                    if (isWord(k, "AUTO_INCREMENT"))
+                        autoColumns.emplace_back(text(first));
+                }
+            }
+            first = i + 1;
+        }
+    }
+
+    // A plain key whose first column counts up stays: the server wants that
+    // column keyed from the start.
+    std::vector<bool> deferred(definitions.size(), false);
+    bool any = false;
+    for (size_t d = 0; d < definitions.size(); ++d) {
+        const Definition& def = definitions[d];
+        if (!isWord(def.first, "KEY") && !isWord(def.first, "INDEX"))
+            continue;
+        size_t open = def.first + 1;
+        while (open < def.end && !isPunct(open, '('))
+            ++open;
+        if (open + 1 >= def.end || t[open + 1].kind != Tok::Name)
+            continue;
+        bool counted = false;
+        for (const std::string& c : autoColumns)
+            counted = counted || text(open + 1) == c;
+        deferred[d] = !counted;
+        any = any || deferred[d];
+    }
+    if (!any)
+        return result;
+
+    // Each deferred key leaves with the comma before it (a key line is never
+    // the first definition of a table that has columns before it; when it
+    // is, the comma after it goes).
+    std::string& out = result.createStatement;
+    out.clear();
+    size_t copied = 0;
+    for (size_t d = 0; d < definitions.size(); ++d) {
+        if (!deferred[d])
+            continue;
+        const Definition& def = definitions[d];
+        const size_t keyBegin = t[def.first].begin;
+        const size_t keyEnd = t[def.end - 1].end;
+        size_t cutBegin = keyBegin;
+        size_t cutEnd = keyEnd;
+        if (def.first > a.nameToken + 2 && t[def.first - 1].begin >= copied)
+            cutBegin = t[def.first - 1].begin; // the "," before it
+        else if (isPunct(def.end, ','))
+            cutEnd = t[def.end].end;
+        else
+            return KeyDeferral {std::string(statement), {}};
+        out.append(statement.substr(copied, cutBegin - copied));
+        copied = cutEnd;
+        if (!result.addKeys.empty())
+            result.addKeys += ", ";
+        result.addKeys += "ADD ";
+        result.addKeys.append(statement.substr(keyBegin, keyEnd - keyBegin));
+    }
+    out.append(statement.substr(copied));
+    return result;
+}
+
 // ---------------------------------------------------------------------------
 // Structure text
 

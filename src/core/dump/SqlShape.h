@@ -156,6 +156,27 @@ using ConstraintMap = std::function<std::string(const std::string& name, bool fo
 StructureRewrite RewriteCreateTable(std::string_view statement, std::string_view newTable,
                                     const ConstraintMap& mapConstraint, const ReferenceMap& mapReference);
 
+// A table created for loading, with its plain secondary keys added once its
+// rows are in: InnoDB builds a key from sorted rows much faster than it
+// keeps it up to date row by row.
+struct KeyDeferral {
+    std::string createStatement; // the statement without the deferred keys
+    // "ADD KEY `k` (`c`), ADD KEY ...": the deferred key lines in their
+    // order, for one ALTER TABLE; empty when nothing is deferred (and the
+    // statement is the one given).
+    std::string addKeys;
+};
+
+// Splits an accepted structure statement of an InnoDB table: its KEY and
+// INDEX lines leave the CREATE TABLE statement (each with its comma) and
+// become ADD clauses, byte for byte. The server orders a table's keys by
+// kind (primary, unique, plain) and then by when they were defined, so the
+// table ends with its keys in the same order and with the same names. Left
+// whole: a statement CheckCreateTable refuses, another engine, partitions,
+// foreign keys (which need their keys from the start), full-text and
+// spatial keys, and a key whose first column is an AUTO_INCREMENT column.
+KeyDeferral DeferPlainKeys(std::string_view statement);
+
 // ---------------------------------------------------------------------------
 // Structure text as the backup file carries it
 

@@ -7,6 +7,7 @@
 #include "core/dump/TableDefinition.h"
 #include "core/engine/CountAhead.h"
 #include "core/engine/RunSkeleton.h"
+#include "core/engine/TablePrefetch.h"
 #include "core/history/LastFailure.h"
 #include "core/state/BackupLock.h"
 #include "core/store/Definitions.h"
@@ -17,6 +18,8 @@
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include <unistd.h>
 
 std::string backuptext::RunQuestion(const std::string& name)
 {
@@ -117,24 +120,10 @@ enum class TableOutcome { Done, Empty, Cancelled, Failed, Redo };
 // read (written behind room left for the heading).
 enum class Count { Exact, Pending, Reading };
 
-// What the rows are read with: every column, or the ones the row statements
-// name.
-std::string SelectList(const std::vector<std::string>& columns)
-{
-    if (columns.empty())
-        return "*";
-    std::string list;
-    for (const std::string& c : columns) {
-        if (!list.empty())
-            list += ", ";
-        list += QuoteIdentifier(c);
-    }
-    return list;
-}
-
 class RunContext {
 public:
-    RunContext(AppState& state, RunUi& ui, RunKind kind, std::time_t start, BackupRun::CountMode countMode)
+    RunContext(AppState& state, RunUi& ui, RunKind kind, std::time_t start, BackupRun::CountMode countMode,
+               bool readAhead)
         : state_(state)
         , silent_(ui)
         , panel_(kind == RunKind::Manual ? ui : silent_)
@@ -143,6 +132,7 @@ public:
         , kind_(kind)
         , start_(start)
         , countMode_(countMode)
+        , readAhead_(readAhead)
     {
         out_.startTimeText = FormatLocalTime(start, kLongTimeFormat);
     }
@@ -173,6 +163,11 @@ private:
     // page progress of a table counted while it is read goes by it until the
     // count is known.
     long long EstimatedRows(const std::string& table);
+    // Writes the data section of table `index` from the spool the second
+    // connection read it into; Redo when it has none for it (or its columns
+    // differ), and the table is read here.
+    TableOutcome BackUpSpooled(const std::string& table, size_t index);
+    void FailRowTooLong(const std::string& table, unsigned long long length, unsigned long long packet);
     // Waits for table `index`'s forecast count, letting the window breathe;
     // Pending when the run was cancelled meanwhile.
     CountAhead::State AwaitCount(size_t index, std::string& countText);
@@ -188,6 +183,7 @@ private:
     const RunKind kind_;
     const std::time_t start_;
     const BackupRun::CountMode countMode_;
+    const bool readAhead_;
     BackupOutcome out_;
     BackupLock lock_;
     std::string backup_; // B: the definition's name, used for the file, header and log
@@ -196,6 +192,7 @@ private:
     std::string reasonDetail_;
     MysqlConnection conn_;
     CountAhead countAhead_;
+    TablePrefetch prefetch_;
     DumpFile file_;
     dump::TableDefinition definition_;
     std::optional<unsigned long long> packetLimit_;
@@ -208,6 +205,7 @@ private:
 void RunContext::Release()
 {
     countAhead_.Stop();
+    prefetch_.Stop();
     out_.status = RunStatus::Failed;
     if (out_.serverError.empty() && conn_.Initialised())
         out_.serverError = conn_.ErrorText();
@@ -368,17 +366,41 @@ BackupOutcome RunContext::Run(const std::string& name)
     // clients change during the run neither appear half-way nor vanish. The
     // long write timeout keeps the server from dropping a streamed table
     // while the window waits for the user (a question box during a pump).
-    if (!conn_.Connect(params) || !conn_.Query("SET SESSION TRANSACTION ISOLATION LEVEL REPEATABLE READ")) {
+    const std::string isolation = "SET SESSION TRANSACTION ISOLATION LEVEL REPEATABLE READ";
+    const std::string session = std::string("SET SESSION net_write_timeout = 3600, SESSION sql_quote_show_create = 1, "
+                                            "SESSION sql_mode = '', SESSION time_zone = '")
+        + kSessionTimeZone + "'";
+    if (!conn_.Connect(params) || !conn_.Query(isolation)) {
         Fail(kConnectFailure);
         return out_;
     }
     // The row counts are taken on a second connection, whose snapshot
     // starts right after this one's (see CountAhead); without it, on this one.
     const bool countAhead = countMode_ == BackupRun::CountMode::Ahead && countAhead_.Connect(params);
+    // Counted while read, every second table is read on a second connection
+    // at the same time. Its snapshot must be this one's: both start while
+    // commits are held back for a moment. Without the privilege for that,
+    // this connection reads every table.
+    std::string unlock;
+    if (readAhead_ && countMode_ == BackupRun::CountMode::WhileReading && tables.size() > 1
+        && prefetch_.Connect(params, {isolation, session})
+        && conn_.Query("SET SESSION lock_wait_timeout = 5")) {
+        if (conn_.Query("BACKUP STAGE START") && conn_.Query("BACKUP STAGE BLOCK_COMMIT"))
+            unlock = "BACKUP STAGE END";
+        else if (conn_.Query("BACKUP STAGE END"), conn_.Query("FLUSH TABLES WITH READ LOCK"))
+            unlock = "UNLOCK TABLES";
+    }
     if (!conn_.Query("START TRANSACTION WITH CONSISTENT SNAPSHOT")) {
         Fail(kConnectFailure);
         return out_;
     }
+    const bool shared = !unlock.empty() && prefetch_.StartSnapshot();
+    if ((!unlock.empty() && !conn_.Query(unlock)) || (prefetch_.Connected() && !conn_.Query("SET SESSION lock_wait_timeout = DEFAULT"))) {
+        Fail(kConnectFailure);
+        return out_;
+    }
+    if (!shared)
+        prefetch_.Stop();
     if (!countAhead || !countAhead_.Start())
         countAhead_.Stop();
     // SHOW CREATE TABLE prints the definition as the restore reads it:
@@ -388,9 +410,7 @@ BackupOutcome RunContext::Run(const std::string& name)
     // and every hour (a local time repeats when the clock goes back); the
     // file's header says so, and a restore reads them back the same way. A
     // run that cannot read them so does not go on.
-    if (!conn_.Query(std::string("SET SESSION net_write_timeout = 3600, SESSION sql_quote_show_create = 1, "
-                                 "SESSION sql_mode = '', SESSION time_zone = '")
-                     + kSessionTimeZone + "'")) {
+    if (!conn_.Query(session)) {
         Fail(kConnectFailure);
         return out_;
     }
@@ -408,12 +428,22 @@ BackupOutcome RunContext::Run(const std::string& name)
         return out_;
     }
 
-    if (!file_.Open(BackupFilePath(state_.paths.dataDir, backup_))) {
+    // The form the setting asks for; the other form's current file is
+    // retired when this one is moved in (Finish).
+    if (!file_.Open(BackupFilePath(state_.paths.dataDir, backup_, state_.settings().compress))) {
         Fail(kFileFailure);
         return out_;
     }
     file_.Write(HeaderText({kind_, params.host, params.database, backup_, out_.startTimeText}));
     out_.lineTally = kHeaderLines;
+    if (shared) {
+        std::vector<std::pair<size_t, std::string>> ahead;
+        for (size_t i = 1; i < tables.size(); i += 2)
+            ahead.emplace_back(i, tables[i]);
+        const unsigned long long packet = PacketLimit();
+        prefetch_.Start(std::move(ahead), state_.paths.dataDir,
+                        packet > kRestoreGrowth ? packet - kRestoreGrowth : 0);
+    }
 
     for (size_t i = 0; i < tables.size(); ++i) {
         const TableOutcome t = BackUpTable(tables[i], i);
@@ -486,9 +516,11 @@ TableOutcome RunContext::BackUpTable(const std::string& table, size_t index)
     // read), otherwise from this one.
     std::string countText;
     TableOutcome t = TableOutcome::Redo;
-    if (countMode_ == BackupRun::CountMode::WhileReading)
+    if (prefetch_.Reads(index))
+        t = BackUpSpooled(table, index);
+    if (t == TableOutcome::Redo && countMode_ == BackupRun::CountMode::WhileReading)
         t = BackUpRows(table, index, countText, Count::Reading);
-    else if (countAhead_.Active())
+    else if (t == TableOutcome::Redo && countAhead_.Active())
         t = BackUpRows(table, index, countText, Count::Pending);
     if (t == TableOutcome::Redo) {
         countText.clear();
@@ -526,6 +558,85 @@ long long RunContext::EstimatedRows(const std::string& table)
             estimate = std::max(0LL, LeadingInteger(row[0]));
     }
     return estimate;
+}
+
+void RunContext::FailRowTooLong(const std::string& table, unsigned long long length, unsigned long long packet)
+{
+    Fail(kRowTooLongFailure,
+         "The table " + dump::QuoteName(table) + " holds a row that could not be restored: its row statement of "
+             + std::to_string(length) + " bytes is longer than the server's packet limit (max_allowed_packet) of "
+             + std::to_string(packet) + " bytes.\r\n\r\nThe backup failed; the previous backup file was kept.",
+         " - Table: " + table);
+}
+
+TableOutcome RunContext::BackUpSpooled(const std::string& table, size_t index)
+{
+    TablePrefetch::Spool spool;
+    TablePrefetch::State state = TablePrefetch::State::Pending;
+    for (;;) {
+        state = prefetch_.Take(index, ThrottledPump::kInterval, spool);
+        if (state != TablePrefetch::State::Pending)
+            break;
+        skeleton_.ShowElapsedIfNewSecond();
+        pump_.Always();
+        if (CancelRequested())
+            return TableOutcome::Cancelled;
+    }
+    if (state != TablePrefetch::State::Ready)
+        return TableOutcome::Redo;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer {spool.fd};
+    // Read under another definition than the one just written (the table
+    // changed between the two reads): read again here.
+    if (spool.rowColumns != definition_.rowColumns)
+        return TableOutcome::Redo;
+    if (spool.firstLong != 0) {
+        FailRowTooLong(table, spool.firstLong, PacketLimit());
+        return TableOutcome::Failed;
+    }
+    ++out_.tablesReadAhead;
+    if (spool.rows == 0)
+        return TableOutcome::Empty;
+
+    // The heading with the count, then the rows as read.
+    const std::string countText = std::to_string(spool.rows);
+    const long long pages = spool.rows / kPageSize;
+    const long long step = pages / 7;
+    panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(std::min<long long>(pages + 1, INT_MAX)));
+    panel_.SetText(RunField::RunStatus, "Backing up " + table);
+    // The members wait for their count as they do for a table read here.
+    if (!membersWaiting_)
+        panel_.SetText(RunField::TableMembers, "Waiting");
+    panel_.SetText(RunField::TableMembers, countText + " rows");
+    membersWaiting_ = false;
+    panel_.SetText(RunField::CurrentMember, "0");
+    out_.lineTally += kDataHeadingLines;
+    panel_.StepBar(RunBar::Overall);
+    file_.Write(DataHeading(table, countText));
+    PumpWhile(pump_, [this, &spool] {
+        file_.AppendFile(spool.fd, spool.bytes);
+        return true;
+    });
+    if (file_.Failed()) {
+        Fail(kFileFailure);
+        return TableOutcome::Failed;
+    }
+    out_.lineTally += spool.rows;
+    out_.rowsWritten += static_cast<unsigned long long>(spool.rows);
+    // The pages, each shown and stepped as a page read here would be.
+    for (long long p = 0; p <= pages; ++p) {
+        panel_.SetText(RunField::CurrentMember, std::to_string(p * kPageSize));
+        skeleton_.ShowElapsedIfNewSecond();
+        pump_.Always();
+        if (CancelRequested())
+            return TableOutcome::Cancelled;
+        panel_.StepBar(RunBar::CurrentTable);
+        if (p == step || p == 2 * step || p == 3 * step || p == 4 * step || p == 5 * step || p == 6 * step)
+            panel_.StepBar(RunBar::Overall);
+    }
+    return TableOutcome::Done;
 }
 
 CountAhead::State RunContext::AwaitCount(size_t index, std::string& countText)
@@ -625,7 +736,7 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
 
     // The table is streamed in one statement and cut into pages of 100 rows
     // on this side: time stays linear in the rows and memory flat.
-    if (!conn_.Query("select " + SelectList(definition_.rowColumns) + " from " + quoted)) {
+    if (!conn_.Query("select " + RowSelectList(definition_.rowColumns) + " from " + quoted)) {
         Fail(kPageFailure);
         return TableOutcome::Failed;
     }
@@ -826,11 +937,7 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
         Fail(kFileFailure);
         return TableOutcome::Failed;
     case Stream::TooLong:
-        Fail(kRowTooLongFailure,
-             "The table " + quotedName + " holds a row that could not be restored: its row statement of "
-                 + std::to_string(longest) + " bytes is longer than the server's packet limit (max_allowed_packet) of "
-                 + std::to_string(packet) + " bytes.\r\n\r\nThe backup failed; the previous backup file was kept.",
-             " - Table: " + table);
+        FailRowTooLong(table, longest, packet);
         return TableOutcome::Failed;
     case Stream::Changed:
         Fail(kChangedFailure,
@@ -847,6 +954,7 @@ TableOutcome RunContext::BackUpRows(const std::string& table, size_t index, std:
 void RunContext::Finish(bool completed)
 {
     countAhead_.Stop();
+    prefetch_.Stop();
     conn_.Close();
     skeleton_.ShowEnd();
 
@@ -859,11 +967,13 @@ void RunContext::Finish(bool completed)
         const int keep = state_.settings().keepCopies;
         if (keep > 0)
             rotation.KeepCurrent();
+        const std::string written = file_.FinalPath();
         if (!PumpWhile(pump_, [this] { return file_.Commit(); })) {
             rotation.Undo();
             Fail(kFileFailure);
             return;
         }
+        rotation.RetireOtherForm(written);
         rotation.Prune(keep);
     }
     file_.Discard();
@@ -905,7 +1015,7 @@ BackupOutcome BackupRun::Run(std::string name, RunKind kind, std::time_t startTi
 {
     BackupOutcome outcome;
     {
-        RunContext run(state_, ui_, kind, startTime, countMode_);
+        RunContext run(state_, ui_, kind, startTime, countMode_, readAhead_);
         outcome = run.Run(name);
     }
     // Cleared only now that the run has fully returned (a refused run never

@@ -67,6 +67,8 @@ struct BackupOutcome {
     std::string lastBackup;    // LAST_BACKUP as stored after the run
     long long lineTally = 0;
     unsigned long long rowsWritten = 0;
+    // Tables whose rows the second connection read (see SetReadAhead).
+    int tablesReadAhead = 0;
     std::string serverError; // the server's text for a failure, when there is one
 };
 
@@ -105,9 +107,15 @@ public:
     // - First: counted on the run's own connection before the rows.
     enum class CountMode { WhileReading, Ahead, First };
     void SetCountMode(CountMode mode) { countMode_ = mode; }
+    // Counted while read (the default), every second table is read on a
+    // second connection that shares the run's snapshot, while the run reads
+    // the one before it (TablePrefetch); the file is the same either way.
+    // Off: the run's connection reads every table.
+    void SetReadAhead(bool on) { readAhead_ = on; }
 
 private:
     AppState& state_;
     RunUi& ui_;
     CountMode countMode_ = CountMode::WhileReading;
+    bool readAhead_ = true;
 };

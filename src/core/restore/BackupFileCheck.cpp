@@ -50,7 +50,7 @@ FileCheckResult BackupFileCheck::Run(LineReader& reader)
     }
     if (kind != FileLine::Bad && reader.Failed()) {
         result.line = grammar.LineNumber() + 1;
-        result.reason = "the file could not be read";
+        result.reason = reader.Error();
         return result;
     }
     if (kind != FileLine::Bad) {
@@ -61,6 +61,15 @@ FileCheckResult BackupFileCheck::Run(LineReader& reader)
     if (kind == FileLine::Bad) {
         result.line = grammar.ErrorLine();
         result.reason = grammar.Error();
+        // Damaged compressed data reads as text until the decoder finds the
+        // damage (at the latest at its frame's checksum): a wrong line there
+        // is the damage showing, and the decoder's finding is the reason.
+        if (reader.Compressed()) {
+            while (reader.Next(line)) {
+            }
+            if (reader.Failed())
+                result.reason = reader.Error();
+        }
         return result;
     }
     result.rows = grammar.Rows();

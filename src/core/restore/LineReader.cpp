@@ -1,15 +1,19 @@
 #include "core/restore/LineReader.h"
 
+#include "core/dump/BackupCompression.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zstd.h>
 
 namespace {
 
 constexpr size_t kBufferBytes = 256 * 1024;
+constexpr const char* kReadFailure = "the file could not be read";
 
 } // namespace
 
@@ -44,6 +48,24 @@ bool LineReader::Open(const std::string& path)
     }
     fd_ = fd;
     size_ = static_cast<long long>(st.st_size);
+    char head[4] = {};
+    const ssize_t headBytes = ::pread(fd, head, sizeof head, 0);
+    if (zfile::IsCompressedName(path)
+        || zfile::StartsCompressed(std::string_view(head, headBytes > 0 ? size_t(headBytes) : 0))) {
+        dctx_ = ZSTD_createDCtx();
+        if (!dctx_ || ZSTD_isError(ZSTD_DCtx_setParameter(dctx_, ZSTD_d_windowLogMax, zfile::kMaxWindowLog))) {
+            Close();
+            return false;
+        }
+        in_.resize(ZSTD_DStreamInSize());
+        textSize_ = zfile::ReadTextSize(fd, size_);
+    } else {
+        textSize_ = size_;
+    }
+    inPos_ = inEnd_ = 0;
+    inEof_ = outputPending_ = false;
+    frameWhole_ = true;
+    error_.clear();
     consumed_ = 0;
     buffer_.resize(kBufferBytes);
     pos_ = end_ = 0;
@@ -56,6 +78,12 @@ bool LineReader::Rewind()
 {
     if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0)
         return false;
+    if (dctx_)
+        ZSTD_DCtx_reset(dctx_, ZSTD_reset_session_only);
+    inPos_ = inEnd_ = 0;
+    inEof_ = outputPending_ = false;
+    frameWhole_ = true;
+    error_.clear();
     pos_ = end_ = 0;
     eof_ = failed_ = overlong_ = false;
     lineBytes_ = bytesRead_ = 0;
@@ -68,12 +96,23 @@ void LineReader::Close()
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
+    ZSTD_freeDCtx(dctx_);
+    dctx_ = nullptr;
+}
+
+void LineReader::Fail(std::string reason)
+{
+    failed_ = true;
+    eof_ = true;
+    error_ = std::move(reason);
 }
 
 bool LineReader::Fill()
 {
     if (fd_ < 0 || eof_)
         return false;
+    if (dctx_)
+        return FillDecoded();
     for (;;) {
         const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
         if (n > 0) {
@@ -85,9 +124,53 @@ bool LineReader::Fill()
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            failed_ = true;
+            Fail(kReadFailure);
         eof_ = true;
         return false;
+    }
+}
+
+bool LineReader::FillDecoded()
+{
+    for (;;) {
+        if (inPos_ == inEnd_ && !inEof_ && !outputPending_) {
+            const ssize_t n = ::read(fd_, in_.data(), in_.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                Fail(kReadFailure);
+                return false;
+            }
+            inPos_ = 0;
+            inEnd_ = static_cast<size_t>(n);
+            inEof_ = n == 0;
+        }
+        if (inPos_ == inEnd_ && !outputPending_) {
+            // A frame the file stops inside was cut short.
+            if (!frameWhole_) {
+                Fail("the compressed file ends inside a frame (it was cut short)");
+                return false;
+            }
+            eof_ = true;
+            return false;
+        }
+        ZSTD_inBuffer input {in_.data(), inEnd_, inPos_};
+        ZSTD_outBuffer output {buffer_.data(), buffer_.size(), 0};
+        const size_t left = ZSTD_decompressStream(dctx_, &output, &input);
+        inPos_ = input.pos;
+        if (ZSTD_isError(left)) {
+            Fail(std::string("the compressed data is damaged (") + ZSTD_getErrorName(left) + ")");
+            return false;
+        }
+        frameWhole_ = left == 0;
+        // A full buffer may leave decoded bytes in the decoder.
+        outputPending_ = output.pos == output.size;
+        if (output.pos > 0) {
+            pos_ = 0;
+            end_ = output.pos;
+            bytesRead_ += output.pos;
+            return true;
+        }
     }
 }
 

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+struct ZSTD_DCtx_s;
+
 // Reads a text file line by line without loading it whole: the dump files a
 // restore replays and the viewer shows can be far larger than memory should
 // hold. A line ends at a line feed; the line feed and a carriage return before
@@ -11,6 +13,12 @@
 //
 // Only regular files are read: a FIFO, a device or a link to one is refused
 // when it is opened, and opening never waits for a writer.
+//
+// A backup file in its compressed form (a name ending in ".zst", or zstd's
+// frame at its start) is read as the text it holds, through a streaming
+// decoder: the lines are the same as those of the plain file. Damaged
+// compressed data (a wrong checksum, a bad frame) and a file cut off inside
+// a frame end the reading as a read error, with the reason in Error().
 class LineReader {
 public:
     // No statement longer than the largest packet a server accepts (1 GiB)
@@ -42,13 +50,21 @@ public:
     unsigned long long LineBytes() const { return lineBytes_; }
     // A read error ended the file early.
     bool Failed() const { return failed_; }
+    // Why, as a phrase: "the file could not be read", or what is wrong with
+    // the compressed data.
+    const std::string& Error() const { return error_; }
+    // The file is the compressed form.
+    bool Compressed() const { return dctx_ != nullptr; }
+    // Bytes of text the file holds: the file's size when plain; when
+    // compressed, the size it records, or -1 when it records none.
+    long long TextSize() const { return textSize_; }
     size_t MaxLine() const { return maxLine_; }
     // Size of the open file in bytes, as found when it was opened.
     long long Size() const { return size_; }
-    // Bytes of the file up to the end of the last line read, its line end
+    // Bytes of the text up to the end of the last line read, its line end
     // included.
     long long Consumed() const { return consumed_; }
-    // Bytes read from the file so far.
+    // Bytes of text read so far.
     unsigned long long BytesRead() const { return bytesRead_; }
     // Goes back to the first line of the open file.
     bool Rewind();
@@ -56,6 +72,8 @@ public:
 
 private:
     bool Fill();
+    bool FillDecoded();
+    void Fail(std::string reason);
 
     int fd_ = -1;
     size_t maxLine_;
@@ -70,4 +88,15 @@ private:
     unsigned long long bytesRead_ = 0;
     long long size_ = 0;
     long long consumed_ = 0;
+    long long textSize_ = 0;
+    std::string error_;
+    // The compressed form: the decoder, the file's bytes read ahead, and
+    // whether the last frame read was whole.
+    ZSTD_DCtx_s* dctx_ = nullptr;
+    std::string in_;
+    size_t inPos_ = 0;
+    size_t inEnd_ = 0;
+    bool inEof_ = false;
+    bool frameWhole_ = true;
+    bool outputPending_ = false;
 };

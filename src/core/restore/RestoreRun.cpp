@@ -234,6 +234,8 @@ RestoreReport RestoreRun::Run(std::string name)
     batch_.Clear();
     batchModeOn_ = false;
     fileTables_.clear();
+    fileTableRows_.clear();
+    deferredKeys_.clear();
     expectClosed_ = false;
     utcTimestamps_ = false;
     declined_ = false;
@@ -390,7 +392,7 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
     // name, or put there by hand, is not.
     const bool olderCopy = path != BackupFilePath(state_.paths.dataDir, backupName_);
     if (result.header.backupName != backupName_ || (!olderCopy && result.header.startTimeText != lastBackup_)) {
-        Fail(kFileRefused, "The file backup_" + backupName_ + ".tbk was not written by the last run of backup "
+        Fail(kFileRefused, "The file " + path.substr(path.find_last_of('/') + 1) + " was not written by the last run of backup "
                                + backupName_ + ": it holds backup \"" + result.header.backupName + "\" of "
                                + result.header.startTimeText + ", and the backup last ran on " + lastBackup_
                                + ".\r\n\r\nNothing was restored.");
@@ -411,6 +413,8 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
         return LineResult::Failed;
     }
     fileTables_.insert(result.tables.begin(), result.tables.end());
+    for (size_t i = 0; i < result.tables.size() && i < result.tableRows.size(); ++i)
+        fileTableRows_[result.tables[i]] = result.tableRows[i];
 
     TableSwap swap(conn);
     if (const std::string refusal = swap.Begin(); !refusal.empty()) {
@@ -440,6 +444,9 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
     }
     ui_.SetBarRange(RunBar::Overall, BarMaximum(lineCount));
     LineResult replayed = ReplayFile(conn, reader);
+    // Rows an Indirect run keeps after a failure keep the table's keys.
+    if (!absolute_ && !deferredKeys_.empty())
+        AddDeferredKeys(conn);
     if (absolute_) {
         if (replayed == LineResult::Ok && !state_.restoreCancelRequested)
             replayed = SwapTables(conn);
@@ -567,6 +574,10 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
                 Fail(kInsertFailure);
                 return LineResult::Failed;
             }
+            if (!AddDeferredKeys(conn)) {
+                Fail(kCreateFailure);
+                return LineResult::Failed;
+            }
             break;
         case FileLine::DataTitle:
             HandleDumpingData(conn, grammar);
@@ -600,6 +611,10 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
         Fail(kInsertFailure);
         return LineResult::Failed;
     }
+    if (!AddDeferredKeys(conn)) {
+        Fail(kCreateFailure);
+        return LineResult::Failed;
+    }
     return LineResult::Ok;
 }
 
@@ -626,7 +641,7 @@ RestoreRun::LineResult RestoreRun::CreateTable(MysqlConnection& conn, const dump
             return LineResult::Failed;
         }
         conn.Query("DROP TABLE " + target); // a table that does not exist yet is fine
-        if (!Execute(conn, rewrite.statement)) {
+        if (!ExecuteCreate(conn, table, target, rewrite.statement)) {
             Fail(kCreateFailure);
             return LineResult::Failed;
         }
@@ -636,11 +651,36 @@ RestoreRun::LineResult RestoreRun::CreateTable(MysqlConnection& conn, const dump
     // Beside the original, under its scratch name: nothing original is
     // touched before the swap.
     const std::optional<std::string> scratch = swap_->ScratchStatement(table, statement);
-    if (!scratch || !Execute(conn, *scratch)) {
+    if (!scratch || !ExecuteCreate(conn, table, target, *scratch)) {
         Fail(kCreateFailure);
         return LineResult::Failed;
     }
     return LineResult::Ok;
+}
+
+bool RestoreRun::ExecuteCreate(MysqlConnection& conn, const std::string& table, const std::string& target,
+                               const std::string& statement)
+{
+    deferredKeys_.clear();
+    const auto rows = fileTableRows_.find(table);
+    if (deferKeysFromRows_ <= 0 || rows == fileTableRows_.end() || rows->second < deferKeysFromRows_)
+        return Execute(conn, statement);
+    const dump::KeyDeferral split = dump::DeferPlainKeys(statement);
+    if (!Execute(conn, split.createStatement))
+        return false;
+    if (!split.addKeys.empty())
+        deferredKeys_ = "ALTER TABLE " + target + " " + split.addKeys;
+    return true;
+}
+
+bool RestoreRun::AddDeferredKeys(MysqlConnection& conn)
+{
+    if (deferredKeys_.empty())
+        return true;
+    const std::string alter = std::move(deferredKeys_);
+    deferredKeys_.clear();
+    UseBatchMode(conn, false);
+    return Execute(conn, alter);
 }
 
 RestoreRun::LineResult RestoreRun::QueueRow(MysqlConnection& conn, const dump::RowStatement& row)

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -107,6 +108,10 @@ std::string RestoreBatchSqlMode(const std::string& sessionMode);
 // outcome is reported, so rows already sent are kept when an Indirect run
 // fails or is cancelled (an Absolute run drops its scratch tables then).
 //
+// A large InnoDB table is created without its plain secondary keys, which
+// one ALTER TABLE adds once its rows are in (before the next table, and
+// before any outcome is reported), so the table ends as its structure says.
+//
 // Consecutive row statements of one table with the same column list go to
 // the server as one multi-row INSERT of at most kBatchBytes (and a quarter
 // of the server's packet limit), under a strict sql_mode so that the batch
@@ -129,6 +134,11 @@ public:
     // limit); 0 sends every row on its own, one line at a time.
     void SetRowBatchBytes(size_t bytes) { batchBytes_ = bytes; }
 
+    // Tables of at least `rows` rows get their plain secondary keys once
+    // their rows are in (DeferPlainKeys); 0 keeps every key in its CREATE
+    // TABLE.
+    static constexpr long long kDeferKeysFromRows = 10000;
+    void SetKeyDeferralRows(long long rows) { deferKeysFromRows_ = rows; }
     // The file to restore instead of the backup's current one: one of its
     // older copies (BackupCopies). Empty (the default): the current file.
     // A path that is neither fails the run.
@@ -172,6 +182,13 @@ private:
     // connection and with it the rows not yet committed).
     bool Execute(MysqlConnection& conn, const std::string& sql);
     bool Commit(MysqlConnection& conn);
+    // Adds the keys the current table was created without, in one ALTER
+    // TABLE; true when there were none.
+    bool AddDeferredKeys(MysqlConnection& conn);
+    // Creates `target` for file table `table`, without its plain secondary
+    // keys when the table is large enough for that to pay.
+    bool ExecuteCreate(MysqlConnection& conn, const std::string& table, const std::string& target,
+                       const std::string& statement);
     void Fail(const RestoreFailure& failure, const std::string& message = {});
     std::string Target(const std::string& table) const;
 
@@ -197,6 +214,9 @@ private:
     std::string batchMode_;          // ... and for batches
     bool batchModeOn_ = false;
     std::unordered_set<std::string> fileTables_; // the tables the file holds
+    std::unordered_map<std::string, long long> fileTableRows_; // and the rows of each
+    long long deferKeysFromRows_ = kDeferKeysFromRows;
+    std::string deferredKeys_; // the ALTER TABLE that adds the current table's keys, or empty
     bool expectClosed_ = false; // the check found the closing line
     bool utcTimestamps_ = false; // the file's TIMESTAMP values are UTC
     bool declined_ = false;     // the user did not want another database

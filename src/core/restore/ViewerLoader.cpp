@@ -48,10 +48,12 @@ ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)
         state_.viewerActive = false;
         return ViewerLoadResult::NotOpened;
     }
-    const long long size = reader.Size();
-    ui_.ShowFileSize(std::to_string(size));
-    // The bar and the percentages follow what is put on screen.
-    const long long shown = size < kViewerShownBytes ? size : kViewerShownBytes;
+    ui_.ShowFileSize(std::to_string(reader.Size()));
+    // The bar, the percentages and the cap follow the text (a compressed
+    // file's text is larger than the file; when it does not record its
+    // length, the bar goes by the cap).
+    const long long size = reader.TextSize();
+    const long long shown = size >= 0 && size < kViewerShownBytes ? size : kViewerShownBytes;
     const long long step = shown / 100 > 0 ? shown / 100 : 1;
     ui_.SetProgressRange(shown, step);
 
@@ -99,6 +101,12 @@ ViewerLoadResult ViewerLoader::Load(const std::string& path, bool lineNumbers)
         pump.Maybe();
         if (!state_.viewerActive)
             return ViewerLoadResult::Stopped;
+    }
+    // The text's length, when the file does not record it, is read to its end.
+    if (size < 0 && reader.Consumed() > kViewerShownBytes) {
+        while (reader.Next(line))
+            pump.Maybe();
+        notShown = reader.Consumed() - before;
     }
     line.clear();
     line.shrink_to_fit();

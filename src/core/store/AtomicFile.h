@@ -60,6 +60,7 @@ public:
 
     bool Failed() const { return failed_; }
     const std::string& TempPath() const { return tempPath_; }
+    const std::string& FinalPath() const { return finalPath_; }
 
     // The start of the temporary files' names for `finalPath`: finalPath +
     // ".tmp", or, where that would make a name longer than 255 bytes, the

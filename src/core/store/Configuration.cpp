@@ -64,6 +64,7 @@ void Configuration::LoadConfiguration()
     LoadFlag(keys::kLineNumbers, s.lineNumbers);
     LoadFlag(keys::kCatchUp, s.catchUp);
     LoadFlag(keys::kNotifyFailure, s.notifyFailure);
+    LoadFlag(keys::kCompress, s.compress);
     {
         // Anything but plain digits (a missing row included) keeps the
         // default, so a damaged value never removes older copies.
@@ -100,6 +101,7 @@ void Configuration::ResetConfiguration()
     s.catchUp = true;
     s.notifyFailure = true;
     s.keepCopies = kDefaultKeepCopies;
+    s.compress = false;
 
     const char* t = keys::kConfigurationTable;
     store_.SetValue(t, keys::kCompStart, keys::kTrue);
@@ -118,6 +120,7 @@ void Configuration::ResetConfiguration()
     store_.SetValue(t, keys::kCatchUp, keys::kTrue);
     store_.SetValue(t, keys::kNotifyFailure, keys::kTrue);
     store_.SetValue(t, keys::kKeepCopies, std::to_string(kDefaultKeepCopies));
+    store_.SetValue(t, keys::kCompress, keys::kFalse);
 }
 
 void Configuration::WriteCompStart(bool on) { settings.compStart = on; StoreFlag(keys::kCompStart, on); }
@@ -133,6 +136,7 @@ void Configuration::WriteSafeCopy(bool on) { settings.safeCopy = on; StoreFlag(k
 void Configuration::WriteLineNumbers(bool on) { settings.lineNumbers = on; StoreFlag(keys::kLineNumbers, on); }
 void Configuration::WriteCatchUp(bool on) { settings.catchUp = on; StoreFlag(keys::kCatchUp, on); }
 void Configuration::WriteNotifyFailure(bool on) { settings.notifyFailure = on; StoreFlag(keys::kNotifyFailure, on); }
+void Configuration::WriteCompress(bool on) { settings.compress = on; StoreFlag(keys::kCompress, on); }
 
 void Configuration::WriteKeepCopies(int count)
 {

@@ -33,6 +33,8 @@ struct Settings {
     bool notifyFailure = true;
     // How many older backup files of each backup are kept (0 to 30).
     int keepCopies = 2;
+    // Backups write the compressed form of their files (.tbk.zst).
+    bool compress = false;
 };
 
 // The older copies kept of a backup file: kDefaultKeepCopies unless the
@@ -75,6 +77,7 @@ public:
     void WriteLineNumbers(bool on);
     void WriteCatchUp(bool on);
     void WriteNotifyFailure(bool on);
+    void WriteCompress(bool on);
     // Stores `count` limited to 0 .. kMaxKeepCopies.
     void WriteKeepCopies(int count);
 

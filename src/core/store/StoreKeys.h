@@ -32,6 +32,7 @@ inline constexpr const char* kLineNumbers = "IDC_TEXT_VIEW_CHECK_LINE_NUMBERS";
 inline constexpr const char* kCatchUp = "IDC_CONF_BACKUPS_CATCH_UP";
 inline constexpr const char* kNotifyFailure = "IDC_CONF_BACKUPS_NOTIFY_FAILURE";
 inline constexpr const char* kKeepCopies = "IDC_CONF_BACKUPS_KEEP_COPIES";
+inline constexpr const char* kCompress = "IDC_CONF_BACKUPS_COMPRESS";
 
 inline constexpr const char* kTrue = "TRUE";
 inline constexpr const char* kFalse = "FALSE";

@@ -1,5 +1,6 @@
 #include "gui/restore/BackupsPage.h"
 
+#include "core/dump/BackupCompression.h"
 #include "core/dump/BackupCopies.h"
 #include "core/dump/DumpFormat.h"
 #include "core/restore/LineReader.h"
@@ -8,6 +9,7 @@
 #include "core/store/Definitions.h"
 #include "gui/app/Messages.h"
 #include "gui/app/PageTable.h"
+#include "gui/widgets/LabeledValue.h"
 #include "gui/widgets/ReportList.h"
 #include "resources/ResourceIds.h"
 
@@ -61,12 +63,41 @@ BackupsPage::BackupsPage(AppState& state, PageHost& host, QWidget* parent)
     fileCaption->setBuddy(files_);
     fileRow->addWidget(fileCaption);
     fileRow->addWidget(files_, 1);
+    const LabeledValue size = MakeLabeledValue(QStringLiteral("Size:"), rid::IDC_REST_FILE_SIZE,
+                                               List()->parentWidget());
+    size_ = size.value;
+    fileRow->addSpacing(12);
+    fileRow->addWidget(size.caption);
+    fileRow->addWidget(size_);
     AddRowBelowList(fileRow);
     // Tab follows the screen: the list, the file, then the buttons.
     setTabOrder(List(), files_);
     connect(List(), &QTreeWidget::itemSelectionChanged, this, &BackupsPage::FillFiles);
+    connect(files_, &QComboBox::currentIndexChanged, this, &BackupsPage::ShowFileSize);
     FillList();
     FillFiles();
+}
+
+std::string BackupsPage::SizeText(const std::string& path)
+{
+    const zfile::FileSizes sizes = zfile::SizesOf(path);
+    if (sizes.fileBytes < 0)
+        return {};
+    const std::string file = std::to_string(sizes.fileBytes) + " bytes";
+    if (!sizes.compressed)
+        return file;
+    return file + " compressed, "
+        + (sizes.textBytes < 0 ? std::string("text size unknown") : std::to_string(sizes.textBytes) + " bytes of text");
+}
+
+void BackupsPage::ShowFileSize()
+{
+    QTreeWidgetItem* row = List()->FirstSelected();
+    const std::string name = row ? row->text(1).toStdString() : std::string();
+    const std::string chosen = ChosenFile();
+    const bool known = !name.empty() && IsValidName(name);
+    const std::string path = !known ? std::string() : chosen.empty() ? BackupFilePath(state_.paths.dataDir, name) : chosen;
+    size_->setText(QString::fromStdString(path.empty() ? std::string() : SizeText(path)));
 }
 
 void BackupsPage::FillFiles()
@@ -86,6 +117,7 @@ void BackupsPage::FillFiles()
     if (files_->count() == 0)
         files_->addItem(row ? QStringLiteral("No backup file") : QStringLiteral("Select a backup"), QString());
     files_->setEnabled(files_->count() > 1);
+    ShowFileSize();
 }
 
 std::string BackupsPage::ChosenFile() const

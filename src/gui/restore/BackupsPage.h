@@ -6,11 +6,14 @@
 
 class QComboBox;
 class QPushButton;
+class ValueLabel;
 
 // The Database Backups page: the saved backups, restored by "Restore
 // Backup" or the context menu, viewed by "View Backup", a double click or
 // the context menu; "Backup File:" chooses which file of the selected backup
-// (its current file or an older copy) is viewed or restored; the " Restore
+// (its current file or an older copy) is viewed or restored, and "Size:"
+// beside it gives the chosen file's size and, for a compressed file, the
+// size of the text it holds; the " Restore
 // Execution " panel shows a restore and is greyed outside one; "Cancel
 // Restore" asks the restore to stop.
 class BackupsPage : public BackupRunPage {
@@ -34,12 +37,19 @@ public:
     QComboBox* FileChoice() const { return files_; }
     // The chosen file's path; empty for the current file.
     std::string ChosenFile() const;
+    // "Size:": "<n> bytes", or "<n> bytes compressed, <m> bytes of text".
+    ValueLabel* FileSize() const { return size_; }
+
+    // The "Size:" text of the backup file at `path` ("" when it cannot be read).
+    static std::string SizeText(const std::string& path);
 
 private:
     // Lists the files of the selected backup in the file choice.
     void FillFiles();
+    void ShowFileSize();
 
     QComboBox* files_ = nullptr;
+    ValueLabel* size_ = nullptr;
     QPushButton* restore_ = nullptr;
     QPushButton* view_ = nullptr;
     QPushButton* cancel_ = nullptr;

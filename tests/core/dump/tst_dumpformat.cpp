@@ -1,6 +1,7 @@
 #include "core/engine/ExampleBackup.h"
 #include "core/store/AtomicFile.h"
 #include "TestSupport.h"
+#include "core/dump/BackupCompression.h"
 #include "core/dump/DumpFile.h"
 #include "core/dump/DumpFormat.h"
 #include "core/dump/TableDefinition.h"
@@ -51,6 +52,13 @@ KeyColumn Key(const std::string& name, bool unique, int seq, const std::string& 
 
 class TestDumpFormat : public QObject {
     Q_OBJECT
+
+    void forms()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("plain") << QString();
+        QTest::newRow("compressed") << QStringLiteral(".zst");
+    }
 
 private slots:
     void initTestCase()
@@ -434,12 +442,18 @@ private slots:
         QCOMPARE(AtomicFile::RemoveStaleTemps(BackupFilePath(dir.path(), longA)), 0);
     }
 
+    // Both forms of the file: plain, and compressed (read back through the
+    // zstd library).
+    void heldPiecesLandInOrderAndMarksTakeBack_data() { forms(); }
+    void reservedRoomTakesThePieceOfAnyLength_data() { forms(); }
+
     // A piece written late (the data heading once the count is known) lands
     // before what was held back, and a mark takes back what followed it.
     void heldPiecesLandInOrderAndMarksTakeBack()
     {
+        QFETCH(QString, suffix);
         test::TempDataDir dir;
-        const std::string path = BackupFilePath(dir.path(), "h");
+        const std::string path = BackupFilePath(dir.path(), "h") + suffix.toStdString();
         const std::string big(3 << 20, 'r'); // more than one write block
         DumpFile file;
         QVERIFY(file.Open(path));
@@ -457,7 +471,11 @@ private slots:
         QVERIFY(!file.Holding());
         file.Write("end\n");
         QVERIFY(file.Commit());
-        QCOMPARE(test::ReadFile(path), "a\r\nheading\r\nheld\r\n" + big + "\r\nafter\r\nend\r\n");
+        const std::string text = "a\r\nheading\r\nheld\r\n" + big + "\r\nafter\r\nend\r\n";
+        QCOMPARE(test::TextOf(path), text);
+        QCOMPARE(zfile::SizesOf(path).textBytes, static_cast<long long>(text.size()));
+        QCOMPARE(zfile::SizesOf(path).compressed, !suffix.isEmpty());
+        QVERIFY(suffix.isEmpty() || test::ReadFile(path).size() < text.size() / 10);
         QCOMPARE(FilesIn(dir.path()).size(), size_t(1)); // the spool file has no name
 
         // Given up while holding: nothing is left but the previous file.
@@ -467,7 +485,7 @@ private slots:
         file.Write("y\n");
         file.Discard();
         QCOMPARE(FilesIn(dir.path()).size(), size_t(1));
-        QCOMPARE(test::ReadFile(path).substr(0, 3), std::string("a\r\n"));
+        QCOMPARE(test::TextOf(path).substr(0, 3), std::string("a\r\n"));
     }
 
     // Room left for a piece whose length is guessed: a right guess writes it
@@ -476,8 +494,9 @@ private slots:
     // bytes are those of writing the piece first.
     void reservedRoomTakesThePieceOfAnyLength()
     {
+        QFETCH(QString, suffix);
         test::TempDataDir dir;
-        const std::string path = BackupFilePath(dir.path(), "r");
+        const std::string path = BackupFilePath(dir.path(), "r") + suffix.toStdString();
         std::string rows;
         for (int i = 0; rows.size() < (5u << 20) / 2; ++i)
             rows += "row " + std::to_string(i) + "\n"; // about 2.5 MB: several moved blocks
@@ -507,7 +526,8 @@ private slots:
             std::string crlf;
             for (char ch : expected)
                 crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
-            QVERIFY2(test::ReadFile(path) == crlf, c.name);
+            QVERIFY2(test::TextOf(path) == crlf, c.name);
+            QCOMPARE(zfile::SizesOf(path).textBytes, static_cast<long long>(crlf.size()));
         }
 
         // A reservation never filled is no complete file: the commit fails
@@ -529,7 +549,8 @@ private slots:
         QVERIFY(!file.Reserved());
         file.Write("b\n");
         QVERIFY(file.Commit());
-        QCOMPARE(test::ReadFile(path), std::string("a\r\nb\r\n"));
+        QCOMPARE(test::TextOf(path), std::string("a\r\nb\r\n"));
+        QCOMPARE(zfile::SizesOf(path).textBytes, 6LL);
     }
 
     // A server's definition goes into the file only when the restore reads

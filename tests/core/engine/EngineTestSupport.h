@@ -172,12 +172,15 @@ struct RunFixture {
     {
         BackupRun r(state, ui);
         r.SetCountMode(countFirst ? BackupRun::CountMode::First : countMode);
+        r.SetReadAhead(readAhead);
         return r.Run(name, kind, now);
     }
     // Runs count each table on their own connection before its rows.
     bool countFirst = false;
     // Otherwise, how they count it.
     BackupRun::CountMode countMode = BackupRun::CountMode::WhileReading;
+    // Every second table read on a second connection at the same time.
+    bool readAhead = true;
     std::string path(const std::string& backupName) const { return BackupFilePath(dir.path(), backupName); }
     std::string file(const std::string& backupName) const { return ReadFile(path(backupName)); }
     // The backup as stored (with its run facts).

@@ -83,6 +83,57 @@ private slots:
         QCOMPARE(stranger.Run("b").outcome, RestoreOutcome::Failed);
         QCOMPARE(f.log().back(), std::string("S Restore Failed: b - Copy: elsewhere.tbk - File Error"));
     }
+
+    // Switching the compression setting: a completed run writes the form
+    // asked for, the previous current file of either form becomes an older
+    // copy in its own form, a backup keeps one current file, and each copy
+    // restores its own rows.
+    void switchingTheFormKeepsOlderCopiesReadable()
+    {
+        REQUIRE_TEST_SERVER();
+        test::ScratchDatabase db("vorda_forms");
+        db.exec("CREATE TABLE t (id int NOT NULL PRIMARY KEY, v varchar(20))");
+        test::RunFixture f;
+        f.connection("c", db.params());
+        f.backup("b", "c", "t");
+        f.state.config.WriteRestoreMode(RestoreMode::Indirect);
+        const std::string plain = BackupFilePath(f.dir.path(), "b", false);
+        const std::string compressed = BackupFilePath(f.dir.path(), "b", true);
+        const struct {
+            int hour;
+            bool compress;
+            int keep;
+            std::vector<std::string> copies; // newest first
+        } steps[] = {
+            {1, false, 2, {}},
+            {2, true, 2, {"backup_b.20261207-010000.tbk"}},
+            {3, true, 2, {"backup_b.20261207-020000.tbk.zst", "backup_b.20261207-010000.tbk"}},
+            {4, false, 2, {"backup_b.20261207-030000.tbk.zst", "backup_b.20261207-020000.tbk.zst"}},
+            {5, true, 0, {}},
+        };
+        for (const auto& step : steps) {
+            db.exec("INSERT INTO t VALUES (" + std::to_string(step.hour) + ", 'v')");
+            f.state.config.WriteCompress(step.compress);
+            f.state.config.WriteKeepCopies(step.keep);
+            f.now = Utc(2026, 12, 7, step.hour, 0);
+            QCOMPARE(f.run("b").status, RunStatus::Completed);
+            QCOMPARE(test::FileExists(compressed), step.compress);
+            QCOMPARE(test::FileExists(plain), !step.compress);
+            QCOMPARE(f.path("b"), step.compress ? compressed : plain);
+            std::vector<std::string> copies;
+            for (const BackupFileEntry& e : ListBackupCopies(f.dir.path(), "b"))
+                copies.push_back(e.path.substr(f.dir.path().size()));
+            QCOMPARE(copies, step.copies);
+            // The current file and every copy restore the rows of their run.
+            for (const BackupFileEntry& e : ListBackupFiles(f.dir.path(), "b")) {
+                RestoreRun restore(f.state, f.ui);
+                restore.SetFile(e.IsCurrent() ? std::string() : e.path);
+                QCOMPARE(restore.Run("b").outcome, RestoreOutcome::Complete);
+                const int rows = e.IsCurrent() ? step.hour : std::stoi(e.stamp.substr(9, 2));
+                QCOMPARE(db.scalar("SELECT COUNT(*) FROM VORDA_t"), std::to_string(rows));
+            }
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestOlderCopies)

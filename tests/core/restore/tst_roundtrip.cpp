@@ -132,14 +132,28 @@ std::string Normalised(std::string definition)
 class TestRoundTrip : public QObject {
     Q_OBJECT
 
+    void forms()
+    {
+        QTest::addColumn<bool>("compress");
+        QTest::newRow("plain") << false;
+        QTest::newRow("compressed") << true;
+    }
+
 private slots:
     void initTestCase() { REQUIRE_TEST_SERVER(); }
 
+    // Both forms of the backup file: plain and compressed.
+    void hardDataComesBackBesideTheOriginals_data() { forms(); }
+    void absoluteModeBringsTheBackupBackAndKeepsTheOldRows_data() { forms(); }
+
     void hardDataComesBackBesideTheOriginals()
     {
+        QFETCH(bool, compress);
         RestoreFixture f("vorda_rt_indirect");
         const Tables tables = test::CreateHardTables(f.db);
+        f.state.config.WriteCompress(compress);
         QVERIFY(Backup(f, "hard|order|my table|a-b"));
+        QCOMPARE(BackupFilePath(f.state.paths.dataDir, f.name).ends_with(".zst"), compress);
         const auto original = Snapshot(f.db, tables);
 
         RecordingRunUi ui;
@@ -151,12 +165,20 @@ private slots:
             QCOMPARE(Columns(f.db, "VORDA_" + table), Columns(f.db, table));
         }
         QCOMPARE(Snapshot(f.db, tables), original);
+        auto checksum = [&f](const std::string& table) {
+            const Rows r = test::QueryRows(f.db, "CHECKSUM TABLE `" + table + "`");
+            return r.size() == 1 ? r[0].substr(r[0].find('|')) : std::string("none");
+        };
+        for (const auto& [table, order] : tables)
+            QCOMPARE(checksum("VORDA_" + table), checksum(table));
     }
 
     void absoluteModeBringsTheBackupBackAndKeepsTheOldRows()
     {
+        QFETCH(bool, compress);
         RestoreFixture f("vorda_rt_absolute");
         const Tables tables = test::CreateHardTables(f.db);
+        f.state.config.WriteCompress(compress);
         QVERIFY(Backup(f, "hard|order|my table|a-b"));
         const auto backedUp = Snapshot(f.db, tables);
 
@@ -240,6 +262,53 @@ private slots:
         QCOMPARE(AllRows(f.db, "parent", "parent"), rows["parent"]);
         // The keys hold again: a duplicate of the two-column unique key is refused.
         QVERIFY(!f.db.sql().Query("INSERT INTO uniq2 VALUES (1, 'a', 9)"));
+    }
+
+    // Tables created without their plain keys, which come after the rows,
+    // end as they were: the same definition (key names, kinds and order
+    // included) and the same rows, in both modes.
+    void keysAddedAfterTheRowsComeBackAsTheyWere()
+    {
+        RestoreFixture f("vorda_rt_late_keys");
+        const std::vector<std::pair<std::string, std::string>> schemas = {
+            {"sb", "CREATE TABLE sb (id int NOT NULL AUTO_INCREMENT, k int NOT NULL DEFAULT 0, c char(120) NOT NULL, "
+                   "PRIMARY KEY (id), KEY k_1 (k)) ENGINE=InnoDB"},
+            {"many", "CREATE TABLE many (id int PRIMARY KEY, a int, b varchar(50), c text, d int NOT NULL, "
+                     "g int AS (a * 2) VIRTUAL, KEY k_c (c(20)) COMMENT 'prefix, of c', UNIQUE KEY u_b (b), "
+                     "KEY k_ad (a, d DESC), KEY k_g (g), UNIQUE KEY u_ad (d, a), KEY k_ign (d) IGNORED, "
+                     "INDEX `k``q` (b, a)) ENGINE=InnoDB"},
+            {"nopk", "CREATE TABLE nopk (a int, b int NOT NULL, KEY k_b (b), KEY k_a (a)) ENGINE=InnoDB"},
+            {"counted", "CREATE TABLE counted (id int NOT NULL AUTO_INCREMENT, v int, KEY k_id (id), KEY k_v (v)) "
+                        "ENGINE=InnoDB"},
+        };
+        for (const auto& [table, sql] : schemas)
+            f.db.exec(sql);
+        f.db.exec("INSERT INTO sb (k, c) SELECT seq % 97, MD5(seq) FROM seq_1_to_700");
+        f.db.exec("INSERT INTO many (id, a, b, c, d) SELECT seq, IF(seq % 5 = 0, NULL, seq % 13), CONCAT('b', seq), "
+                  "REPEAT(seq, 9), seq FROM seq_1_to_700");
+        f.db.exec("INSERT INTO nopk SELECT IF(seq % 3 = 0, NULL, seq), seq % 11 FROM seq_1_to_700");
+        f.db.exec("INSERT INTO counted (v) SELECT seq % 7 FROM seq_1_to_700");
+        QVERIFY(Backup(f, "sb|many|nopk|counted"));
+        std::map<std::string, std::string> definitions;
+        std::map<std::string, Rows> rows;
+        for (const auto& [table, sql] : schemas) {
+            definitions[table] = f.db.showCreate(table);
+            rows[table] = AllRows(f.db, table, table);
+            QCOMPARE(rows[table].size(), size_t(700));
+        }
+        for (const RestoreMode mode : {RestoreMode::Indirect, RestoreMode::Absolute}) {
+            const std::string prefix = mode == RestoreMode::Indirect ? "VORDA_" : "";
+            f.SetMode(mode, false);
+            RecordingRunUi ui;
+            RestoreRun run(f.state, ui);
+            run.SetKeyDeferralRows(1);
+            QCOMPARE(run.Run(f.name).outcome, RestoreOutcome::Complete);
+            QVERIFY(ui.messages.empty());
+            for (const auto& [table, sql] : schemas) {
+                QCOMPARE(Normalised(f.db.showCreate(prefix + table)), Normalised(definitions[table]));
+                QCOMPARE(AllRows(f.db, prefix + table, table), rows[table]);
+            }
+        }
     }
 
     void aReferencedTableOfManyRowsIsReplacedWhole()

@@ -41,6 +41,7 @@ private slots:
         QCOMPARE(f.get(keys::kLineNumbers), std::string());
         QCOMPARE(f.get(keys::kNotifyFailure), std::string("TRUE"));
         QCOMPARE(f.get(keys::kKeepCopies), std::string("2"));
+        QCOMPARE(f.get(keys::kCompress), std::string("FALSE"));
 
         // A later load of the defaults gives the same in-memory settings.
         Fixture g;

@@ -1,8 +1,11 @@
 #include "RunPagesSupport.h"
 #include "AccessibilityCheck.h"
 
+#include "core/dump/BackupCompression.h"
+#include "core/dump/BackupCopies.h"
 #include "core/engine/BackupRun.h"
 #include "core/restore/RestoreRun.h"
+#include "gui/widgets/LabeledValue.h"
 #include "gui/app/MenuPage.h"
 #include "gui/backup/ExecutePage.h"
 #include "gui/statistics/StatisticsPage.h"
@@ -493,8 +496,9 @@ private slots:
     }
 
     // "Backup File:" offers the selected backup's current file and its older
-    // copies, newest first, each named by its run's time; the viewer shows,
-    // and the restore restores, the one chosen.
+    // copies, newest first, each named by its run's time, with the chosen
+    // file's size (and its text's, when compressed); the viewer shows, and
+    // the restore restores, the one chosen, of either form.
     void theFileChoiceViewsAndRestoresAnOlderCopy()
     {
         REQUIRE_TEST_SERVER();
@@ -505,7 +509,11 @@ private slots:
         QCOMPARE(BackupRun(f.state(), quiet).Run("b", RunKind::Manual, now).status, RunStatus::Completed);
         f.db.exec("INSERT INTO t VALUES (3, 'v3')");
         now = test::Utc(2026, 12, 7, 3, 0);
+        f.state().config.WriteCompress(true);
         QCOMPARE(BackupRun(f.state(), quiet).Run("b", RunKind::Manual, now).status, RunStatus::Completed);
+        const zfile::FileSizes current = zfile::SizesOf(BackupFilePath(f.state().paths.dataDir, "b", true));
+        const zfile::FileSizes copy = zfile::SizesOf(BackupCopyPath(f.state().paths.dataDir, "b", "20261207-020000"));
+        QVERIFY(current.compressed && current.textBytes > copy.textBytes && !copy.compressed);
 
         auto* page = f.show<BackupsPage>(rid::PAGE_RESTORE);
         QComboBox* files = page->FileChoice();
@@ -517,9 +525,20 @@ private slots:
         QCOMPARE(files->itemText(1), QStringLiteral("Older copy - Mon, Dec 07, 2026 - 02:00:00 AM"));
         QCOMPARE(files->currentIndex(), 0);
         QVERIFY(files->isEnabled());
+        QCOMPARE(page->FileSize()->text(), QStringLiteral("%1 bytes compressed, %2 bytes of text")
+                                               .arg(current.fileBytes).arg(current.textBytes));
         QCOMPARE(a11y::CheckPage(page), QStringList());
+        page->ViewButton()->click();
+        auto* viewerOfCurrent = qobject_cast<ViewerPage*>(f.window->CurrentPage());
+        QVERIFY(viewerOfCurrent);
+        QTRY_COMPARE(viewerOfCurrent->StatusText()->text(), QStringLiteral("Load Complete"));
+        QVERIFY(viewerOfCurrent->TextBox()->toPlainText().contains(QStringLiteral("INSERT INTO `t` VALUES ('3', 'v3')")));
 
+        page = f.show<BackupsPage>(rid::PAGE_RESTORE);
+        files = page->FileChoice();
+        Select(page->List(), "b");
         files->setCurrentIndex(1);
+        QCOMPARE(page->FileSize()->text(), QStringLiteral("%1 bytes").arg(copy.fileBytes));
         page->ViewButton()->click();
         auto* viewer = qobject_cast<ViewerPage*>(f.window->CurrentPage());
         QVERIFY(viewer);

@@ -96,6 +96,7 @@ private slots:
             "CONF_RESTORE_INDIRECT");
         row("notify", rid::IDC_CONF_NOTIFY_FAILURE, keys::kNotifyFailure, "Notify me when a scheduled backup fails",
             "FALSE");
+        row("compress", rid::IDC_CONF_COMPRESS, keys::kCompress, "Compress backup files", "TRUE");
     }
 
     void everyControlStoresAtOnce()
@@ -179,7 +180,7 @@ private slots:
         ConfigPage f;
         AppState& state = f.window->State();
         for (int id : {rid::IDC_CONF_START_MIN, rid::IDC_CONF_VERBOSE, rid::IDC_CONF_ASCENDING, rid::IDC_CONF_DOUBLE_SPACE,
-                       rid::IDC_CONF_COLOURS, rid::IDC_CONF_ABSOLUTE, rid::IDC_CONF_NOTIFY_FAILURE})
+                       rid::IDC_CONF_COLOURS, rid::IDC_CONF_ABSOLUTE, rid::IDC_CONF_NOTIFY_FAILURE, rid::IDC_CONF_COMPRESS})
             f.click(id);
         // "Keep older backup files", labelled, 0 to 30, stores as it changes.
         QSpinBox* copies = f.page()->KeepCopies();
@@ -215,7 +216,7 @@ private slots:
             {rid::IDC_CONF_STANDARD, true},   {rid::IDC_CONF_DESCENDING, true}, {rid::IDC_CONF_INDIRECT, true},
             {rid::IDC_CONF_SAFE_COPY, true},  {rid::IDC_CONF_CLEAR_LOG, false}, {rid::IDC_CONF_SHOW_IMAGE, true},
             {rid::IDC_CONF_TIMESTAMP, true},  {rid::IDC_CONF_DOUBLE_SPACE, false}, {rid::IDC_CONF_COLOURS, true},
-            {rid::IDC_CONF_NOTIFY_FAILURE, true}};
+            {rid::IDC_CONF_NOTIFY_FAILURE, true}, {rid::IDC_CONF_COMPRESS, false}};
         for (const auto& [id, on] : shown)
             QVERIFY2(f.control(id)->isChecked() == on, qPrintable(ControlName(id)));
         QCOMPARE(f.page()->KeepCopies()->value(), 2);
