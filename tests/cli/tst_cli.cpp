@@ -6,6 +6,7 @@
 #include "HardData.h"
 #include "TestSupport.h"
 #include "cli/Commands.h"
+#include "core/dump/DumpFormat.h"
 #include "core/dump/SqlShape.h"
 #include "core/engine/Scheduler.h"
 #include "core/state/AppState.h"
@@ -275,6 +276,8 @@ private slots:
         QVERIFY(shop[QStringLiteral("lastRun")].toString().contains(QStringLiteral(", 20")));
         const std::string file = shop[QStringLiteral("file")].toString().toStdString();
         QCOMPARE(static_cast<size_t>(shop[QStringLiteral("fileBytes")].toDouble()), test::ReadFile(file).size());
+        QCOMPARE(shop[QStringLiteral("textBytes")].toDouble(), shop[QStringLiteral("fileBytes")].toDouble());
+        QCOMPARE(shop[QStringLiteral("compressed")].toBool(), false);
         QCOMPARE(shop[QStringLiteral("olderCopies")].toArray().size(), 1); // the first run's file
         QVERIFY(backups[1][QStringLiteral("lastRun")].isNull());
         QVERIFY(backups[1][QStringLiteral("fileBytes")].isNull());
@@ -300,7 +303,7 @@ private slots:
             seen += terminal.readAll();
         QVERIFY2(seen.contains("Password of connection secret: "), seen.constData());
         terminal.write(QByteArray::fromStdString(password + "\n"));
-        QVERIFY(terminal.waitForFinished(60000));
+        QVERIFY(terminal.waitForFinished(120000));
         seen += terminal.readAll();
         QCOMPARE(terminal.exitCode(), 0);
         QVERIFY2(!password.empty() && !seen.contains(QByteArray::fromStdString(password)), seen.constData());
@@ -314,14 +317,21 @@ private slots:
     void sqlScriptLoadsWithTheClient_data()
     {
         QTest::addColumn<QString>("prefix");
-        QTest::newRow("same names, another database") << QString();
-        QTest::newRow("beside the originals") << QStringLiteral("P_");
+        QTest::addColumn<bool>("compressed"); // the backup is run again, writing a compressed file
+        QTest::newRow("same names, another database") << QString() << false;
+        QTest::newRow("beside the originals") << QStringLiteral("P_") << false;
     }
 
     void sqlScriptLoadsWithTheClient()
     {
         QFETCH(QString, prefix);
+        QFETCH(bool, compressed);
         QVERIFY(dir_);
+        if (compressed) {
+            AppState(dir_->path()).config.WriteCompress(true);
+            QCOMPARE(RunVorda(WithDir({"backup", "shop"})).status, 0);
+            QVERIFY(BackupFilePath(dir_->path(), "shop").ends_with(".tbk.zst"));
+        }
         QStringList args {"sql", "shop"};
         if (!prefix.isEmpty())
             args << QStringLiteral("--prefix") << prefix;

@@ -605,6 +605,7 @@ TableOutcome RunContext::BackUpSpooled(const std::string& table, size_t index)
     const long long pages = spool.rows / kPageSize;
     const long long step = pages / 7;
     panel_.SetBarRange(RunBar::CurrentTable, static_cast<int>(std::min<long long>(pages + 1, INT_MAX)));
+    panel_.TableStarted(table);
     panel_.SetText(RunField::RunStatus, "Backing up " + table);
     // The members wait for their count as they do for a table read here.
     if (!membersWaiting_)
