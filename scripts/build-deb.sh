@@ -11,7 +11,7 @@ export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
     LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
     cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-cmake --build build-deb --target vorda --parallel "$(nproc)"
+cmake --build build-deb --target vorda vorda_docs --parallel "$(nproc)"
 rm -f build-deb/packages/vorda_*.deb
 (cd build-deb && cpack -G DEB)
 ls build-deb/packages/vorda_*.deb

@@ -110,6 +110,11 @@ for size in 16x16 24x24 32x32 48x48 64x64 128x128 256x256; do
     check "icon $size" test -f "$root/usr/share/icons/hicolor/$size/apps/vorda.png"
 done
 check "scalable icon" test -f "$root/usr/share/icons/hicolor/scalable/apps/vorda.svg"
+for unit in vorda-run-due.service vorda-run-due.timer; do
+    check "systemd user unit $unit" test -f "$root/usr/lib/systemd/user/$unit"
+done
+check "manual page vorda(1)" test -f "$root/usr/share/man/man1/vorda.1.gz"
+check "copyright and changelog" test -f "$root/usr/share/doc/vorda/copyright" -a -f "$root/usr/share/doc/vorda/changelog.gz"
 in_root dpkg -L vorda | grep -v '/$' | sed 's/^/  /'
 no_missing_libs() { ! in_root sh -c "ldd $1 | grep 'not found'"; }
 check "the program finds all its libraries" no_missing_libs /usr/bin/vorda
@@ -128,6 +133,7 @@ sed 's/^/  vorda: /' "$folder/offscreen.log"
 check "vorda was still running after 5 s (stopped by timeout, status 124; got $status)" test "$status" -eq 124
 data="$root/home/tester/.local/share/Tesmo/Vorda Quendal System"
 check "data folder ~/.local/share/Tesmo/Vorda Quendal System created" test -d "$data"
+check "a command works without a display" as_user vorda list
 check "settings database vorda.db created" test -s "$data/vorda.db"
 check "data folder readable only by its owner" \
     test "$(in_root stat -c '%a %U' "/home/tester/.local/share/Tesmo/Vorda Quendal System")" = "700 tester"

@@ -1,15 +1,13 @@
 #include "cli/CliMain.h"
 
 #include "cli/Commands.h"
+#include "cli/DesktopNotice.h"
 #include "core/dump/DumpFormat.h"
 #include "core/state/StartupCore.h"
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QProcess>
 #include <QStringList>
-#include <QVariantMap>
 
 #include <csignal>
 #include <cstdio>
@@ -65,26 +63,6 @@ std::optional<std::string> AskOnTerminal(const std::string& prompt)
     if (!ended)
         return std::nullopt;
     return line;
-}
-
-// A desktop notification as the window sends it; false when no session bus
-// or notification service answers within the window's time.
-bool NotifyDesktop(const std::string& summary, const std::string& body)
-{
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    QVariantMap hints;
-    // Critical: a failed backup stays on screen until it is seen.
-    hints.insert(QStringLiteral("urgency"), QVariant::fromValue(static_cast<unsigned char>(2)));
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("vorda"));
-    call << QStringLiteral("Vorda") << 0u << QStringLiteral("vorda") << QString::fromStdString(summary)
-         << QString::fromStdString(body) << QStringList() << hints << -1;
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
-    return reply.type() == QDBusMessage::ReplyMessage;
 }
 
 int RunSystemctl(const std::vector<std::string>& args, std::string& output)

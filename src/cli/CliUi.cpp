@@ -118,6 +118,22 @@ void CliUi::SetText(RunField field, const std::string& text)
     }
 }
 
+void CliUi::SetBarRange(RunBar bar, int maximum)
+{
+    if (bar != RunBar::CurrentTable)
+        return;
+    barMaximum_ = maximum;
+    barSteps_ = 0;
+}
+
+void CliUi::StepBar(RunBar bar)
+{
+    if (bar != RunBar::CurrentTable)
+        return;
+    ++barSteps_;
+    ShowProgress(false);
+}
+
 void CliUi::Finish()
 {
     if (table_.empty())
@@ -138,12 +154,9 @@ void CliUi::ShowProgress(bool final)
     if (seconds > 0.05)
         std::snprintf(rate, sizeof rate, ", %.0f rows/s", static_cast<double>(rows) / seconds);
     std::string line = table_ + ": " + std::to_string(rows);
-    if (!final && total_ > 0) {
-        line += " of " + std::to_string(total_) + " rows ("
-                + std::to_string(std::min<long long>(100, rows * 100 / total_)) + "%)";
-    } else {
-        line += " rows";
-    }
+    line += final || total_ < 0 ? " rows" : " of " + std::to_string(total_) + " rows";
+    if (!final && barMaximum_ > 0)
+        line += " (" + std::to_string(std::min<long long>(100, barSteps_ * 100 / barMaximum_)) + "%)";
     char time[32];
     std::snprintf(time, sizeof time, ", %.1f s", seconds);
     line += std::string(time) + rate;

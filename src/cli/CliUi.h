@@ -34,8 +34,8 @@ public:
     void Finish();
 
     void SetText(RunField field, const std::string& text) override;
-    void SetBarRange(RunBar, int) override {}
-    void StepBar(RunBar) override {}
+    void SetBarRange(RunBar bar, int maximum) override;
+    void StepBar(RunBar bar) override;
     int ShowMessage(MessageKind kind, const std::string& text) override;
     void Pump() override;
     void SetWaitCursor(bool) override {}
@@ -56,6 +56,10 @@ private:
     std::string table_;
     long long total_ = -1;
     long long current_ = 0;
+    // The table's bar: its percent, also while the row count is only an
+    // estimate.
+    long long barMaximum_ = 0;
+    long long barSteps_ = 0;
     std::chrono::steady_clock::time_point tableStart_;
     std::chrono::steady_clock::time_point lastDraw_;
 };

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "cli/CliUi.h"
+#include "core/dump/BackupCompression.h"
 #include "core/dump/BackupCopies.h"
 #include "core/dump/DumpFormat.h"
 #include "core/engine/BackupRun.h"
@@ -243,19 +244,26 @@ std::string ResolveFile(Io& io, AppState& state, const std::string& word, const 
 {
     wrongUse = false;
     if (IsBackup(state, word)) {
-        if (stamp.empty())
-            return BackupFilePath(state.paths.dataDir, word);
+        if (stamp.empty()) {
+            const std::string path = BackupFilePath(state.paths.dataDir, word);
+            if (!IsRegularFile(path)) {
+                Error(io, "There is no backup file of backup " + word + " (backup_" + word + ".tbk).");
+                return {};
+            }
+            return path;
+        }
         if (!IsCopyStamp(stamp)) {
             wrongUse = true;
             Error(io, "--copy takes a stamp YYYYMMDD-HHMMSS, not \"" + stamp + "\"");
             return {};
         }
-        const std::string path = BackupCopyPath(state.paths.dataDir, word, stamp);
-        if (!IsRegularFile(path)) {
-            Error(io, "Backup " + word + " has no older copy " + stamp + ".");
-            return {};
+        // An older copy of either form, plain or compressed.
+        for (const BackupFileEntry& copy : ListBackupCopies(state.paths.dataDir, word)) {
+            if (copy.stamp == stamp)
+                return copy.path;
         }
-        return path;
+        Error(io, "Backup " + word + " has no older copy " + stamp + ".");
+        return {};
     }
     if (!stamp.empty()) {
         wrongUse = true;
@@ -529,9 +537,11 @@ int List(const std::vector<std::string>& args, Io& io)
         QJsonArray copies;
         if (IsValidName(name)) {
             const std::string file = BackupFilePath(state.paths.dataDir, name);
-            const long long bytes = FileBytes(file);
+            const zfile::FileSizes sizes = zfile::SizesOf(file);
             backup.insert("file", q(file));
-            backup.insert("fileBytes", bytes >= 0 ? QJsonValue(static_cast<double>(bytes)) : QJsonValue());
+            backup.insert("fileBytes", sizes.fileBytes >= 0 ? QJsonValue(static_cast<double>(sizes.fileBytes)) : QJsonValue());
+            backup.insert("textBytes", sizes.textBytes >= 0 ? QJsonValue(static_cast<double>(sizes.textBytes)) : QJsonValue());
+            backup.insert("compressed", sizes.compressed);
             for (const BackupFileEntry& copy : ListBackupCopies(state.paths.dataDir, name))
                 copies.append(QJsonObject {{"stamp", q(copy.stamp)},
                                            {"file", q(copy.path)},

@@ -6,6 +6,7 @@
 #include "HardData.h"
 #include "TestSupport.h"
 #include "cli/Commands.h"
+#include "core/dump/DumpFormat.h"
 #include "core/dump/SqlShape.h"
 #include "core/engine/Scheduler.h"
 #include "core/state/AppState.h"
@@ -214,6 +215,8 @@ private slots:
         row("restore of a missing copy", {"restore", "shop", "--mode", "indirect", "--yes", "--copy", "20200101-000000"},
             "", 1, "", "Backup shop has no older copy 20200101-000000.");
         row("check", {"check", "shop"}, "", 0, ": complete - backup shop of ", "");
+        row("check of a backup that never ran", {"check", "locked"}, "", 1, "",
+            "There is no backup file of backup locked (backup_locked.tbk).");
         row("check damaged", {"check", "DIR/damaged.tbk"}, "", 1, "damaged.tbk: damaged - line 1: ", "");
         row("check nothing", {"check", "DIR/none.tbk"}, "", 1, "", "There is no backup and no file named");
         row("sql damaged", {"sql", "DIR/damaged.tbk"}, "", 1, "", "The backup file is incomplete or damaged.");
@@ -223,6 +226,9 @@ private slots:
         row("help", {"restore", "--help"}, "", 0, "Usage: vorda restore NAME --mode", "");
         row("unknown option", {"list", "--yaml"}, "", 2, "", "vorda list: unknown option --yaml");
         row("schedule wrong", {"schedule", "sometimes"}, "", 2, "", "say enable, disable or status");
+        // Nothing is due at the real time: the schedule is 02:00 AM, and a
+        // first evaluation looks back one quarter hour.
+        row("run-due", {"run-due"}, "", 0, "", "");
         row("data dir first", {"--data-dir", "DIR", "log", "--tail", "0"}, "", 0, "", "");
         row("damaged settings file", {"--data-dir", "JUNK", "backup", "shop"}, "", 1, "",
             "vorda.db is damaged: file is not a database.");
@@ -276,11 +282,39 @@ private slots:
         QVERIFY(shop[QStringLiteral("lastRun")].toString().contains(QStringLiteral(", 20")));
         const std::string file = shop[QStringLiteral("file")].toString().toStdString();
         QCOMPARE(static_cast<size_t>(shop[QStringLiteral("fileBytes")].toDouble()), test::ReadFile(file).size());
+        QCOMPARE(shop[QStringLiteral("textBytes")].toDouble(), shop[QStringLiteral("fileBytes")].toDouble());
+        QCOMPARE(shop[QStringLiteral("compressed")].toBool(), false);
         QCOMPARE(shop[QStringLiteral("olderCopies")].toArray().size(), 1); // the first run's file
         QVERIFY(backups[1][QStringLiteral("lastRun")].isNull());
         QVERIFY(backups[1][QStringLiteral("fileBytes")].isNull());
         QCOMPARE(all[QStringLiteral("schedules")][0][QStringLiteral("entries")].toArray(),
                  QJsonArray {QStringLiteral("Time: 02:00 AM")});
+    }
+
+    // On a terminal: a password that was not saved is asked for without
+    // echo, and each table's line is redrawn in place.
+    void onATerminal()
+    {
+        QVERIFY(dir_);
+        const std::string password = test::TestServer::Params().password;
+        QProcess terminal;
+        terminal.setProcessChannelMode(QProcess::MergedChannels);
+        terminal.start(QStringLiteral("script"),
+                       {QStringLiteral("-qec"),
+                        QStringLiteral("'%1' backup locked --data-dir '%2'")
+                            .arg(Program(), QString::fromStdString(dir_->path())),
+                        QStringLiteral("/dev/null")});
+        QByteArray seen;
+        while (!seen.contains("Password of connection secret: ") && terminal.waitForReadyRead(10000))
+            seen += terminal.readAll();
+        QVERIFY2(seen.contains("Password of connection secret: "), seen.constData());
+        terminal.write(QByteArray::fromStdString(password + "\n"));
+        QVERIFY(terminal.waitForFinished(120000));
+        seen += terminal.readAll();
+        QCOMPARE(terminal.exitCode(), 0);
+        QVERIFY2(!password.empty() && !seen.contains(QByteArray::fromStdString(password)), seen.constData());
+        QVERIFY2(seen.contains("\r\033[Khard: 5 rows, "), seen.constData());
+        QVERIFY2(seen.contains("Backup Complete: locked - 14 rows"), seen.constData());
     }
 
     // The script of a backup loads with the mariadb client as it is, and
@@ -289,14 +323,21 @@ private slots:
     void sqlScriptLoadsWithTheClient_data()
     {
         QTest::addColumn<QString>("prefix");
-        QTest::newRow("same names, another database") << QString();
-        QTest::newRow("beside the originals") << QStringLiteral("P_");
+        QTest::addColumn<bool>("compressed"); // the backup is run again, writing a compressed file
+        QTest::newRow("same names, another database") << QString() << false;
+        QTest::newRow("beside the originals") << QStringLiteral("P_") << false;
     }
 
     void sqlScriptLoadsWithTheClient()
     {
         QFETCH(QString, prefix);
+        QFETCH(bool, compressed);
         QVERIFY(dir_);
+        if (compressed) {
+            AppState(dir_->path()).config.WriteCompress(true);
+            QCOMPARE(RunVorda(WithDir({"backup", "shop"})).status, 0);
+            QVERIFY(BackupFilePath(dir_->path(), "shop").ends_with(".tbk.zst"));
+        }
         QStringList args {"sql", "shop"};
         if (!prefix.isEmpty())
             args << QStringLiteral("--prefix") << prefix;

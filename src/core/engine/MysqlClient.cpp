@@ -2,7 +2,10 @@
 
 #include "core/dump/SqlShape.h"
 
+#include <errmsg.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cerrno>
 #include <utility>
 
@@ -276,4 +279,18 @@ std::string MysqlConnection::ErrorText() const
     if (!refusal_.empty())
         return refusal_;
     return handle_ ? mysql_error(handle_) : "";
+}
+
+std::string ClientErrorText(unsigned int code)
+{
+    const char** texts = nullptr;
+    if (code > CR_MIN_ERROR && code <= CR_MYSQL_LAST_ERROR
+        && mariadb_get_infov(nullptr, MARIADB_CLIENT_ERRORS, &texts) == 0 && texts && texts[code - CR_MIN_ERROR])
+        return texts[code - CR_MIN_ERROR];
+    return "Unknown client error " + std::to_string(code);
+}
+
+void ReportNoClientHandle()
+{
+    std::fprintf(stderr, "%d: %s \n", CR_OUT_OF_MEMORY, ClientErrorText(CR_OUT_OF_MEMORY).c_str());
 }

@@ -50,6 +50,15 @@ private:
     const WaitHook* waitHook_ = nullptr;
 };
 
+// The client library's own text for one of its error numbers (CR_*), as it
+// would give it through a connection handle; for use where there is none
+// (the library could not allocate one).
+std::string ClientErrorText(unsigned int code);
+
+// The line written to standard error when the library cannot even create a
+// connection handle: "<number>: <the library's text> \n".
+void ReportNoClientHandle();
+
 // One client connection, closed when it goes out of scope. Every statement
 // the program sends to a server goes through this class.
 class MysqlConnection {

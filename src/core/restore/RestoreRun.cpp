@@ -15,7 +15,6 @@
 #include "core/store/Definitions.h"
 #include "core/state/BackupLock.h"
 
-#include <errmsg.h>
 #include <mysqld_error.h>
 
 #include <climits>
@@ -274,7 +273,7 @@ RestoreReport RestoreRun::Run(std::string name)
         if (!conn.Initialised()) {
             // Without a client handle nothing can be done at all (the library
             // could not even allocate one).
-            std::fprintf(stderr, "%d: %s \n", CR_OUT_OF_MEMORY, "MySQL client ran out of memory");
+            ReportNoClientHandle();
             std::exit(1);
         }
         if (!definition.HasSoundName(name)) {

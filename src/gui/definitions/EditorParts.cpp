@@ -8,7 +8,6 @@
 #include "gui/widgets/LabeledValue.h"
 #include "resources/ResourceIds.h"
 
-#include <errmsg.h>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -160,8 +159,8 @@ bool Connect(MysqlConnection& connection, const ConnectionParams& params)
 {
     if (!connection.Initialised()) {
         // The library fails to create a handle only when it runs out of
-        // memory; this is its error number and text for that.
-        std::fprintf(stderr, "%d: %s \n", CR_OUT_OF_MEMORY, "MySQL client ran out of memory");
+        // memory; its error number and text for that go to standard error.
+        ReportNoClientHandle();
         std::exit(1);
     }
     // The window repaints and its timers run while the server is reached

@@ -26,6 +26,18 @@ private slots:
         MysqlConnection refused;
         QVERIFY(!refused.Connect(wrong));
         QCOMPARE(refused.ErrorNumber(), 1045u); // access denied
+
+        // The library's own texts for its error numbers, where no handle is
+        // there to give them, and none for a number that is not the client
+        // library's.
+        ConnectionParams closed = params;
+        closed.port = 1;
+        MysqlConnection nobody;
+        QVERIFY(!nobody.Connect(closed));
+        const std::string text = ClientErrorText(nobody.ErrorNumber());
+        QVERIFY2(text.starts_with("Can't connect") && nobody.ErrorText().starts_with("Can't connect"), text.c_str());
+        QVERIFY(!ClientErrorText(2008).starts_with("Unknown"));
+        QCOMPARE(ClientErrorText(1045), std::string("Unknown client error 1045"));
     }
 };
 
