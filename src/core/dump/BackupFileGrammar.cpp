@@ -279,6 +279,29 @@ FileLine BackupFileGrammar::RowLine(std::string_view line)
     return FileLine::Row;
 }
 
+bool BackupFileGrammar::SkipRows()
+{
+    if (state_ != State::BeforeRows)
+        return false;
+    lineNumber_ += rowsLeft_;
+    rows_ += rowsLeft_;
+    rowsLeft_ = 0;
+    state_ = State::Between;
+    return true;
+}
+
+BackupFileGrammar BackupFileGrammar::RowsOf(const std::string& table, long long total, long long linesBefore)
+{
+    BackupFileGrammar grammar;
+    grammar.table_ = table;
+    grammar.quotedTable_ = Quoted(table);
+    grammar.rowTotal_ = grammar.rowsLeft_ = total;
+    grammar.rowTotalText_ = std::to_string(total);
+    grammar.lineNumber_ = linesBefore;
+    grammar.state_ = total > 0 ? State::BeforeRows : State::Between;
+    return grammar;
+}
+
 FileLine BackupFileGrammar::FeedEnd()
 {
     const long long past = lineNumber_ + 1;

@@ -94,6 +94,17 @@ public:
     // After Row: the parsed statement (views into the line fed).
     const RowStatement& Row() const { return row_; }
 
+    // The next line is the first row of the current data section.
+    bool AtRows() const { return state_ == State::BeforeRows; }
+    // Takes the row statements of the current data section as read, when
+    // another reader reads and checks them (RowsOf): at AtRows, the whole
+    // section is passed over; false anywhere else.
+    bool SkipRows();
+    // A grammar for the `total` row statements of table `table` alone, as
+    // they stand after line `linesBefore` of a file: each line fed is a Row
+    // of that table or Bad.
+    static BackupFileGrammar RowsOf(const std::string& table, long long total, long long linesBefore);
+
     // Structure sections and row statements so far.
     long long Tables() const { return tables_; }
     long long Rows() const { return rows_; }

@@ -36,9 +36,17 @@ FileCheckResult BackupFileCheck::Run(LineReader& reader)
         if (kind == FileLine::StructureTitle && seen.insert(grammar.Table()).second) {
             result.tables.push_back(grammar.Table());
             result.tableRows.push_back(0);
+            result.rowsBegin.push_back(0);
+            result.rowsEnd.push_back(0);
         }
         if (kind == FileLine::DataTitle && !result.tableRows.empty())
             result.tableRows.back() = grammar.RowTotal();
+        // The first row of a section starts where the empty line after its
+        // heading ends.
+        if (kind == FileLine::Blank && grammar.AtRows() && !result.rowsBegin.empty())
+            result.rowsBegin.back() = result.rowsEnd.back() = reader.Consumed();
+        else if (kind == FileLine::Row && !result.rowsEnd.empty())
+            result.rowsEnd.back() = reader.Consumed();
         if (grammar.LineNumber() >= nextBreathLine || reader.BytesRead() >= nextBreathBytes) {
             nextBreathLine = grammar.LineNumber() + kLinesPerBreath;
             nextBreathBytes = reader.BytesRead() + kBytesPerBreath;

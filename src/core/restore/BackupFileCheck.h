@@ -28,6 +28,11 @@ struct FileCheckResult {
     std::string reason;
     std::vector<std::string> tables; // the file's tables, in file order, each once
     std::vector<long long> tableRows; // the rows each of them holds in the file
+    // Where each table's row statements lie in the text: from the line after
+    // its data heading to the end of its last row line (text offsets, as
+    // LineReader::Consumed counts them; equal when it has none).
+    std::vector<long long> rowsBegin;
+    std::vector<long long> rowsEnd;
     long long rows = 0;              // row statements in the file
     // The header carries the session time zone line: TIMESTAMP values are
     // UTC (see BackupFileGrammar::UtcTimestamps).

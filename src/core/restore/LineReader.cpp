@@ -2,6 +2,7 @@
 
 #include "core/dump/BackupCompression.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -88,6 +89,29 @@ bool LineReader::Rewind()
     eof_ = failed_ = overlong_ = false;
     lineBytes_ = bytesRead_ = 0;
     consumed_ = 0;
+    return true;
+}
+
+bool LineReader::SkipTo(long long offset)
+{
+    if (fd_ < 0 || failed_ || offset < consumed_)
+        return false;
+    if (!dctx_) {
+        if (offset > size_ || ::lseek(fd_, offset, SEEK_SET) != offset)
+            return false;
+        pos_ = end_ = 0;
+        eof_ = overlong_ = false;
+        consumed_ = offset;
+        bytesRead_ = static_cast<unsigned long long>(offset);
+        return true;
+    }
+    while (consumed_ < offset) {
+        if (pos_ == end_ && !Fill())
+            return false;
+        const size_t take = std::min(end_ - pos_, static_cast<size_t>(offset - consumed_));
+        pos_ += take;
+        consumed_ += static_cast<long long>(take);
+    }
     return true;
 }
 

@@ -68,6 +68,11 @@ public:
     unsigned long long BytesRead() const { return bytesRead_; }
     // Goes back to the first line of the open file.
     bool Rewind();
+    // Goes forward to text byte `offset` (a line start found by an earlier
+    // reading, Consumed()), so that the next line read is the one there. A
+    // plain file seeks; a compressed one decodes up to it. False when the
+    // offset lies behind the reading or past the end of the text.
+    bool SkipTo(long long offset);
     void Close();
 
 private:

@@ -15,8 +15,6 @@
 #include "core/store/Definitions.h"
 #include "core/state/BackupLock.h"
 
-#include <mysqld_error.h>
-
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -107,54 +105,6 @@ std::string RestoreFinalQuestion(RestoreOutcome outcome)
     return "Restore " + RestoreResultWord(outcome) + "\r\n\r\nDo you wish to execute another?";
 }
 
-std::string RestoreBatchSqlMode(const std::string& sessionMode)
-{
-    size_t begin = 0;
-    while (begin <= sessionMode.size()) {
-        size_t end = sessionMode.find(',', begin);
-        if (end == std::string::npos)
-            end = sessionMode.size();
-        if (sessionMode.compare(begin, end - begin, "STRICT_ALL_TABLES") == 0)
-            return sessionMode;
-        begin = end + 1;
-    }
-    return sessionMode.empty() ? "STRICT_ALL_TABLES" : sessionMode + ",STRICT_ALL_TABLES";
-}
-
-std::string RestoreSessionSqlMode(const std::string& serverMode)
-{
-    // Modes that would make the server read the file's values differently
-    // from how they were written. TRADITIONAL is a group that brings the zero
-    // date modes back, so it goes as well (its other members stay listed).
-    static const std::vector<std::string> kDropped = {
-        "NO_BACKSLASH_ESCAPES", "NO_ZERO_DATE", "NO_ZERO_IN_DATE", "EMPTY_STRING_IS_NULL", "TRADITIONAL",
-    };
-    std::string mode;
-    bool autoValueOnZero = false;
-    size_t begin = 0;
-    while (begin <= serverMode.size()) {
-        size_t end = serverMode.find(',', begin);
-        if (end == std::string::npos)
-            end = serverMode.size();
-        const std::string item = serverMode.substr(begin, end - begin);
-        begin = end + 1;
-        if (item.empty())
-            continue;
-        bool dropped = false;
-        for (const std::string& d : kDropped)
-            dropped = dropped || item == d;
-        if (dropped)
-            continue;
-        autoValueOnZero = autoValueOnZero || item == "NO_AUTO_VALUE_ON_ZERO";
-        if (!mode.empty())
-            mode += ',';
-        mode += item;
-    }
-    if (!autoValueOnZero)
-        mode += mode.empty() ? "NO_AUTO_VALUE_ON_ZERO" : ",NO_AUTO_VALUE_ON_ZERO";
-    return mode;
-}
-
 RestoreRun::RestoreRun(AppState& state, RunUi& ui)
     : state_(state)
     , ui_(ui)
@@ -229,12 +179,7 @@ RestoreReport RestoreRun::Run(std::string name)
     absolute_ = state_.settings().restoreMode == RestoreMode::Absolute;
     safeCopy_ = state_.settings().safeCopy;
     haveRowTotal_ = false;
-    rowTotal_ = countedLines_ = insertedInTable_ = uncommittedRows_ = 0;
-    rowTarget_.clear();
-    rowColumns_.clear();
-    rowStart_.clear();
-    batch_.Clear();
-    batchModeOn_ = false;
+    rowTotal_ = countedLines_ = insertedInTable_ = 0;
     fileTables_.clear();
     fileTableRows_.clear();
     deferredKeys_.clear();
@@ -267,6 +212,8 @@ RestoreReport RestoreRun::Run(std::string name)
     bool failed = false;
     {
         MysqlConnection conn;
+        RowSender sender(conn);
+        sender_ = &sender;
         // The window stays alive while the server works on one long call
         // (connecting, a large INSERT, a COMMIT).
         conn.SetWaitHook([this] { pump_.Always(); });
@@ -304,6 +251,7 @@ RestoreReport RestoreRun::Run(std::string name)
         }
     }
 
+    sender_ = nullptr;
     skeleton_.ShowEnd();
 
     // What an Absolute restore did to the database: nothing before its swap.
@@ -343,23 +291,11 @@ RestoreReport RestoreRun::Run(std::string name)
 
 bool RestoreRun::PrepareSession(MysqlConnection& conn)
 {
-    if (!conn.Query("SELECT @@SESSION.sql_mode, @@SESSION.max_allowed_packet"))
+    (void)conn;
+    if (!sender_->PrepareSession(batchBytes_))
         return false;
-    std::string serverMode;
-    {
-        MysqlResult result = conn.StoreResult();
-        MYSQL_ROW row = result.FetchRow();
-        if (!row)
-            return false;
-        serverMode = row[0] ? row[0] : "";
-        const long long packet = row[1] ? LeadingInteger(row[1]) : 0;
-        maxPacket_ = packet > 0 ? static_cast<unsigned long long>(packet) : 0;
-    }
-    lineMode_ = RestoreSessionSqlMode(serverMode);
-    batchMode_ = RestoreBatchSqlMode(lineMode_);
-    batch_.Reset(maxPacket_ != 0 && maxPacket_ / 4 < batchBytes_ ? static_cast<size_t>(maxPacket_ / 4) : batchBytes_);
-    return conn.Query("SET SESSION sql_mode = '" + conn.Escape(lineMode_)
-                      + "', SESSION foreign_key_checks = 0, SESSION autocommit = 0");
+    maxPacket_ = sender_->MaxPacket();
+    return true;
 }
 
 RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std::string& path, long long lineCount)
@@ -484,7 +420,7 @@ bool RestoreRun::ConfirmTarget(const DumpHeader& header)
 RestoreRun::LineResult RestoreRun::SwapTables(MysqlConnection& conn)
 {
     TableSwap& swap = *swap_;
-    UseBatchMode(conn, false);
+    sender_->UseBatchMode(false);
     ui_.SetText(RunField::RunStatus, "Replacing Tables");
     pump_.Always();
     std::string refusal = swap.Prepare();
@@ -529,7 +465,7 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
     dump::BackupFileGrammar grammar(reader.MaxLine());
     grammar.ExpectUtcTimestamps(utcTimestamps_);
     auto failBadLine = [&] {
-        Commit(conn);
+        sender_->Commit();
         Fail(grammar.ErrorInStructure() ? kCreateFailure : kInsertFailure);
         return LineResult::Failed;
     };
@@ -579,7 +515,7 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
         switch (kind) {
         case FileLine::CreateStart:
             // The previous table ends here.
-            if (!Commit(conn)) {
+            if (!sender_->Commit()) {
                 Fail(kInsertFailure);
                 return LineResult::Failed;
             }
@@ -600,7 +536,7 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
     if (FlushRows(conn) == LineResult::Failed)
         return LineResult::Failed;
     if (reader.Failed()) {
-        Commit(conn);
+        sender_->Commit();
         Fail(kFileFailure);
         return LineResult::Failed;
     }
@@ -616,7 +552,7 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
         if (end == FileLine::Bad || (expectClosed_ && !grammar.Closed()))
             return failBadLine();
     }
-    if (!Commit(conn)) {
+    if (!sender_->Commit()) {
         Fail(kInsertFailure);
         return LineResult::Failed;
     }
@@ -632,7 +568,7 @@ RestoreRun::LineResult RestoreRun::CreateTable(MysqlConnection& conn, const dump
     const std::string& table = grammar.Table();
     const std::string& statement = grammar.Statement();
     const std::string target = Target(table);
-    UseBatchMode(conn, false);
+    sender_->UseBatchMode(false);
 
     if (!absolute_) {
         // Beside the originals: constraint names take the prefix (a database
@@ -673,9 +609,9 @@ bool RestoreRun::ExecuteCreate(MysqlConnection& conn, const std::string& table, 
     deferredKeys_.clear();
     const auto rows = fileTableRows_.find(table);
     if (deferKeysFromRows_ <= 0 || rows == fileTableRows_.end() || rows->second < deferKeysFromRows_)
-        return Execute(conn, statement);
+        return sender_->Execute(statement);
     const dump::KeyDeferral split = dump::DeferPlainKeys(statement);
-    if (!Execute(conn, split.createStatement))
+    if (!sender_->Execute(split.createStatement))
         return false;
     if (!split.addKeys.empty())
         deferredKeys_ = "ALTER TABLE " + target + " " + split.addKeys;
@@ -688,19 +624,15 @@ bool RestoreRun::AddDeferredKeys(MysqlConnection& conn)
         return true;
     const std::string alter = std::move(deferredKeys_);
     deferredKeys_.clear();
-    UseBatchMode(conn, false);
-    return Execute(conn, alter);
+    sender_->UseBatchMode(false);
+    return sender_->Execute(alter);
 }
 
 RestoreRun::LineResult RestoreRun::QueueRow(MysqlConnection& conn, const dump::RowStatement& row)
 {
-    if (rowStart_.empty() || row.columnList != rowColumns_) {
-        rowColumns_.assign(row.columnList);
-        rowStart_ = RowBatch::StatementStart(rowTarget_, rowColumns_);
-    }
-    if (!batch_.Takes(rowStart_, row.values) && FlushRows(conn) == LineResult::Failed)
+    if (!sender_->Takes(row) && FlushRows(conn) == LineResult::Failed)
         return LineResult::Failed;
-    if (batch_.Empty()) {
+    if (sender_->BatchEmpty()) {
         batchFirstMember_ = insertedInTable_;
         batchTableSteps_ = 0;
     }
@@ -712,126 +644,53 @@ RestoreRun::LineResult RestoreRun::QueueRow(MysqlConnection& conn, const dump::R
         ui_.SetText(RunField::CurrentMember, std::to_string(insertedInTable_));
     }
     ++insertedInTable_;
-    batch_.Add(rowStart_, row.values);
+    sender_->Add(row);
     return LineResult::Ok;
 }
 
 RestoreRun::LineResult RestoreRun::FlushRows(MysqlConnection& conn)
 {
-    if (batch_.Empty())
+    (void)conn;
+    if (sender_->BatchEmpty())
         return LineResult::Ok;
-    const size_t rows = batch_.Rows();
-    const bool sent = batchBytes_ != 0 && UseBatchMode(conn, true) && Execute(conn, batch_.Statement());
-    // Rows of the batch that are in the table.
-    size_t in = rows;
-    if (!sent && batchBytes_ == 0) {
-        in = 0;
-    } else if (!sent) {
-        in = 0;
-        if (conn.ErrorNumber() == ER_LOCK_DEADLOCK) {
-            // The server rolled the whole transaction back: the rows sent
-            // since the last commit are gone, and sending this batch again
-            // would hide that.
-            batch_.Clear();
-            Fail(kInsertFailure);
-            return LineResult::Failed;
-        }
-        if (!transactional_) {
-            // A table that cannot undo a statement keeps the rows before the
-            // one that stopped it.
-            const long long held = RowsInTarget(conn) - batchFirstMember_;
-            if (held < 0 || held >= static_cast<long long>(rows)) {
-                batch_.Clear();
-                Commit(conn);
-                Fail(kInsertFailure);
-                return LineResult::Failed;
-            }
-            in = static_cast<size_t>(held);
-        }
-        UseBatchMode(conn, false);
-    }
-    for (size_t i = 0; i < rows; ++i) {
+    RowSender::RowHooks hooks;
+    hooks.before = [this](size_t i) {
         ui_.StepBar(RunBar::Overall);
         if (i < batchTableSteps_)
             ui_.StepBar(RunBar::CurrentTable);
-        if (i >= in && !Execute(conn, batch_.RowStatement(i))) {
-            // The panel as one line at a time leaves it at this line.
-            if (i + 1 < batchTableSteps_)
-                ui_.SetText(RunField::CurrentMember, std::to_string(batchFirstMember_ + static_cast<long long>(i)));
-            insertedInTable_ = batchFirstMember_ + static_cast<long long>(i) + 1;
-            batch_.Clear();
-            Commit(conn);
-            Fail(kInsertFailure);
-            return LineResult::Failed;
-        }
+    };
+    hooks.after = [this](size_t i, bool alone) {
         ++report_.rowsInserted;
         // Stepping the bars for thousands of rows, or sending them one by
         // one, takes a while: the window breathes meanwhile.
-        if (i >= in || (i & 63) == 0)
+        if (alone || (i & 63) == 0)
             pump_.Maybe();
-        if (++uncommittedRows_ >= kRowsPerCommit && !Commit(conn)) {
-            batch_.Clear();
-            Fail(kInsertFailure);
-            return LineResult::Failed;
-        }
+    };
+    if (sender_->Flush(hooks))
+        return LineResult::Ok;
+    if (const long long i = sender_->FailedRow(); i >= 0) {
+        // The panel as one line at a time leaves it at this line.
+        if (i + 1 < static_cast<long long>(batchTableSteps_))
+            ui_.SetText(RunField::CurrentMember, std::to_string(batchFirstMember_ + i));
+        insertedInTable_ = batchFirstMember_ + i + 1;
     }
-    batch_.Clear();
-    return LineResult::Ok;
-}
-
-bool RestoreRun::UseBatchMode(MysqlConnection& conn, bool batch)
-{
-    if (batch == batchModeOn_ || batchMode_ == lineMode_)
-        return true;
-    if (!conn.Query("SET SESSION sql_mode = '" + conn.Escape(batch ? batchMode_ : lineMode_) + "'"))
-        return false;
-    batchModeOn_ = batch;
-    return true;
-}
-
-long long RestoreRun::RowsInTarget(MysqlConnection& conn)
-{
-    if (!conn.Query("SELECT COUNT(*) FROM " + rowTarget_))
-        return -1;
-    MysqlResult result = conn.StoreResult();
-    MYSQL_ROW row = result.FetchRow();
-    return row && row[0] ? LeadingInteger(row[0]) : -1;
+    Fail(kInsertFailure);
+    return LineResult::Failed;
 }
 
 void RestoreRun::HandleDumpingData(MysqlConnection& conn, const dump::BackupFileGrammar& grammar)
 {
+    (void)conn;
     haveRowTotal_ = true;
     rowTotal_ = grammar.RowTotal();
     countedLines_ = 0;
     insertedInTable_ = 0;
-    rowTarget_ = Target(grammar.Table());
-    rowStart_.clear();
-    transactional_ = false;
-    const std::string name = swap_ ? swap_->ScratchName(grammar.Table()) : kIndirectPrefix + grammar.Table();
-    if (conn.Query("SELECT e.TRANSACTIONS FROM information_schema.TABLES t JOIN information_schema.ENGINES e "
-                   "ON e.ENGINE = t.ENGINE WHERE t.TABLE_SCHEMA = DATABASE() AND t.TABLE_NAME = '"
-                   + conn.Escape(name) + "'")) {
-        MysqlResult result = conn.StoreResult();
-        MYSQL_ROW row = result.FetchRow();
-        transactional_ = row && row[0] && std::string(row[0]) == "YES";
-    }
+    sender_->StartTable(Target(grammar.Table()),
+                        swap_ ? swap_->ScratchName(grammar.Table()) : kIndirectPrefix + grammar.Table());
     ui_.TableStarted(grammar.Table());
     ui_.SetBarRange(RunBar::CurrentTable, BarMaximum(rowTotal_));
     ui_.SetText(RunField::TableMembers, grammar.RowTotalText());
     ui_.SetText(RunField::CurrentMember, "0");
-}
-
-bool RestoreRun::Execute(MysqlConnection& conn, const std::string& sql)
-{
-    if (maxPacket_ != 0 && sql.size() >= maxPacket_)
-        return false;
-    return conn.Query(sql);
-}
-
-bool RestoreRun::Commit(MysqlConnection& conn)
-{
-    uncommittedRows_ = 0;
-    return conn.Query("COMMIT");
 }
 
 void RestoreRun::Fail(const RestoreFailure& failure, const std::string& message)

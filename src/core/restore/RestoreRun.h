@@ -3,7 +3,7 @@
 #include "core/state/AppState.h"
 #include "core/engine/RunSkeleton.h"
 #include "core/engine/RunUi.h"
-#include "core/restore/RowBatch.h"
+#include "core/restore/RowSender.h"
 
 #include <ctime>
 #include <string>
@@ -57,17 +57,6 @@ struct RestoreReport {
     long long rowsInserted = 0; // row statements the server accepted
     long long linesRead = 0;    // lines of the backup file read, continuation lines included
 };
-
-// The sql_mode of a restore session, made from the server's: the file's
-// values are read with backslash escapes, zero dates are values like any
-// other, an empty text stays an empty text, and a 0 in an AUTO_INCREMENT
-// column stays 0 instead of being renumbered. Strictness stays the server's.
-std::string RestoreSessionSqlMode(const std::string& serverMode);
-// The sql_mode under which rows go in batches: the session's, strict for
-// every engine (STRICT_ALL_TABLES), so a multi-row INSERT stops at the first
-// row that one line at a time would refuse or store differently (without it,
-// a NULL in a NOT NULL column or a later row's bad value only warns).
-std::string RestoreBatchSqlMode(const std::string& sessionMode);
 
 // One restore of a backup's dump file into the database of the backup's
 // connection, from the confirmed start to the outcome. The Database Backups
@@ -126,8 +115,8 @@ std::string RestoreBatchSqlMode(const std::string& sessionMode);
 // at as each line is read, and a stop sends what was read before it ends.
 class RestoreRun {
 public:
-    static constexpr long long kRowsPerCommit = 10000;
-    static constexpr size_t kBatchBytes = size_t(1) << 20;
+    static constexpr long long kRowsPerCommit = RowSender::kRowsPerCommit;
+    static constexpr size_t kBatchBytes = RowSender::kBatchBytes;
 
     RestoreRun(AppState& state, RunUi& ui);
 
@@ -173,16 +162,7 @@ private:
     LineResult QueueRow(MysqlConnection& conn, const dump::RowStatement& row);
     // Sends the batch (see the class comment).
     LineResult FlushRows(MysqlConnection& conn);
-    // The session's sql_mode for batches (strict) or for everything else.
-    bool UseBatchMode(MysqlConnection& conn, bool batch);
-    // The rows the current data section's table holds, or -1.
-    long long RowsInTarget(MysqlConnection& conn);
     void HandleDumpingData(MysqlConnection& conn, const dump::BackupFileGrammar& grammar);
-    // Sends a statement the run needs to succeed; refuses one longer than the
-    // server's packet limit without sending it (the server would drop the
-    // connection and with it the rows not yet committed).
-    bool Execute(MysqlConnection& conn, const std::string& sql);
-    bool Commit(MysqlConnection& conn);
     // Adds the keys the current table was created without, in one ALTER
     // TABLE; true when there were none.
     bool AddDeferredKeys(MysqlConnection& conn);
@@ -203,17 +183,10 @@ private:
     bool absolute_ = true;
     bool safeCopy_ = false;
     unsigned long long maxPacket_ = 0;
-    std::string rowTarget_; // the quoted target of the current data section's rows
-    bool transactional_ = false; // its engine undoes a refused statement whole
-    std::string rowColumns_;     // the column list of the rows being gathered
-    std::string rowStart_;       // their statements' start (RowBatch::StatementStart)
     size_t batchBytes_ = kBatchBytes;
-    RowBatch batch_;
+    RowSender* sender_ = nullptr; // the run's connection's, while it runs
     long long batchFirstMember_ = 0; // rows of the table before the batch
     size_t batchTableSteps_ = 0;     // rows of the batch that step the table bar
-    std::string lineMode_;           // the session's sql_mode for single statements
-    std::string batchMode_;          // ... and for batches
-    bool batchModeOn_ = false;
     std::unordered_set<std::string> fileTables_; // the tables the file holds
     std::unordered_map<std::string, long long> fileTableRows_; // and the rows of each
     long long deferKeysFromRows_ = kDeferKeysFromRows;
@@ -234,5 +207,4 @@ private:
     long long rowTotal_ = 0;
     long long countedLines_ = 0;
     long long insertedInTable_ = 0;
-    long long uncommittedRows_ = 0;
 };
