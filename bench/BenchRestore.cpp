@@ -1,5 +1,5 @@
 // vorda-bench restore --data-dir DIR --mode indirect|absolute [--safe-copy]
-//     [--accept-unfinished] [--accept-other-database] [--batch-bytes N] [--keys-first] NAME
+//     [--accept-unfinished] [--accept-other-database] [--batch-bytes N] [--keys-first] [--one-connection] NAME
 // Restores backup NAME of the settings database in DIR as the Database
 // Backups page does, without a window: every message is printed to standard
 // error and every question answered Yes, but the one about a file without
@@ -11,7 +11,10 @@
 // --batch-bytes sets the largest multi-row INSERT (0: one row per statement,
 // as one line at a time), for measuring what size serves best; --keys-first
 // creates every table with all its keys, instead of adding the plain keys of
-// a large InnoDB table after its rows, to measure what that saves. Events go
+// a large InnoDB table after its rows, to measure what that saves;
+// --one-connection sends every table's rows on the run's connection instead
+// of sending a large table's on a second one while the next is restored.
+// Says on standard error how many rows went on the second connection. Events go
 // to the history log as the program records them. SIGTERM cancels the
 // restore after its current line. Ends with the result line; the exit
 // status is 0 only when the restore completed (143 when it was stopped, 75
@@ -32,13 +35,14 @@ namespace {
 
 constexpr const char* kUsage
     = "--data-dir DIR --mode indirect|absolute [--safe-copy] [--accept-unfinished] [--accept-other-database] "
-      "[--batch-bytes N] [--keys-first] NAME";
+      "[--batch-bytes N] [--keys-first] [--one-connection] NAME";
 
 int RunRestore(const std::vector<std::string>& words)
 {
     const bench::Args args
         = bench::ParseArgs(words, {"--data-dir", "--mode", "--batch-bytes"},
-                           {"--safe-copy", "--accept-unfinished", "--accept-other-database", "--keys-first"});
+                           {"--safe-copy", "--accept-unfinished", "--accept-other-database", "--keys-first",
+                            "--one-connection"});
     const std::string mode = args.Get("--mode");
     const std::string batch = args.Get("--batch-bytes");
     if (!args.error.empty() || args.positional.size() != 1 || args.Get("--data-dir").empty()
@@ -74,6 +78,8 @@ int RunRestore(const std::vector<std::string>& words)
         run.SetRowBatchBytes(static_cast<size_t>(std::stoull(batch)));
     if (args.flags.count("--keys-first"))
         run.SetKeyDeferralRows(0);
+    if (args.flags.count("--one-connection"))
+        run.SetSecondConnectionRows(0);
     const RestoreReport report = run.Run(name);
     if (report.outcome == RestoreOutcome::NotStarted) {
         // Nobody can be asked for a password that was not saved.
@@ -90,6 +96,7 @@ int RunRestore(const std::vector<std::string>& words)
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     ui.ShowMessage(MessageKind::YesNo, RestoreFinalQuestion(report.outcome));
     std::printf("%s\n", bench::ResultLine(static_cast<unsigned long long>(report.rowsInserted), seconds).c_str());
+    std::fprintf(stderr, "rows sent on the second connection: %lld\n", report.rowsOnSecondConnection);
     if (bench::StopRequested())
         return bench::kStoppedStatus;
     return report.outcome == RestoreOutcome::Complete ? 0 : 1;

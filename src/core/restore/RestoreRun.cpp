@@ -10,6 +10,7 @@
 #include "core/history/LastFailure.h"
 #include "core/restore/BackupFileCheck.h"
 #include "core/restore/LineReader.h"
+#include "core/restore/TableLoader.h"
 #include "core/restore/TableSwap.h"
 #include "core/store/Numbers.h"
 #include "core/store/Definitions.h"
@@ -214,6 +215,13 @@ RestoreReport RestoreRun::Run(std::string name)
         MysqlConnection conn;
         RowSender sender(conn);
         sender_ = &sender;
+        // Declared after the connection: its thread ends before the
+        // connection closes.
+        TableLoader loader;
+        loader_ = &loader;
+        loaderParams_ = params;
+        loaderTried_ = false;
+        loaderFailure_ = nullptr;
         // The window stays alive while the server works on one long call
         // (connecting, a large INSERT, a COMMIT).
         conn.SetWaitHook([this] { pump_.Always(); });
@@ -252,6 +260,8 @@ RestoreReport RestoreRun::Run(std::string name)
     }
 
     sender_ = nullptr;
+    loader_ = nullptr;
+    loaderParams_ = {};
     skeleton_.ShowEnd();
 
     // What an Absolute restore did to the database: nothing before its swap.
@@ -358,8 +368,17 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
         return LineResult::Failed;
     }
     fileTables_.insert(result.tables.begin(), result.tables.end());
-    for (size_t i = 0; i < result.tables.size() && i < result.tableRows.size(); ++i)
+    fileRowSpans_.clear();
+    lastTableWithRows_.clear();
+    for (size_t i = 0; i < result.tables.size() && i < result.tableRows.size(); ++i) {
         fileTableRows_[result.tables[i]] = result.tableRows[i];
+        if (i < result.rowsBegin.size() && i < result.rowsEnd.size())
+            fileRowSpans_[result.tables[i]] = {result.rowsBegin[i], result.rowsEnd[i]};
+        if (result.tableRows[i] > 0)
+            lastTableWithRows_ = result.tables[i];
+    }
+    path_ = path;
+    maxStatement_ = maxStatement;
 
     TableSwap swap(conn);
     if (const std::string refusal = swap.Begin(); !refusal.empty()) {
@@ -389,6 +408,13 @@ RestoreRun::LineResult RestoreRun::RestoreFile(MysqlConnection& conn, const std:
     }
     ui_.SetBarRange(RunBar::Overall, BarMaximum(lineCount));
     LineResult replayed = ReplayFile(conn, reader);
+    // A run that failed leaves no table half sent on the second connection.
+    if (loader_ && !loader_->Idle())
+        WaitForLoader(true);
+    if (loader_) {
+        report_.rowsInserted += loader_->RowsInserted();
+        report_.rowsOnSecondConnection = loader_->RowsInserted();
+    }
     // Rows an Indirect run keeps after a failure keep the table's keys.
     if (!absolute_ && !deferredKeys_.empty())
         AddDeferredKeys(conn);
@@ -476,9 +502,10 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
     auto afterLine = [&] {
         skeleton_.ShowElapsedIfNewSecond();
         pump_.Maybe();
+        PollLoader();
         cancelled = state_.restoreCancelRequested;
     };
-    while (!cancelled && reader.Next(line)) {
+    while (!cancelled && !loaderFailure_ && reader.Next(line)) {
         ++report_.linesRead;
         const FileLine kind
             = reader.Overlong() ? grammar.FeedOverlong(reader.LineBytes(), reader.MaxLine()) : grammar.Feed(line);
@@ -505,6 +532,16 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
         ui_.StepBar(RunBar::Overall);
         if (kind == FileLine::Bad)
             return failBadLine();
+        // The rows of a large table may go on the second connection.
+        if (kind == FileLine::Blank && grammar.AtRows()) {
+            const HandOver handed = HandOverRows(reader, grammar);
+            if (handed == HandOver::Failed)
+                return LineResult::Failed;
+            if (handed == HandOver::Done) {
+                afterLine();
+                continue;
+            }
+        }
         if (line.empty())
             continue;
         if (haveRowTotal_ && countedLines_ < rowTotal_) {
@@ -532,8 +569,11 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
         }
         afterLine();
     }
-    // The rows read before the end, or before the stop request, go in.
+    // The rows read before the end, or before the stop request, go in, and
+    // so do those of the table on the second connection.
     if (FlushRows(conn) == LineResult::Failed)
+        return LineResult::Failed;
+    if (WaitForLoader(cancelled) == LineResult::Failed)
         return LineResult::Failed;
     if (reader.Failed()) {
         sender_->Commit();
@@ -691,6 +731,122 @@ void RestoreRun::HandleDumpingData(MysqlConnection& conn, const dump::BackupFile
     ui_.SetBarRange(RunBar::CurrentTable, BarMaximum(rowTotal_));
     ui_.SetText(RunField::TableMembers, grammar.RowTotalText());
     ui_.SetText(RunField::CurrentMember, "0");
+}
+
+RestoreRun::HandOver RestoreRun::HandOverRows(LineReader& reader, dump::BackupFileGrammar& grammar)
+{
+    const std::string& table = grammar.Table();
+    const auto span = fileRowSpans_.find(table);
+    // A table on its own, or the last with rows, has nothing to go beside;
+    // a section not where the check found it is read here, and checked.
+    if (parallelFromRows_ <= 0 || grammar.RowTotal() < parallelFromRows_ || table == lastTableWithRows_
+        || span == fileRowSpans_.end() || span->second.first != reader.Consumed() || !LoaderReady())
+        return HandOver::No;
+    TableLoader::Job job;
+    job.path = path_;
+    job.maxLine = maxStatement_;
+    job.begin = span->second.first;
+    job.end = span->second.second;
+    job.linesBefore = grammar.LineNumber();
+    job.table = table;
+    job.rows = grammar.RowTotal();
+    job.quotedTarget = Target(table);
+    job.targetName = swap_ ? swap_->ScratchName(table) : kIndirectPrefix + table;
+    job.addKeys = std::move(deferredKeys_);
+    deferredKeys_.clear();
+    // The rows an Indirect run keeps keep their keys.
+    job.keysAfterStop = !absolute_;
+    loader_->Start(std::move(job));
+    loaderStepped_ = 0;
+    loaderShown_ = false;
+    if (!reader.SkipTo(span->second.second) || !grammar.SkipRows()) {
+        Fail(kFileFailure);
+        return HandOver::Failed;
+    }
+    report_.linesRead += grammar.RowTotal();
+    haveRowTotal_ = false;
+    return HandOver::Done;
+}
+
+bool RestoreRun::LoaderReady()
+{
+    if (!loader_->Connected()) {
+        if (loaderTried_)
+            return false;
+        loaderTried_ = true;
+        if (!loader_->Connect(loaderParams_, batchBytes_, utcTimestamps_))
+            return false;
+    }
+    if (!loader_->Idle())
+        return false;
+    PollLoader();
+    return !loaderFailure_;
+}
+
+void RestoreRun::PollLoader()
+{
+    if (!loader_ || !loader_->Connected())
+        return;
+    // Idle is read first: the rows counted after it are all of the table.
+    const bool idle = loader_->Idle();
+    const long long in = loader_->RowsIn();
+    for (; loaderStepped_ < in; ++loaderStepped_) {
+        ui_.StepBar(RunBar::Overall);
+        if (loaderShown_)
+            ui_.StepBar(RunBar::CurrentTable);
+    }
+    if (loaderShown_)
+        ui_.SetText(RunField::CurrentMember, std::to_string(in));
+    if (!idle || loaderFailure_)
+        return;
+    switch (loader_->LastOutcome()) {
+    case TableLoader::Outcome::Done:
+    case TableLoader::Outcome::Stopped:
+        break;
+    case TableLoader::Outcome::RowRefused:
+    case TableLoader::Outcome::BadFile:
+        loaderFailure_ = &kInsertFailure;
+        break;
+    case TableLoader::Outcome::KeysFailed:
+        loaderFailure_ = &kCreateFailure;
+        break;
+    }
+}
+
+RestoreRun::LineResult RestoreRun::WaitForLoader(bool stop)
+{
+    if (!loader_ || !loader_->Connected())
+        return LineResult::Ok;
+    if (!loader_->Idle()) {
+        // Nothing of this connection stays open while the other one works:
+        // its keys may wait for this session's locks.
+        sender_->Commit();
+        if (stop)
+            loader_->Stop();
+        // With nothing else to do, the panel follows the table being loaded.
+        if (!loaderShown_ && !stop) {
+            const TableLoader::Job& job = loader_->LastJob();
+            ui_.TableStarted(job.table);
+            ui_.SetBarRange(RunBar::CurrentTable, BarMaximum(job.rows));
+            ui_.SetText(RunField::TableMembers, std::to_string(job.rows));
+            for (long long i = 0; i < loaderStepped_; ++i)
+                ui_.StepBar(RunBar::CurrentTable);
+            loaderShown_ = true;
+        }
+        while (!loader_->Wait(std::chrono::milliseconds(15))) {
+            skeleton_.ShowElapsedIfNewSecond();
+            PollLoader();
+            pump_.Always();
+            if (state_.restoreCancelRequested)
+                loader_->Stop();
+        }
+    }
+    PollLoader();
+    if (!loaderFailure_)
+        return LineResult::Ok;
+    sender_->Commit();
+    Fail(*loaderFailure_);
+    return LineResult::Failed;
 }
 
 void RestoreRun::Fail(const RestoreFailure& failure, const std::string& message)

@@ -2,6 +2,7 @@
 
 #include "core/state/AppState.h"
 #include "core/engine/RunSkeleton.h"
+#include "core/engine/ConnectionParams.h"
 #include "core/engine/RunUi.h"
 #include "core/restore/RowSender.h"
 
@@ -14,6 +15,7 @@
 
 class LineReader;
 class MysqlConnection;
+class TableLoader;
 class TableSwap;
 struct DumpHeader;
 struct RestoreFailure;
@@ -56,6 +58,7 @@ struct RestoreReport {
     RestoreOutcome outcome = RestoreOutcome::NotStarted;
     long long rowsInserted = 0; // row statements the server accepted
     long long linesRead = 0;    // lines of the backup file read, continuation lines included
+    long long rowsOnSecondConnection = 0; // of rowsInserted, those the second connection sent
 };
 
 // One restore of a backup's dump file into the database of the backup's
@@ -129,6 +132,10 @@ public:
     // TABLE.
     static constexpr long long kDeferKeysFromRows = 10000;
     void SetKeyDeferralRows(long long rows) { deferKeysFromRows_ = rows; }
+    // Tables of at least `rows` rows may have their rows sent on a second
+    // connection while the run goes on with the next (TableLoader); 0 sends
+    // everything on the run's connection.
+    void SetSecondConnectionRows(long long rows) { parallelFromRows_ = rows; }
     // The file to restore instead of the backup's current one: one of its
     // older copies (BackupCopies). Empty (the default): the current file.
     // A path that is neither fails the run.
@@ -170,6 +177,18 @@ private:
     // keys when the table is large enough for that to pay.
     bool ExecuteCreate(MysqlConnection& conn, const std::string& table, const std::string& target,
                        const std::string& statement);
+    enum class HandOver { No, Done, Failed };
+    // At the first row of a data section: hands the section to the loader
+    // when it is free and the table large enough, and passes over its lines.
+    HandOver HandOverRows(LineReader& reader, dump::BackupFileGrammar& grammar);
+    // The loader is connected (it connects once, when first wanted), idle,
+    // and its last table went well.
+    bool LoaderReady();
+    // Steps the bars for the loader's rows and notes how its table ended.
+    void PollLoader();
+    // Waits for the loader's table, asking it to stop first when `stop`;
+    // Failed when it failed (and says so).
+    LineResult WaitForLoader(bool stop);
     void Fail(const RestoreFailure& failure, const std::string& message = {});
     std::string Target(const std::string& table) const;
 
@@ -185,6 +204,18 @@ private:
     unsigned long long maxPacket_ = 0;
     size_t batchBytes_ = kBatchBytes;
     RowSender* sender_ = nullptr; // the run's connection's, while it runs
+    TableLoader* loader_ = nullptr; // the second connection, while it runs
+    ConnectionParams loaderParams_;
+    bool loaderTried_ = false;
+    const RestoreFailure* loaderFailure_ = nullptr; // how the loader's table failed
+    long long loaderStepped_ = 0; // rows of the loader's table stepped on the bars
+    bool loaderShown_ = false;    // the panel shows the loader's table
+    long long parallelFromRows_ = kDeferKeysFromRows;
+    std::string path_;            // the file being restored
+    size_t maxStatement_ = 0;     // its longest allowed line
+    // Where each table's rows lie in the file, and the last table with rows.
+    std::unordered_map<std::string, std::pair<long long, long long>> fileRowSpans_;
+    std::string lastTableWithRows_;
     long long batchFirstMember_ = 0; // rows of the table before the batch
     size_t batchTableSteps_ = 0;     // rows of the batch that step the table bar
     std::unordered_set<std::string> fileTables_; // the tables the file holds

@@ -28,10 +28,27 @@ bool Backup(RestoreFixture& f, const std::string& tables)
     return out.status == RunStatus::Completed;
 }
 
+// Whether the restores below send tables on a second connection: every
+// table with rows but the last, however small, when on; none when off.
+enum class Connections { One, Two };
+Connections gConnections = Connections::One;
+// Rows the last restore sent on the second connection.
+long long gSecondRows = 0;
+
 RestoreOutcome Restore(RestoreFixture& f, RestoreMode mode, bool safeCopy, RecordingRunUi& ui)
 {
     f.SetMode(mode, safeCopy);
-    return RestoreRun(f.state, ui).Run(f.name).outcome;
+    RestoreRun run(f.state, ui);
+    run.SetSecondConnectionRows(gConnections == Connections::Two ? 1 : 0);
+    const RestoreReport report = run.Run(f.name);
+    gSecondRows = report.rowsOnSecondConnection;
+    return report.outcome;
+}
+
+// After a restore: rows went on the second connection exactly when it was on.
+bool UsedConnectionsAsAsked()
+{
+    return (gSecondRows > 0) == (gConnections == Connections::Two);
 }
 
 std::map<std::string, Rows> Snapshot(test::ScratchDatabase& db, const Tables& tables, const std::string& prefix = {})
@@ -129,18 +146,33 @@ std::string Normalised(std::string definition)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Connections)
+Q_DECLARE_METATYPE(RestoreMode)
+
 class TestRoundTrip : public QObject {
     Q_OBJECT
 
+    // Both forms of the backup file, each restored on one connection and
+    // on two.
     void forms()
     {
         QTest::addColumn<bool>("compress");
-        QTest::newRow("plain") << false;
-        QTest::newRow("compressed") << true;
+        QTest::addColumn<Connections>("connections");
+        QTest::newRow("plain") << false << Connections::One;
+        QTest::newRow("compressed") << true << Connections::One;
+        QTest::newRow("plain, two connections") << false << Connections::Two;
+        QTest::newRow("compressed, two connections") << true << Connections::Two;
+    }
+    void connections()
+    {
+        QTest::addColumn<Connections>("connections");
+        QTest::newRow("one connection") << Connections::One;
+        QTest::newRow("two connections") << Connections::Two;
     }
 
 private slots:
     void initTestCase() { REQUIRE_TEST_SERVER(); }
+    void init() { gConnections = Connections::One; }
 
     // Both forms of the backup file: plain and compressed.
     void hardDataComesBackBesideTheOriginals_data() { forms(); }
@@ -149,6 +181,8 @@ private slots:
     void hardDataComesBackBesideTheOriginals()
     {
         QFETCH(bool, compress);
+        QFETCH(Connections, connections);
+        gConnections = connections;
         RestoreFixture f("vorda_rt_indirect");
         const Tables tables = test::CreateHardTables(f.db);
         f.state.config.WriteCompress(compress);
@@ -159,6 +193,7 @@ private slots:
         RecordingRunUi ui;
         QCOMPARE(Restore(f, RestoreMode::Indirect, false, ui), RestoreOutcome::Complete);
         QVERIFY(ui.messages.empty());
+        QVERIFY(UsedConnectionsAsAsked());
         for (const auto& [table, order] : tables) {
             QVERIFY2(!original.at(table).empty(), table.c_str());
             QCOMPARE(test::TableRows(f.db, "VORDA_" + table, order), original.at(table));
@@ -176,6 +211,8 @@ private slots:
     void absoluteModeBringsTheBackupBackAndKeepsTheOldRows()
     {
         QFETCH(bool, compress);
+        QFETCH(Connections, connections);
+        gConnections = connections;
         RestoreFixture f("vorda_rt_absolute");
         const Tables tables = test::CreateHardTables(f.db);
         f.state.config.WriteCompress(compress);
@@ -193,6 +230,7 @@ private slots:
         RecordingRunUi ui;
         QCOMPARE(Restore(f, RestoreMode::Absolute, true, ui), RestoreOutcome::Complete);
         QVERIFY(ui.messages.empty());
+        QVERIFY(UsedConnectionsAsAsked());
         QCOMPARE(Snapshot(f.db, tables), backedUp);
         QCOMPARE(Snapshot(f.db, tables, "SAFE_COPY_"), changed);
 
@@ -209,8 +247,11 @@ private slots:
     // the original's but for the VORDA_ prefix (table, constraints and
     // references within the backup) and the AUTO_INCREMENT counter, and the
     // rows are the same, invisible columns included.
+    void hardSchemasComeBackWhole_data() { connections(); }
     void hardSchemasComeBackWhole()
     {
+        QFETCH(Connections, connections);
+        gConnections = connections;
         RestoreFixture f("vorda_rt_schemas");
         for (const std::string& sql : kHardSchemas)
             f.db.exec(sql);
@@ -234,6 +275,7 @@ private slots:
         RecordingRunUi indirect;
         QCOMPARE(Restore(f, RestoreMode::Indirect, false, indirect), RestoreOutcome::Complete);
         QVERIFY(indirect.messages.empty());
+        QVERIFY(UsedConnectionsAsAsked());
         for (const std::string& table : HardTables()) {
             QCOMPARE(Normalised(f.db.showCreate("VORDA_" + table)), Normalised(definitions[table]));
             QCOMPARE(AllRows(f.db, "VORDA_" + table, table), rows[table]);
@@ -254,6 +296,7 @@ private slots:
         RecordingRunUi absolute;
         QCOMPARE(Restore(f, RestoreMode::Absolute, false, absolute), RestoreOutcome::Complete);
         QVERIFY(absolute.messages.empty());
+        QVERIFY(UsedConnectionsAsAsked());
         for (const std::string& table : HardTables())
             QCOMPARE(Normalised(f.db.showCreate(table)), Normalised(definitions[table]));
         QCOMPARE(AllRows(f.db, "invisible", "invisible").front(), std::string("X'31'|X'6368616E676564'"));
@@ -267,8 +310,11 @@ private slots:
     // Tables created without their plain keys, which come after the rows,
     // end as they were: the same definition (key names, kinds and order
     // included) and the same rows, in both modes.
+    void keysAddedAfterTheRowsComeBackAsTheyWere_data() { connections(); }
     void keysAddedAfterTheRowsComeBackAsTheyWere()
     {
+        QFETCH(Connections, connections);
+        gConnections = connections;
         RestoreFixture f("vorda_rt_late_keys");
         const std::vector<std::pair<std::string, std::string>> schemas = {
             {"sb", "CREATE TABLE sb (id int NOT NULL AUTO_INCREMENT, k int NOT NULL DEFAULT 0, c char(120) NOT NULL, "
@@ -301,7 +347,10 @@ private slots:
             RecordingRunUi ui;
             RestoreRun run(f.state, ui);
             run.SetKeyDeferralRows(1);
-            QCOMPARE(run.Run(f.name).outcome, RestoreOutcome::Complete);
+            run.SetSecondConnectionRows(gConnections == Connections::Two ? 1 : 0);
+            const RestoreReport report = run.Run(f.name);
+            QCOMPARE(report.outcome, RestoreOutcome::Complete);
+            QCOMPARE(report.rowsOnSecondConnection > 0, gConnections == Connections::Two);
             QVERIFY(ui.messages.empty());
             for (const auto& [table, sql] : schemas) {
                 QCOMPARE(Normalised(f.db.showCreate(prefix + table)), Normalised(definitions[table]));
@@ -320,9 +369,74 @@ private slots:
         RecordingRunUi ui;
         RestoreRun run(f.state, ui);
         run.SetKeyDeferralRows(1);
+        run.SetSecondConnectionRows(gConnections == Connections::Two ? 1 : 0);
         QCOMPARE(run.Run(f.name).outcome, RestoreOutcome::Failed);
         QCOMPARE(AllRows(f.db, "VORDA_many", "many").size(), size_t(4));
         QCOMPARE(Normalised(f.db.showCreate("VORDA_many")), Normalised(definitions["many"]));
+    }
+
+    // A table whose rows go on the second connection ends the run as one on
+    // the run's own connection would: a refused row fails it (Indirect keeps
+    // the rows before it, with the table's keys; Absolute changes nothing),
+    // and a stop cancels it (Absolute changes nothing).
+    void aTableOnTheSecondConnectionFailsOrStopsTheRun_data()
+    {
+        QTest::addColumn<RestoreMode>("mode");
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("refused row, Indirect") << RestoreMode::Indirect << false;
+        QTest::newRow("refused row, Absolute") << RestoreMode::Absolute << false;
+        QTest::newRow("stop, Indirect") << RestoreMode::Indirect << true;
+        QTest::newRow("stop, Absolute") << RestoreMode::Absolute << true;
+    }
+    void aTableOnTheSecondConnectionFailsOrStopsTheRun()
+    {
+        QFETCH(RestoreMode, mode);
+        QFETCH(bool, stop);
+        RestoreFixture f("vorda_rt_second");
+        for (const char* table : {"first", "second", "third"}) {
+            f.db.exec(std::string("CREATE TABLE ") + table
+                      + " (id int PRIMARY KEY, k int, v varchar(40), KEY k_k (k)) ENGINE=InnoDB");
+            f.db.exec(std::string("INSERT INTO ") + table + " SELECT seq, seq % 17, MD5(seq) FROM seq_1_to_3000");
+        }
+        QVERIFY(Backup(f, "first|second|third"));
+        const std::string definition = f.db.showCreate("first");
+        if (!stop) {
+            // The 100th row of the first table repeats the 99th's key.
+            std::string file = test::ReadFile(f.DumpPath());
+            const std::string hundredth = "INSERT INTO `first` VALUES ('100', ";
+            QVERIFY(file.find(hundredth) != std::string::npos);
+            file.replace(file.find(hundredth), hundredth.size(), "INSERT INTO `first` VALUES ('99', ");
+            f.WriteDump(file);
+        }
+        f.db.exec("UPDATE second SET v = 'changed' WHERE id < 10");
+        const std::vector<std::string> before = test::DatabaseSnapshot(f.db);
+
+        f.SetMode(mode, false);
+        RecordingRunUi ui;
+        int tablesStarted = 0;
+        ui.onText = [&](RunField field, const std::string&) {
+            if (stop && field == RunField::TableMembers && ++tablesStarted == 2)
+                f.state.restoreCancelRequested = true;
+        };
+        RestoreRun run(f.state, ui);
+        run.SetKeyDeferralRows(1);
+        run.SetSecondConnectionRows(1);
+        const RestoreReport report = run.Run(f.name);
+        QCOMPARE(report.outcome, stop ? RestoreOutcome::Cancelled : RestoreOutcome::Failed);
+        QCOMPARE(ui.messages.size(), size_t(stop ? 0 : 1));
+        if (!stop)
+            QVERIFY(ui.messages[0].text.find("Insertion error.") != std::string::npos);
+        if (mode == RestoreMode::Absolute) {
+            QCOMPARE(test::DatabaseSnapshot(f.db), before);
+        } else if (!stop) {
+            QCOMPARE(report.rowsOnSecondConnection, 99);
+            QCOMPARE(f.db.scalar("SELECT COUNT(*) FROM VORDA_first"), std::string("99"));
+            QCOMPARE(Normalised(f.db.showCreate("VORDA_first")), Normalised(definition));
+        } else {
+            // What the second connection sent before the stop is kept, keys included.
+            QCOMPARE(f.db.scalar("SELECT COUNT(*) FROM VORDA_first"), std::to_string(report.rowsOnSecondConnection));
+            QCOMPARE(Normalised(f.db.showCreate("VORDA_first")), Normalised(definition));
+        }
     }
 
     void aReferencedTableOfManyRowsIsReplacedWhole()
