@@ -258,6 +258,52 @@ private slots:
         QCOMPARE(small.Feed("  `id` int(11) NOT NULL,"), FileLine::Bad);
         QVERIFY(small.ErrorInStructure());
     }
+
+    // A data section read by another reader: the file's grammar passes over
+    // it at its first row (and counts its rows), and the section's own
+    // grammar takes only rows of its table, as many as it holds.
+    void aDataSectionReadApart_data()
+    {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("its rows") << QStringList {"INSERT INTO `b` VALUES (2)", "INSERT INTO `b` (`c`) VALUES (3)"}
+                                  << "rows";
+        QTest::newRow("another table's row") << QStringList {"INSERT INTO `b` VALUES (2)", "INSERT INTO `a` VALUES (3)"}
+                                             << "line %2: a row statement of another table than its data section's";
+        QTest::newRow("a heading where a row belongs")
+            << QStringList {"", "INSERT INTO `b` VALUES (3)"} << "line %1: only 0 of the 2 rows of table `b` are in the file";
+    }
+    void aDataSectionReadApart()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QString, result);
+        const Lines file = Header() + Structure("`a`") + Data("`a`", {"INSERT INTO `a` VALUES (1)"}) + Structure("`b`")
+            + Data("`b`", {"-", "-"});
+        BackupFileGrammar grammar;
+        for (const std::string& line : file) {
+            QVERIFY(!grammar.AtRows() || line == "INSERT INTO `a` VALUES (1)" || line == "-");
+            if (line == "-")
+                break;
+            grammar.Feed(line);
+        }
+        QVERIFY(grammar.AtRows());
+        const long long before = grammar.LineNumber();
+        QVERIFY(grammar.SkipRows());
+        QVERIFY(!grammar.SkipRows());
+        QCOMPARE(grammar.Feed(""), FileLine::Blank);
+        QCOMPARE(grammar.Feed(ClosingLine(2, 3)), FileLine::Closing);
+
+        BackupFileGrammar section = BackupFileGrammar::RowsOf("b", 2, before);
+        QString got = "rows";
+        for (const QString& row : rows) {
+            if (section.Feed(row.toStdString()) == FileLine::Bad) {
+                got = QString::fromStdString("line " + std::to_string(section.ErrorLine()) + ": " + section.Error());
+                break;
+            }
+        }
+        // %1 and %2: the section's first and second lines.
+        QCOMPARE(got, result.replace("%1", QString::number(before + 1)).replace("%2", QString::number(before + 2)));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestBackupFileGrammar)
