@@ -99,15 +99,64 @@ void CliUi::TableStarted(const std::string& table)
     table_ = table;
     total_ = -1;
     current_ = 0;
-    tableStart_ = std::chrono::steady_clock::now();
+    // A table the second connection is sending keeps the time it began.
+    const auto beside = besideStart_.find(table);
+    tableStart_ = beside != besideStart_.end() ? beside->second : std::chrono::steady_clock::now();
     lastDraw_ = {};
     ShowProgress(false);
+}
+
+void CliUi::TableGoesBeside(const std::string& table)
+{
+    besideStart_[table] = table == table_ ? tableStart_ : std::chrono::steady_clock::now();
+    if (table != table_)
+        return;
+    if (io_.terminal)
+        Print(io_.out, "\r\033[K");
+    table_.clear();
+}
+
+void CliUi::TableDoneBeside(const std::string& table, long long rows)
+{
+    if (table == table_) {
+        total_ = rows;
+        Finish();
+        return;
+    }
+    const auto start = besideStart_.find(table);
+    const double seconds = start == besideStart_.end()
+        ? 0.0
+        : std::chrono::duration<double>(std::chrono::steady_clock::now() - start->second).count();
+    // Above the line of the table in progress, which is drawn again.
+    Print(io_.out, (io_.terminal ? "\r\033[K" : "") + DoneLine(table, rows, seconds) + "\n");
+    if (!table_.empty()) {
+        lastDraw_ = {};
+        ShowProgress(false);
+    }
+}
+
+std::string CliUi::DoneLine(const std::string& table, long long rows, double seconds)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, " rows, %.1f s", seconds);
+    std::string line = table + ": " + std::to_string(rows) + text;
+    if (seconds > 0.05) {
+        std::snprintf(text, sizeof text, ", %.0f rows/s", static_cast<double>(rows) / seconds);
+        line += text;
+    }
+    return line;
 }
 
 void CliUi::SetText(RunField field, const std::string& text)
 {
     if (table_.empty())
         return;
+    // The run has ended: the last table's line ends with its count, before
+    // the panel's texts are reset.
+    if (field == RunField::TableMembers && text == kAllCopiedText) {
+        Finish();
+        return;
+    }
     if (field == RunField::TableMembers) {
         // "<n> rows", a bare count, or "Waiting" while the count is unknown.
         const bool number = !text.empty() && text[0] >= '0' && text[0] <= '9';
@@ -149,21 +198,23 @@ void CliUi::ShowProgress(bool final)
         return;
     lastDraw_ = now;
     const double seconds = std::chrono::duration<double>(now - tableStart_).count();
-    const long long rows = final && total_ >= 0 ? total_ : current_;
-    char rate[64] = "";
-    if (seconds > 0.05)
-        std::snprintf(rate, sizeof rate, ", %.0f rows/s", static_cast<double>(rows) / seconds);
-    std::string line = table_ + ": " + std::to_string(rows);
-    line += final || total_ < 0 ? " rows" : " of " + std::to_string(total_) + " rows";
-    if (!final && barMaximum_ > 0)
+    const std::string clear = io_.terminal ? "\r\033[K" : "";
+    if (final) {
+        Print(io_.out, clear + DoneLine(table_, total_ >= 0 ? total_ : current_, seconds) + "\n");
+        return;
+    }
+    std::string line = table_ + ": " + std::to_string(current_);
+    line += total_ < 0 ? " rows" : " of " + std::to_string(total_) + " rows";
+    if (barMaximum_ > 0)
         line += " (" + std::to_string(std::min<long long>(100, barSteps_ * 100 / barMaximum_)) + "%)";
-    char time[32];
-    std::snprintf(time, sizeof time, ", %.1f s", seconds);
-    line += std::string(time) + rate;
-    if (io_.terminal)
-        Print(io_.out, "\r\033[K" + line + (final ? "\n" : ""));
-    else
-        Print(io_.out, line + "\n");
+    char text[64];
+    std::snprintf(text, sizeof text, ", %.1f s", seconds);
+    line += text;
+    if (seconds > 0.05) {
+        std::snprintf(text, sizeof text, ", %.0f rows/s", static_cast<double>(current_) / seconds);
+        line += text;
+    }
+    Print(io_.out, clear + line);
 }
 
 } // namespace cli

@@ -40,6 +40,8 @@ public:
     void Pump() override;
     void SetWaitCursor(bool) override {}
     void TableStarted(const std::string& table) override;
+    void TableGoesBeside(const std::string& table) override;
+    void TableDoneBeside(const std::string& table, long long rows) override;
     std::optional<std::string> AskPassword(const std::string& connectionName) override;
 
 private:
@@ -48,6 +50,8 @@ private:
         std::string flag;
     };
     void ShowProgress(bool final);
+    // "<table>: <rows> rows, <s> s, <rate> rows/s" of a finished table.
+    static std::string DoneLine(const std::string& table, long long rows, double seconds);
 
     Io& io_;
     std::map<std::string, Answer_> answers_;
@@ -62,6 +66,8 @@ private:
     long long barSteps_ = 0;
     std::chrono::steady_clock::time_point tableStart_;
     std::chrono::steady_clock::time_point lastDraw_;
+    // When each table on the second connection began there.
+    std::map<std::string, std::chrono::steady_clock::time_point> besideStart_;
 };
 
 } // namespace cli

@@ -320,6 +320,37 @@ private slots:
     // The script of a backup loads with the mariadb client as it is, and
     // gives tables with the original's rows: into another database under
     // the same names, or beside the originals under a prefix.
+    // A restore that sends a large table's rows on its second connection
+    // still prints one line per table, each with all its rows.
+    void oneLinePerTableOnTwoConnections()
+    {
+        for (const char* table : {"big1", "big2"}) {
+            db_->exec(std::string("CREATE TABLE ") + table + " (id int PRIMARY KEY, v varchar(40))");
+            db_->exec(std::string("INSERT INTO ") + table + " SELECT seq, MD5(seq) FROM seq_1_to_12000");
+        }
+        {
+            AppState state(dir_->path());
+            BackupDef b;
+            b.name = "big";
+            b.connection = "shop";
+            b.tables = {"big1", "big2"};
+            b.Save(state.store);
+            BackupDef::StoreNeverProcessed(state.store, "big");
+            state.nameLists.Add(NameList::Backups, "big");
+        }
+        QCOMPARE(RunVorda(WithDir({"backup", "big"})).status, 0);
+        const Result r = RunVorda(WithDir({"restore", "big", "--mode", "indirect", "--yes"}));
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.find("Restore Complete: big - 24000 rows") != std::string::npos, r.out.c_str());
+        for (const std::string table : {"big1", "big2"}) {
+            const QStringList lines = QString::fromStdString(r.out).split(QLatin1Char('\n'))
+                                          .filter(QRegularExpression("^" + QString::fromStdString(table) + ": "));
+            QCOMPARE(lines.size(), 1);
+            QVERIFY2(lines[0].startsWith(QString::fromStdString(table + ": 12000 rows, ")), r.out.c_str());
+        }
+        QCOMPARE(db_->scalar("SELECT COUNT(*) FROM VORDA_big1"), std::string("12000"));
+    }
+
     void sqlScriptLoadsWithTheClient_data()
     {
         QTest::addColumn<QString>("prefix");

@@ -78,7 +78,7 @@ void RunSkeleton::ShowEnd()
 {
     panel_.SetBarRange(RunBar::CurrentTable, 1);
     panel_.SetBarRange(RunBar::Overall, 1);
-    panel_.SetText(RunField::TableMembers, "All Copied");
+    panel_.SetText(RunField::TableMembers, kAllCopiedText);
     panel_.SetText(RunField::CurrentMember, "0");
     panel_.SetWaitCursor(false);
     waitCursor_ = false;

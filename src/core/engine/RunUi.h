@@ -19,6 +19,9 @@ enum class RunField {
 
 enum class RunBar { CurrentTable, Overall };
 
+// The TableMembers text once a run has ended.
+inline constexpr const char* kAllCopiedText = "All Copied";
+
 class RunUi {
 public:
     virtual ~RunUi() = default;
@@ -41,6 +44,13 @@ public:
     // A table's rows begin: a backup reads them, a restore sends them. The
     // window shows this through the status texts; a terminal starts a line.
     virtual void TableStarted(const std::string& table) {}
+    // A restore sends the rows of `table` (the last one started) on its
+    // second connection from now on, and goes on with the next table: the
+    // table is not done yet. The window has nothing to change for it; a
+    // terminal drops the table's line.
+    virtual void TableGoesBeside(const std::string& table) {}
+    // ... and the second connection has sent all `rows` of it.
+    virtual void TableDoneBeside(const std::string& table, long long rows) {}
     // Asks for the password of a connection whose password was not saved:
     // the typed password (used for this connect only, never stored), or
     // nullopt when the user cancelled or nobody can be asked (a scheduled

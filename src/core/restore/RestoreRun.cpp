@@ -222,6 +222,7 @@ RestoreReport RestoreRun::Run(std::string name)
         loaderParams_ = params;
         loaderTried_ = false;
         loaderFailure_ = nullptr;
+        loaderReported_ = true;
         // The window stays alive while the server works on one long call
         // (connecting, a large INSERT, a COMMIT).
         conn.SetWaitHook([this] { pump_.Always(); });
@@ -759,6 +760,8 @@ RestoreRun::HandOver RestoreRun::HandOverRows(LineReader& reader, dump::BackupFi
     loader_->Start(std::move(job));
     loaderStepped_ = 0;
     loaderShown_ = false;
+    loaderReported_ = false;
+    ui_.TableGoesBeside(table);
     if (!reader.SkipTo(span->second.second) || !grammar.SkipRows()) {
         Fail(kFileFailure);
         return HandOver::Failed;
@@ -797,10 +800,13 @@ void RestoreRun::PollLoader()
     }
     if (loaderShown_)
         ui_.SetText(RunField::CurrentMember, std::to_string(in));
-    if (!idle || loaderFailure_)
+    if (!idle || loaderFailure_ || loaderReported_)
         return;
+    loaderReported_ = true;
     switch (loader_->LastOutcome()) {
     case TableLoader::Outcome::Done:
+        ui_.TableDoneBeside(loader_->LastJob().table, in);
+        break;
     case TableLoader::Outcome::Stopped:
         break;
     case TableLoader::Outcome::RowRefused:

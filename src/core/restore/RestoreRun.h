@@ -210,6 +210,7 @@ private:
     const RestoreFailure* loaderFailure_ = nullptr; // how the loader's table failed
     long long loaderStepped_ = 0; // rows of the loader's table stepped on the bars
     bool loaderShown_ = false;    // the panel shows the loader's table
+    bool loaderReported_ = true;  // how the loader's last table ended is known
     long long parallelFromRows_ = kDeferKeysFromRows;
     std::string path_;            // the file being restored
     size_t maxStatement_ = 0;     // its longest allowed line
