@@ -245,7 +245,7 @@ RestoreReport RestoreRun::Run(std::string name)
         } else if (!connection.PortRefusal().empty()) {
             Fail(kConnectFailure, connection.PortRefusal());
             failed = true;
-        } else if (!conn.Connect(params) || !PrepareSession(conn)) {
+        } else if (!conn.Connect(params) || !PrepareSession()) {
             Fail(kConnectFailure);
             failed = true;
         } else {
@@ -300,9 +300,8 @@ RestoreReport RestoreRun::Run(std::string name)
     return report_;
 }
 
-bool RestoreRun::PrepareSession(MysqlConnection& conn)
+bool RestoreRun::PrepareSession()
 {
-    (void)conn;
     if (!sender_->PrepareSession(batchBytes_))
         return false;
     maxPacket_ = sender_->MaxPacket();
@@ -511,13 +510,13 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
         const FileLine kind
             = reader.Overlong() ? grammar.FeedOverlong(reader.LineBytes(), reader.MaxLine()) : grammar.Feed(line);
         if (kind == FileLine::Row) {
-            if (QueueRow(conn, grammar.Row()) == LineResult::Failed)
+            if (QueueRow(grammar.Row()) == LineResult::Failed)
                 return LineResult::Failed;
             afterLine();
             continue;
         }
         // Whatever the line is, the rows read before it go in first.
-        if (FlushRows(conn) == LineResult::Failed)
+        if (FlushRows() == LineResult::Failed)
             return LineResult::Failed;
         // The lines after CREATE TABLE belong to its statement: they are not
         // counted on the bar, and the empty line that ends it sends it.
@@ -563,7 +562,7 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
             }
             break;
         case FileLine::DataTitle:
-            HandleDumpingData(conn, grammar);
+            HandleDumpingData(grammar);
             break;
         default:
             break;
@@ -572,7 +571,7 @@ RestoreRun::LineResult RestoreRun::ReplayFile(MysqlConnection& conn, LineReader&
     }
     // The rows read before the end, or before the stop request, go in, and
     // so do those of the table on the second connection.
-    if (FlushRows(conn) == LineResult::Failed)
+    if (FlushRows() == LineResult::Failed)
         return LineResult::Failed;
     if (WaitForLoader(cancelled) == LineResult::Failed)
         return LineResult::Failed;
@@ -669,9 +668,9 @@ bool RestoreRun::AddDeferredKeys(MysqlConnection& conn)
     return sender_->Execute(alter);
 }
 
-RestoreRun::LineResult RestoreRun::QueueRow(MysqlConnection& conn, const dump::RowStatement& row)
+RestoreRun::LineResult RestoreRun::QueueRow(const dump::RowStatement& row)
 {
-    if (!sender_->Takes(row) && FlushRows(conn) == LineResult::Failed)
+    if (!sender_->Takes(row) && FlushRows() == LineResult::Failed)
         return LineResult::Failed;
     if (sender_->BatchEmpty()) {
         batchFirstMember_ = insertedInTable_;
@@ -689,9 +688,8 @@ RestoreRun::LineResult RestoreRun::QueueRow(MysqlConnection& conn, const dump::R
     return LineResult::Ok;
 }
 
-RestoreRun::LineResult RestoreRun::FlushRows(MysqlConnection& conn)
+RestoreRun::LineResult RestoreRun::FlushRows()
 {
-    (void)conn;
     if (sender_->BatchEmpty())
         return LineResult::Ok;
     RowSender::RowHooks hooks;
@@ -719,9 +717,8 @@ RestoreRun::LineResult RestoreRun::FlushRows(MysqlConnection& conn)
     return LineResult::Failed;
 }
 
-void RestoreRun::HandleDumpingData(MysqlConnection& conn, const dump::BackupFileGrammar& grammar)
+void RestoreRun::HandleDumpingData(const dump::BackupFileGrammar& grammar)
 {
-    (void)conn;
     haveRowTotal_ = true;
     rowTotal_ = grammar.RowTotal();
     countedLines_ = 0;
@@ -851,7 +848,9 @@ RestoreRun::LineResult RestoreRun::WaitForLoader(bool stop)
     if (!loaderFailure_)
         return LineResult::Ok;
     sender_->Commit();
-    Fail(*loaderFailure_);
+    // A run that failed already has said why.
+    if (failReason_.empty())
+        Fail(*loaderFailure_);
     return LineResult::Failed;
 }
 

@@ -105,6 +105,12 @@ struct RestoreReport {
 // one ALTER TABLE adds once its rows are in (before the next table, and
 // before any outcome is reported), so the table ends as its structure says.
 //
+// The rows of a large table may go on a second connection (TableLoader)
+// while the run builds and fills the next table on its own: the server
+// writes two tables at once. The panel follows the run's own tables, and the
+// other's at the end if it is still being filled. A refused row or a failure
+// there fails the run as one here would; a stop stops both.
+//
 // Consecutive row statements of one table with the same column list go to
 // the server as one multi-row INSERT of at most kBatchBytes (and a quarter
 // of the server's packet limit), under a strict sql_mode so that the batch
@@ -152,7 +158,7 @@ public:
 private:
     enum class LineResult { Ok, Failed };
 
-    bool PrepareSession(MysqlConnection& conn);
+    bool PrepareSession();
     // Opens and checks the file, then replays it (and, in Absolute mode,
     // swaps the tables in).
     LineResult RestoreFile(MysqlConnection& conn, const std::string& path, long long lineCount);
@@ -166,10 +172,10 @@ private:
     LineResult SwapTables(MysqlConnection& conn);
     // Adds a row to the batch, sending the batch first when the row cannot
     // join it.
-    LineResult QueueRow(MysqlConnection& conn, const dump::RowStatement& row);
+    LineResult QueueRow(const dump::RowStatement& row);
     // Sends the batch (see the class comment).
-    LineResult FlushRows(MysqlConnection& conn);
-    void HandleDumpingData(MysqlConnection& conn, const dump::BackupFileGrammar& grammar);
+    LineResult FlushRows();
+    void HandleDumpingData(const dump::BackupFileGrammar& grammar);
     // Adds the keys the current table was created without, in one ALTER
     // TABLE; true when there were none.
     bool AddDeferredKeys(MysqlConnection& conn);
