@@ -19,7 +19,7 @@ private_mariadb_start vorda-test-server "${VORDA_TEST_DB_PORT_WANTED:-}" ${VORDA
 password="vorda-test-$RANDOM$RANDOM"
 private_mariadb_sql <<SQL
 CREATE USER 'vorda_test'@'127.0.0.1' IDENTIFIED BY '$password';
-GRANT ALL PRIVILEGES ON *.* TO 'vorda_test'@'127.0.0.1';
+GRANT ALL PRIVILEGES ON *.* TO 'vorda_test'@'127.0.0.1' WITH GRANT OPTION;
 SQL
 
 export VORDA_TEST_DB_HOST=127.0.0.1

@@ -9,6 +9,8 @@
 
 #include <regex>
 
+#include <unistd.h>
+
 using test::RecordingRunUi;
 using test::RestoreFixture;
 using Tables = std::vector<std::pair<std::string, std::string>>;
@@ -437,6 +439,40 @@ private slots:
             QCOMPARE(f.db.scalar("SELECT COUNT(*) FROM VORDA_first"), std::to_string(report.rowsOnSecondConnection));
             QCOMPARE(Normalised(f.db.showCreate("VORDA_first")), Normalised(definition));
         }
+    }
+
+    // A user the server lets have one connection only: the second
+    // connection is refused, and every table goes on the first.
+    void oneConnectionAllowedRestoresAllOnIt()
+    {
+        RestoreFixture f("vorda_rt_oneconn");
+        for (const char* table : {"first", "second"}) {
+            f.db.exec(std::string("CREATE TABLE ") + table + " (id int PRIMARY KEY, v varchar(40)) ENGINE=InnoDB");
+            f.db.exec(std::string("INSERT INTO ") + table + " SELECT seq, MD5(seq) FROM seq_1_to_500");
+        }
+        QVERIFY(Backup(f, "first|second"));
+        const ConnectionParams p = f.db.params();
+        const std::string user = "vorda_one_" + std::to_string(::getpid());
+        const std::string account = "'" + user + "'@'" + p.host + "'";
+        f.db.exec("DROP USER IF EXISTS " + account);
+        f.db.exec("CREATE USER " + account + " IDENTIFIED BY 'one-pw' WITH MAX_USER_CONNECTIONS 1");
+        f.db.exec("GRANT ALL ON `" + p.database + "`.* TO " + account);
+        ConnectionDef site = ConnectionDef::Load(f.state.store, "site");
+        site.user = user;
+        site.password = "one-pw";
+        QVERIFY(site.Save(f.state.store).ok());
+
+        f.SetMode(RestoreMode::Indirect, false);
+        RecordingRunUi ui;
+        RestoreRun run(f.state, ui);
+        run.SetSecondConnectionRows(1);
+        const RestoreReport report = run.Run(f.name);
+        f.db.exec("DROP USER " + account);
+        QCOMPARE(report.outcome, RestoreOutcome::Complete);
+        QVERIFY(ui.messages.empty());
+        QCOMPARE(report.rowsOnSecondConnection, 0LL);
+        for (const char* table : {"first", "second"})
+            QCOMPARE(AllRows(f.db, std::string("VORDA_") + table, table), AllRows(f.db, table, table));
     }
 
     void aReferencedTableOfManyRowsIsReplacedWhole()
