@@ -69,9 +69,21 @@ void TableLoader::Work()
 
 TableLoader::Outcome TableLoader::Load()
 {
-    LineReader reader(job_.maxLine, LineReader::LongLines::Refuse);
-    if (!reader.Open(job_.path) || !reader.SkipTo(job_.begin))
+    // The tables come in file order: one reader goes on from the last, so a
+    // compressed file is decoded once, not from its start for every table.
+    if (!reader_ || readerPath_ != job_.path || reader_->Consumed() > job_.begin) {
+        reader_ = std::make_unique<LineReader>(job_.maxLine, LineReader::LongLines::Refuse);
+        readerPath_ = job_.path;
+        if (!reader_->Open(job_.path)) {
+            reader_.reset();
+            return Outcome::BadFile;
+        }
+    }
+    LineReader& reader = *reader_;
+    if (!reader.SkipTo(job_.begin)) {
+        reader_.reset();
         return Outcome::BadFile;
+    }
     dump::BackupFileGrammar grammar = dump::BackupFileGrammar::RowsOf(job_.table, job_.rows, job_.linesBefore);
     sender_.StartTable(job_.quotedTarget, job_.targetName);
     RowSender::RowHooks hooks;

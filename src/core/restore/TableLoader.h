@@ -5,6 +5,7 @@
 #include "core/restore/RowSender.h"
 
 #include <atomic>
+#include <memory>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -23,6 +24,8 @@
 // them through its own RowSender with the same session settings, commits,
 // and adds the table's deferred keys. One table at a time; the connection is
 // used by the worker thread alone.
+class LineReader;
+
 class TableLoader {
 public:
     // How the last table ended.
@@ -79,6 +82,8 @@ private:
 
     MysqlConnection conn_;
     RowSender sender_ {conn_};
+    std::unique_ptr<LineReader> reader_; // the file, where the last table ended
+    std::string readerPath_;
     std::thread worker_;
     std::mutex mutex_;
     std::condition_variable changed_;
