@@ -17,6 +17,8 @@
 # written, wherever the kernel holds it. A Vorda restore sends the rows of
 # every second table on a second connection (RESTORE_ARGS=--one-connection
 # sends all on one).
+# The goals (Vorda at most 0.6 of mariadb-dump --single-transaction and of
+# the client's replay, in under 64 MB) are said met or missed at the end.
 # Each is run REPEAT times (default 3) and the best wall time kept; the
 # peak memory of that run is printed beside it, with the ratio of Vorda to
 # each peer and the load average before and after. Every restore is checked
@@ -170,4 +172,17 @@ row "restore: myloader -t 2 (indirect)" myloader vorda_indirect
 for name in vorda_backup dump_ext dump_one mydumper vorda_indirect vorda_absolute client myloader; do
     echo "runs of $name (seconds peak_kb): $(printf '%s' "${runs[$name]}" | tr '\n' ' ')"
 done
+# goal LABEL VORDA_NAME PEER_NAME: whether Vorda's best is at most 0.6 of
+# the peer's, and its peak memory under 64 MB.
+goal() {
+    local v vkb p
+    read -r v vkb <<<"$(best "$2")"
+    read -r p _ <<<"$(best "$3")"
+    awk -v l="$1" -v v="$v" -v p="$p" -v kb="$vkb" 'BEGIN {
+        met = (p > 0 && v / p <= 0.6 && kb < 65536)
+        printf "goal %s (at most 0.60, under 64 MB): %.2f, %.1f MB: %s\n", l, v / p, kb / 1024, met ? "met" : "missed" }'
+}
+goal "backup against mariadb-dump --single-transaction" vorda_backup dump_ext
+goal "Indirect restore against the client's replay" vorda_indirect client
+goal "Absolute restore against the client's replay" vorda_absolute client
 sql -e "DROP DATABASE $src; DROP DATABASE $target"
