@@ -813,6 +813,9 @@ void RestoreRun::PollLoader()
     case TableLoader::Outcome::KeysFailed:
         loaderFailure_ = &kCreateFailure;
         break;
+    case TableLoader::Outcome::Unreadable:
+        loaderFailure_ = &kFileFailure;
+        break;
     }
 }
 

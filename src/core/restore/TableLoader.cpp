@@ -76,13 +76,14 @@ TableLoader::Outcome TableLoader::Load()
         readerPath_ = job_.path;
         if (!reader_->Open(job_.path)) {
             reader_.reset();
-            return Outcome::BadFile;
+            return Outcome::Unreadable;
         }
     }
     LineReader& reader = *reader_;
     if (!reader.SkipTo(job_.begin)) {
+        const bool failed = reader.Failed();
         reader_.reset();
-        return Outcome::BadFile;
+        return failed ? Outcome::Unreadable : Outcome::BadFile;
     }
     dump::BackupFileGrammar grammar = dump::BackupFileGrammar::RowsOf(job_.table, job_.rows, job_.linesBefore);
     sender_.StartTable(job_.quotedTarget, job_.targetName);
@@ -99,7 +100,7 @@ TableLoader::Outcome TableLoader::Load()
             break;
         }
         if (!reader.Next(line)) {
-            outcome = Outcome::BadFile;
+            outcome = reader.Failed() ? Outcome::Unreadable : Outcome::BadFile;
             break;
         }
         const dump::FileLine kind

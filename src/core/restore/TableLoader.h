@@ -34,6 +34,7 @@ public:
         Stopped,    // Stop came first; the rows sent are committed
         RowRefused, // a row or a commit was refused; the rows before it are committed
         BadFile,    // the file no longer holds what the check found there
+        Unreadable, // the file could not be opened or read
         KeysFailed, // the rows are in, the keys could not be added
     };
     struct Job {
