@@ -44,12 +44,15 @@ std::optional<std::string> AskOnTerminal(const std::string& prompt)
     termios saved {};
     if (::tcgetattr(STDIN_FILENO, &saved) != 0)
         return std::nullopt;
-    std::fputs(prompt.c_str(), stderr);
-    std::fflush(stderr);
+    // Echo goes off before the prompt appears: switching it discards what
+    // was typed so far, which must not be a password typed (or pasted) as
+    // soon as the prompt showed.
     termios quiet = saved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ECHONL;
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    std::fputs(prompt.c_str(), stderr);
+    std::fflush(stderr);
     std::string line;
     bool ended = false;
     for (int c; (c = std::fgetc(stdin)) != EOF;) {

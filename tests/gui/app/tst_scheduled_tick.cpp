@@ -332,8 +332,12 @@ private slots:
                 atTick20 = held;
             // No connection outlives its run.
             QCOMPARE(held.serverConnections, atTick1.serverConnections);
+            // No descriptor outlives its run: one left by each run would grow
+            // the count by one every hour here. A descriptor the platform
+            // holds for a moment (a timer, a bus reply) may be counted.
             if (tick > 20)
-                QCOMPARE(held.fds, atTick20.fds);
+                QVERIFY2(held.fds <= atTick20.fds + 2,
+                         qPrintable(QStringLiteral("%1 open fds, %2 at tick 20").arg(held.fds).arg(atTick20.fds)));
             if (tick == 1 || tick == 20 || tick == kTicks)
                 qInfo("tick %3d (%s): %d open fds, %d server connections to the test database (%d of the test "
                       "user), resident memory %lld KiB",
